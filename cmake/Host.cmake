@@ -1,0 +1,62 @@
+# The reference host (Linux), its tests and scenarios.
+find_package(nlohmann_json 3 REQUIRED)
+find_package(CLI11 REQUIRED)
+find_package(GTest REQUIRED)
+
+file(GLOB HOST_SOURCES CONFIGURE_DEPENDS
+     ${CMAKE_SOURCE_DIR}/host/document/*.cpp
+     ${CMAKE_SOURCE_DIR}/host/services/*.cpp
+     ${CMAKE_SOURCE_DIR}/host/sim/*.cpp
+     ${CMAKE_SOURCE_DIR}/host/cli/*.cpp)
+list(FILTER HOST_SOURCES EXCLUDE REGEX ".*/host/cli/main\\.cpp$")
+add_library(host_objects OBJECT ${HOST_SOURCES})
+target_include_directories(host_objects PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)
+target_include_directories(host_objects BEFORE PUBLIC ${CMAKE_SOURCE_DIR}/host/sim/include)
+target_link_libraries(host_objects PUBLIC nlohmann_json::nlohmann_json CLI11::CLI11)
+set_target_properties(host_objects PROPERTIES POSITION_INDEPENDENT_CODE ON)
+orvo_warnings(host_objects)
+
+# The host exports the HS_ services and the windows.h subset; the module's
+# calls resolve to them when it is loaded.
+add_executable(veldune-host ${CMAKE_SOURCE_DIR}/host/cli/main.cpp $<TARGET_OBJECTS:host_objects>)
+target_link_libraries(veldune-host PRIVATE host_objects ${CMAKE_DL_LIBS})
+set_target_properties(veldune-host PROPERTIES ENABLE_EXPORTS ON)
+orvo_warnings(veldune-host)
+add_dependencies(veldune-host OrvoSearchReplace)
+
+enable_testing()
+include(GoogleTest)
+
+file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
+add_executable(orvo_tests ${UNIT_TEST_SOURCES}
+               $<TARGET_OBJECTS:orvo_plugin_objects> $<TARGET_OBJECTS:orvo_resource_objects>
+               $<TARGET_OBJECTS:host_objects>)
+target_include_directories(orvo_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources ${CMAKE_SOURCE_DIR}/tests)
+target_include_directories(orvo_tests BEFORE PRIVATE ${CMAKE_SOURCE_DIR}/host/sim/include)
+target_link_libraries(orvo_tests PRIVATE host_objects GTest::gtest GTest::gtest_main ${CMAKE_DL_LIBS})
+target_compile_definitions(orvo_tests PRIVATE
+  ORVO_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  ORVO_MODULE_PATH="$<TARGET_FILE:OrvoSearchReplace>"
+  ORVO_HOST_PATH="$<TARGET_FILE:veldune-host>")
+set_target_properties(orvo_tests PROPERTIES ENABLE_EXPORTS ON)
+orvo_warnings(orvo_tests)
+add_dependencies(orvo_tests OrvoSearchReplace veldune-host)
+gtest_discover_tests(orvo_tests DISCOVERY_TIMEOUT 60 PROPERTIES LABELS unit)
+
+# Scenario scripts: NAME.script runs on NAME.json when there is one, else on
+# tests/documents/basic.json, each with a fresh registry hive.
+file(GLOB SCENARIOS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/scenarios/*.script)
+foreach(script IN LISTS SCENARIOS)
+  get_filename_component(name ${script} NAME_WE)
+  get_filename_component(dir ${script} DIRECTORY)
+  if(EXISTS ${dir}/${name}.json)
+    set(doc ${dir}/${name}.json)
+  else()
+    set(doc ${CMAKE_SOURCE_DIR}/tests/documents/basic.json)
+  endif()
+  set(hive ${CMAKE_BINARY_DIR}/scenario-hives/${name}.reg)
+  add_test(NAME scenario.${name}
+           COMMAND sh -c "rm -f \"$1\" && exec \"$2\" \"$3\" --script \"$4\" --registry \"$1\" --plugin \"$5\""
+                   scenario ${hive} $<TARGET_FILE:veldune-host> ${doc} ${script} $<TARGET_FILE:OrvoSearchReplace>)
+  set_tests_properties(scenario.${name} PROPERTIES LABELS scenario)
+endforeach()

@@ -1,0 +1,7 @@
+function(orvo_warnings target)
+  if(MSVC)
+    target_compile_options(${target} PRIVATE /W4 $<$<BOOL:${ORVO_WERROR}>:/WX>)
+  else()
+    target_compile_options(${target} PRIVATE -Wall -Wextra $<$<BOOL:${ORVO_WERROR}>:-Werror>)
+  endif()
+endfunction()

@@ -1,0 +1,33 @@
+// The data half of the host services (HS_LoadEData ... HS_EndMassEdit) over
+// the attached document, with the failures a test or script can plan.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/document/document.h"
+
+namespace host {
+
+void AttachDocument(Document* document);  // null detaches; every HS_ data call then fails
+Document* AttachedDocument();
+
+// Back to no plans, no log, no live frames counted.
+void ResetServices();
+
+// The n-th mass edit progress call from now answers "stop" (0: never).
+void CancelAtProgress(int n);
+// HS_SaveEData refuses (returns 0, stores nothing) while set.
+void RefuseRecordWrites(bool refuse);
+// HS_LoadTGF returns null for this cell and layer.
+void FailFrameLoad(const FrameKey& key);
+
+int LiveFrames();     // loaded and not yet freed
+int ProgressCalls();  // since ResetServices
+
+// What the plug-in asked of the host, one line per call, for tests:
+// "start", "progress S M", "load S M L", "save S M L", "free S M L",
+// "end C", "savedata TAG k1 k2 k3 N".
+const std::vector<std::string>& ServiceLog();
+
+}  // namespace host

@@ -1,0 +1,172 @@
+// The simulated window system behind host/sim/include/windows.h, as the
+// reference host, the scripted user and the tests drive it.
+//
+// One world per process: a screen, the host window with its menu bar, the
+// dialogs the plug-in opens (built from its resource script), message boxes,
+// GDI objects, the registry hive and the plug-in's heap. Everything here runs
+// on the caller's thread; modal loops call back into the User.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// ---- World -------------------------------------------------------------
+
+// Drops every window, menu, GDI object and failure plan; screen back to
+// 1024 x 768, system colours to their defaults. The registry hive and the
+// resource script stay.
+void Reset();
+void SetScreenSize(int width, int height);
+
+// The plug-in's resource script text (resource.h inlined). Dialog templates
+// are read from it by id when HS_Dialog opens one.
+void SetResourceScript(std::string script);
+
+// ---- Host window and its menu bar ---------------------------------------
+
+// The host window's fourth menu holds the layer items: sixteen ordinary
+// commands, then the layer submenu (four items) and the "show only visible
+// layers" toggle. With submenuAt 17 an ordinary command stands at 16 first.
+struct LayerMenu {
+    bool toggle = false;
+    bool visible[4] = {true, true, true, true};
+    int submenuAt = 16;  // 16 or 17
+};
+// A null menu gives a host window without a menu bar.
+HWND CreateHostWindow(const LayerMenu* menu);
+
+// General menus, for tests of odd shapes.
+HMENU CreateMenu();
+void AppendCommand(HMENU menu, UINT id, bool checked);
+void AppendPopup(HMENU menu, HMENU popup, bool checked);
+void SetMenuBar(HWND window, HMENU menu);
+
+// ---- Dialogs, as the user sees them -------------------------------------
+
+HWND ActiveDialog();        // topmost open dialog, or null
+int DialogTemplateId(HWND dialog);
+bool DialogEnded(HWND dialog);
+std::string WindowCaption(HWND window);
+
+struct ControlInfo {
+    int id = 0;
+    std::string kind;  // "static", "edit", "button", "checkbox", "3state", "radio", "groupbox"
+    std::string text;
+    int state = 0;  // check state 0, 1, 2
+    bool visible = true;
+    bool enabled = true;
+    bool focused = false;
+    DWORD style = 0;
+    RECT rect{};  // pixels, relative to the dialog's client area
+};
+std::vector<ControlInfo> Controls(HWND dialog);  // template order
+
+// The user's actions. Each returns an empty string on success, or why it
+// could not be done (no such control, hidden, disabled, not an edit...).
+// A click sends WM_COMMAND (BN_CLICKED) to the dialog as Windows does, after
+// changing the state of an automatic check box or radio button.
+std::string Click(HWND dialog, int id);
+std::string Type(HWND dialog, int id, const std::string& text);  // the edit's limit applies
+std::string SetState(HWND dialog, int id, int state);            // clicks until the state is reached
+std::string Close(HWND dialog);                                   // the close box: WM_COMMAND IDCANCEL
+
+// What the user sees. Each returns nullopt when there is no such control.
+std::optional<std::string> ControlText(HWND dialog, int id);
+std::optional<int> ControlState(HWND dialog, int id);
+std::optional<bool> ControlVisible(HWND dialog, int id);
+std::optional<bool> ControlEnabled(HWND dialog, int id);
+// The text colour the control is drawn with: WM_CTLCOLORSTATIC is sent
+// through the dialog's current window procedure and the colour set on the
+// display context read back (the system's window text colour if none).
+std::optional<COLORREF> ControlTextColor(HWND dialog, int id);
+int FocusedControl(HWND dialog);  // id, or 0
+RECT DialogRect(HWND dialog);      // screen pixels
+
+// A text picture of the dialog for a person at a terminal.
+std::string Render(HWND dialog);
+
+// ---- Message boxes -------------------------------------------------------
+
+struct MessageBoxInfo {
+    HWND owner = nullptr;
+    std::string text;
+    std::string caption;
+    UINT type = 0;
+    int answer = 0;
+};
+const std::vector<MessageBoxInfo>& MessageBoxes();  // every box since Reset, oldest first
+
+// ---- The user -------------------------------------------------------------
+
+// Whoever sits at the screen: a script, a person at a terminal, or a test.
+class User {
+public:
+    virtual ~User() = default;
+    // A modal dialog has been created and initialised. Act on it until
+    // DialogEnded(dialog); returning earlier makes the window system close
+    // it with IDCANCEL (as a user giving up would).
+    virtual void DriveDialog(HWND dialog) = 0;
+    // A message box is up; return the button pressed (IDOK, IDCANCEL, IDYES, IDNO).
+    virtual int AnswerMessageBox(const MessageBoxInfo& box) = 0;
+};
+// With no user set, dialogs are cancelled at once and message boxes get
+// their neutral answer (OK, or No for Yes/No boxes).
+void SetUser(User* user);
+
+// A user made of two callbacks, handy in tests.
+class CallbackUser : public User {
+public:
+    std::function<void(HWND)> onDialog;
+    std::function<int(const MessageBoxInfo&)> onMessageBox;
+    void DriveDialog(HWND dialog) override;
+    int AnswerMessageBox(const MessageBoxInfo& box) override;
+};
+
+// ---- System colours -------------------------------------------------------
+
+void SetSysColor(int index, COLORREF color);  // as the control panel would
+
+// ---- GDI, subclassing and heap accounting ---------------------------------
+
+int LiveFonts();
+int LiveBrushes();
+int LiveDCs();
+int Subclassings();  // windows whose procedure is not their own
+int LiveHeapBlocks();
+void FailHeapAllocAt(int n);  // the n-th HeapAlloc from now fails (0: none)
+int HeapAllocCalls();
+
+// Font last given to a control with WM_SETFONT: height and weight, face.
+struct FontInfo {
+    int height = 0;
+    int weight = 0;
+    int pitchAndFamily = 0;
+    std::string face;
+};
+std::optional<FontInfo> ControlFont(HWND dialog, int id);
+
+// ---- Registry hive ----------------------------------------------------------
+
+// The hive lives in a .reg text file (REGEDIT 5 format, hex: values). Load
+// reads it (a missing file is an empty hive); every successful close of a key
+// that was written saves it back.
+bool LoadHive(const std::string& path, std::string* error);
+void UseEmptyHive();  // in memory only, nothing saved
+std::string HiveText();  // the hive in .reg format
+
+// Values by key path under HKEY_CURRENT_USER.
+std::optional<std::vector<std::uint8_t>> HiveValue(const std::string& key, const std::string& name);
+void SetHiveValue(const std::string& key, const std::string& name, DWORD type, const std::vector<std::uint8_t>& data);
+void DeleteHiveKey(const std::string& key);
+
+enum class RegistryFailure { Open, Create, Close };
+void FailNextRegistry(RegistryFailure what, LSTATUS code = ERROR_ACCESS_DENIED);
+
+}  // namespace sim
