@@ -100,4 +100,9 @@
 #define IDC_RESULTS_REPLACED 109
 #define IDC_RESULTS_QUESTION 110
 
+/* Controls the code never addresses. */
+#ifndef IDC_STATIC
+#define IDC_STATIC -1
+#endif
+
 #endif
