@@ -1,0 +1,155 @@
+# Windows: the plug-in DLL with its dialog resources, veldune-host.exe on real
+# user32, the tests that run it under Wine, and the ZIP package.
+#
+# Works with the MinGW-w64 cross compilers (cmake/toolchain-mingw-*.cmake);
+# the MSVC branches are written for a Visual Studio build of the same files.
+enable_language(RC)
+
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(ORVO_ARCH x64)
+else()
+  set(ORVO_ARCH x86)
+endif()
+
+# Only Windows' own DLLs at run time: no libstdc++-6.dll, libgcc or
+# winpthread beside the plug-in, no VC++ redistributable.
+set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
+function(orvo_static_runtime target)
+  if(NOT MSVC)
+    target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+  endif()
+endfunction()
+
+# The real <windows.h> defines min and max unless told not to.
+target_compile_definitions(orvo_plugin_objects PUBLIC NOMINMAX WIN32_LEAN_AND_MEAN)
+
+# ---- Import library of the host services ------------------------------------
+# The plug-in's HS_ calls resolve to veldune-host.exe (or to Veldune itself).
+# The import library is made from the same .def file the host exports with, so
+# the DLL links without building the host first.
+set(ORVO_HOST_DEF ${CMAKE_SOURCE_DIR}/host/win32/veldune-host.def)
+if(MSVC)
+  set(ORVO_HOST_IMPORTS ${CMAKE_BINARY_DIR}/imports/veldune-host.lib)
+  if(ORVO_ARCH STREQUAL x64)
+    set(_machine X64)
+  else()
+    set(_machine X86)
+  endif()
+  add_custom_command(OUTPUT ${ORVO_HOST_IMPORTS}
+                     COMMAND ${CMAKE_AR} /nologo /def:${ORVO_HOST_DEF} /machine:${_machine} /out:${ORVO_HOST_IMPORTS}
+                     DEPENDS ${ORVO_HOST_DEF} COMMENT "Import library of the host services")
+else()
+  if(CMAKE_DLLTOOL)
+    set(ORVO_DLLTOOL ${CMAKE_DLLTOOL})
+  else()
+    get_filename_component(_cxx_name ${CMAKE_CXX_COMPILER} NAME)
+    string(REGEX REPLACE "g\\+\\+.*$" "dlltool" _dlltool_name ${_cxx_name})
+    find_program(ORVO_DLLTOOL NAMES ${_dlltool_name} dlltool REQUIRED)
+  endif()
+  set(ORVO_HOST_IMPORTS ${CMAKE_BINARY_DIR}/imports/libveldune-host-services.a)
+  add_custom_command(OUTPUT ${ORVO_HOST_IMPORTS}
+                     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/imports
+                     COMMAND ${ORVO_DLLTOOL} -d ${ORVO_HOST_DEF} -D veldune-host.exe -l ${ORVO_HOST_IMPORTS}
+                     DEPENDS ${ORVO_HOST_DEF} COMMENT "Import library of the host services")
+endif()
+add_custom_target(orvo_host_imports DEPENDS ${ORVO_HOST_IMPORTS})
+
+# ---- The plug-in --------------------------------------------------------------
+add_library(OrvoSearchReplace MODULE $<TARGET_OBJECTS:orvo_plugin_objects> ${CMAKE_SOURCE_DIR}/resources/dialogs.rc
+                                     ${CMAKE_SOURCE_DIR}/shell/OrvoSearchReplace.def)
+set_target_properties(OrvoSearchReplace PROPERTIES PREFIX "" OUTPUT_NAME OrvoSearchReplace)
+target_include_directories(OrvoSearchReplace PRIVATE ${CMAKE_SOURCE_DIR}/resources)
+add_dependencies(OrvoSearchReplace orvo_host_imports)
+target_link_libraries(OrvoSearchReplace PRIVATE ${ORVO_HOST_IMPORTS} user32 gdi32 advapi32 kernel32)
+orvo_static_runtime(OrvoSearchReplace)
+
+# ---- veldune-host.exe -----------------------------------------------------------
+# The shared document, services and command line, with host/win32 in place of
+# the simulated window system.
+if(ORVO_BUILD_HOST)
+  if(CMAKE_CROSSCOMPILING AND NOT MSVC)
+    # The header-only libraries come from the build machine. Only their own
+    # folders go on the target's include path, never /usr/include itself,
+    # whose C library headers would shadow MinGW's.
+    find_path(ORVO_NLOHMANN_INCLUDE nlohmann/json.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+    find_path(ORVO_CLI11_INCLUDE CLI/CLI.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+    set(ORVO_THIRD_PARTY ${CMAKE_BINARY_DIR}/third-party-include)
+    file(MAKE_DIRECTORY ${ORVO_THIRD_PARTY})
+    foreach(dir nlohmann CLI)
+      if(dir STREQUAL nlohmann)
+        set(_from ${ORVO_NLOHMANN_INCLUDE}/nlohmann)
+      else()
+        set(_from ${ORVO_CLI11_INCLUDE}/CLI)
+      endif()
+      if(NOT EXISTS ${ORVO_THIRD_PARTY}/${dir})
+        file(CREATE_LINK ${_from} ${ORVO_THIRD_PARTY}/${dir} SYMBOLIC)
+      endif()
+    endforeach()
+    add_library(orvo_third_party INTERFACE)
+    target_include_directories(orvo_third_party SYSTEM INTERFACE ${ORVO_THIRD_PARTY})
+  else()
+    find_package(nlohmann_json 3 REQUIRED)
+    find_package(CLI11 REQUIRED)
+    add_library(orvo_third_party INTERFACE)
+    target_link_libraries(orvo_third_party INTERFACE nlohmann_json::nlohmann_json CLI11::CLI11)
+  endif()
+
+  file(GLOB WIN_HOST_SOURCES CONFIGURE_DEPENDS
+       ${CMAKE_SOURCE_DIR}/host/document/*.cpp
+       ${CMAKE_SOURCE_DIR}/host/services/*.cpp
+       ${CMAKE_SOURCE_DIR}/host/cli/*.cpp
+       ${CMAKE_SOURCE_DIR}/host/win32/*.cpp)
+  # The POSIX module loader is replaced by host/win32/plugin_module_win32.cpp.
+  list(FILTER WIN_HOST_SOURCES EXCLUDE REGEX ".*/host/cli/[^/]*posix[^/]*\\.cpp$")
+  # The resource script reader is plain C++; the host uses it for text pictures.
+  if(EXISTS ${CMAKE_SOURCE_DIR}/host/sim/resource_script.cpp)
+    list(APPEND WIN_HOST_SOURCES ${CMAKE_SOURCE_DIR}/host/sim/resource_script.cpp)
+  endif()
+
+  if(EXISTS ${CMAKE_SOURCE_DIR}/host/cli/main.cpp)
+    add_executable(veldune-host ${WIN_HOST_SOURCES} ${ORVO_HOST_DEF})
+    target_include_directories(veldune-host PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)
+    target_compile_definitions(veldune-host PRIVATE NOMINMAX WIN32_LEAN_AND_MEAN)
+    target_link_libraries(veldune-host PRIVATE orvo_third_party user32 gdi32 advapi32 kernel32)
+    set_target_properties(veldune-host PROPERTIES ENABLE_EXPORTS ON)
+    orvo_static_runtime(veldune-host)
+    orvo_warnings(veldune-host)
+    add_dependencies(veldune-host OrvoSearchReplace)
+    set(ORVO_HAVE_WIN_HOST ON)
+  else()
+    message(STATUS "host/cli/main.cpp not there yet: building the plug-in DLL only")
+    set(ORVO_HAVE_WIN_HOST OFF)
+  endif()
+endif()
+
+# ---- Tests under Wine -----------------------------------------------------------
+enable_testing()
+include(${CMAKE_SOURCE_DIR}/tests/wine/WineTests.cmake)
+
+# ---- Package ----------------------------------------------------------------------
+# One ZIP with both DLLs: this build's in its architecture's folder and the
+# other one's taken from its build folder (build the mingw-x86 preset first).
+install(TARGETS OrvoSearchReplace LIBRARY DESTINATION ${ORVO_ARCH} RUNTIME DESTINATION ${ORVO_ARCH})
+if(ORVO_ARCH STREQUAL x64)
+  set(ORVO_PACKAGE_OTHER_DLL ${CMAKE_SOURCE_DIR}/build/mingw-x86/OrvoSearchReplace.dll
+      CACHE FILEPATH "The x86 DLL the package carries beside this build's x64 one")
+  set(_other x86)
+else()
+  set(ORVO_PACKAGE_OTHER_DLL ${CMAKE_SOURCE_DIR}/build/mingw-x64/OrvoSearchReplace.dll
+      CACHE FILEPATH "The x64 DLL the package carries beside this build's x86 one")
+  set(_other x64)
+endif()
+install(CODE "
+  if(NOT EXISTS \"${ORVO_PACKAGE_OTHER_DLL}\")
+    message(FATAL_ERROR \"The package needs the ${_other} DLL at ${ORVO_PACKAGE_OTHER_DLL}: build the mingw-${_other} preset first (cmake --workflow --preset build-${_other}).\")
+  endif()")
+install(FILES ${ORVO_PACKAGE_OTHER_DLL} DESTINATION ${_other})
+install(FILES ${CMAKE_SOURCE_DIR}/docs/INSTALL-windows.txt DESTINATION .)
+
+set(CPACK_GENERATOR ZIP)
+set(CPACK_PACKAGE_NAME OrvoSearchReplace)
+set(CPACK_PACKAGE_VENDOR "Orvo Plugins")
+set(CPACK_PACKAGE_FILE_NAME "OrvoSearchReplace-${PROJECT_VERSION}-windows")
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+include(CPack)
