@@ -171,6 +171,49 @@ TEST_F(CriteriaDialog, PageSwitchRepaints) {
     Run();
 }
 
+// ---- Where it opens ------------------------------------------------------------
+
+TEST_F(CriteriaDialog, OpensAtTheSavedPlaceWhenItLiesOnTheScreen) {
+    RECT templatePlace{};
+    drive = [&](HWND d) {
+        templatePlace = sim::DialogRect(d);
+        DO(sim::Click(d, IDCANCEL));
+    };
+    Run();
+    struct Row {
+        const char* what;
+        std::int16_t left, top;
+        bool moved;
+    };
+    const Row rows[] = {
+        {"saved place", 100, 50, true},
+        {"not placed", kNotPlaced, kNotPlaced, false},
+        {"beyond the right edge", 1025, 0, false},
+    };
+    // The replace side's pair is stored but never read.
+    g_plugin.replace.dialogLeft = 300;
+    g_plugin.replace.dialogTop = 300;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        g_plugin.search.dialogLeft = row.left;
+        g_plugin.search.dialogTop = row.top;
+        RECT got{};
+        drive = [&](HWND d) {
+            got = sim::DialogRect(d);
+            DO(sim::Click(d, IDCANCEL));
+        };
+        Run();
+        const LONG wantLeft = row.moved ? row.left : templatePlace.left;
+        const LONG wantTop = row.moved ? row.top : templatePlace.top;
+        EXPECT_EQ(got.left, wantLeft);
+        EXPECT_EQ(got.top, wantTop);
+        EXPECT_EQ(got.right - got.left, templatePlace.right - templatePlace.left) << "size kept";
+        // Whatever it opened at is where it was closed, and that is saved.
+        EXPECT_EQ(g_plugin.search.dialogLeft, static_cast<std::int16_t>(got.left));
+        EXPECT_EQ(g_plugin.search.dialogTop, static_cast<std::int16_t>(got.top));
+    }
+}
+
 // ---- What goes back into the persistent records --------------------------
 
 TEST_F(CriteriaDialog, CancelLeavesBothRecordsButThePlace) {
