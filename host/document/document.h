@@ -70,9 +70,13 @@ public:
     std::optional<std::string> RecordText(std::uint32_t tag, const Key& key) const;
 
     // ---- Semantic builders (the host allocates text blocks and numbers) ----
+    // Text block ids and text numbers each come from their own counter, from
+    // 1 upward, one of each per text block; an index is the first free one.
     void AddPageText(int page, const std::string& text);
     void AddMeasureText(int staff, int measure, const std::string& text);
     void AddExpression(int number, const std::string& text);
+    // header: the record's first 12 bytes (shorter is padded with zeros).
+    void AddExpression(int number, const std::string& text, const Bytes& header);
     void AddStaff(int number, const std::string& full, const std::string& abbreviated);
     void AddGroup(int system, int number, const std::string& full, const std::string& abbreviated);
     void AddTextRepeat(int number, const std::string& text);
@@ -98,14 +102,17 @@ public:
     std::string ToJson() const;
     bool Save(const std::string& path, std::string* error) const;
 
+    // Every record of a tag, in ascending key order.
+    const std::map<Key, Bytes>* RecordsOf(std::uint32_t tag) const;
+    const std::map<std::uint32_t, std::map<Key, Bytes>>& AllRecords() const;
+
 private:
-    struct Impl;
     std::map<std::uint32_t, std::map<Key, Bytes>> records_;
     std::map<FrameKey, std::vector<EntryRecord>> frames_;
-    // What the semantic sections laid out, so that saving can write them back
-    // as the user wrote them. Filled by the builders.
-    struct Semantic;
-    std::vector<std::string> semanticLog_;  // placeholder; the implementation may replace this member
+    int nextBlockId_ = 1;
+    int nextTextNumber_ = 1;
+
+    std::int16_t AddTextBlock(const std::string& text);  // returns the block id
 };
 
 }  // namespace host
