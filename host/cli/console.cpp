@@ -1,0 +1,42 @@
+#include "host/cli/console.h"
+
+#include <cctype>
+#include <istream>
+#include <ostream>
+#include <vector>
+
+namespace cli {
+
+namespace {
+
+std::string LowerTrimmed(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c != ' ' && c != '\t' && c != '\r') out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+}  // namespace
+
+int Ask(Console& console, const std::string& question, std::initializer_list<const char*> choices) {
+    std::vector<std::string> words(choices.begin(), choices.end());
+    std::string hint;
+    for (const std::string& word : words) hint += (hint.empty() ? "" : "/") + word;
+    for (;;) {
+        *console.out << question << " [" << hint << "] " << std::flush;
+        std::string line;
+        if (console.in == nullptr || !std::getline(*console.in, line)) {
+            *console.out << "\n";
+            return -1;
+        }
+        std::string typed = LowerTrimmed(line);
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            if (!typed.empty() && (typed == words[i] || (typed.size() == 1 && typed[0] == words[i][0]))) {
+                return static_cast<int>(i);
+            }
+        }
+    }
+}
+
+}  // namespace cli

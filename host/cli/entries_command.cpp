@@ -1,0 +1,277 @@
+#include "host/cli/entries_command.h"
+
+#include <algorithm>
+#include <cctype>
+#include <climits>
+#include <ostream>
+#include <sstream>
+
+#include "host/sim/resource_script.h"
+#include "host/sim/sim.h"
+#include "resource.h"
+
+namespace cli {
+
+namespace {
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string Trim(const std::string& text) {
+    std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool IsButtonClass(const std::string& name) { return Lower(name) == "button"; }
+
+bool ParseInteger(const std::string& text, long long min, long long max, long long* out) {
+    if (text.empty()) return false;
+    std::size_t used = 0;
+    try {
+        *out = std::stoll(text, &used, 10);
+    } catch (...) {
+        return false;
+    }
+    return used == text.size() && *out >= min && *out <= max;
+}
+
+class EntriesUser : public sim::User {
+public:
+    EntriesUser(const EntriesOptions& options, Console& console, const std::vector<CriteriaSetting>& find,
+                const std::vector<CriteriaSetting>& change)
+        : options_(options), console_(console), find_(find), change_(change) {}
+
+    bool refused = false;
+
+    void DriveDialog(HWND dialog) override {
+        if (refused) return;
+        if (sim::DialogTemplateId(dialog) != IDD_CRITERIA) {
+            *console_.err << "veldune-host: unexpected dialog " << sim::DialogTemplateId(dialog) << "\n";
+            refused = true;
+            return;
+        }
+        // Search page: start from a clean page, state the criteria, go on.
+        if (!Act("press Reset", sim::Click(dialog, IDC_CRIT_RESET)) || !Apply(dialog, find_, "--find") ||
+            !Act(options_.useOr ? "choose OR" : "choose AND",
+                 sim::Click(dialog, options_.useOr ? IDC_CRIT_OR : IDC_CRIT_AND)) ||
+            !Act("press Done >>", sim::Click(dialog, IDC_CRIT_DONE))) {
+            return;
+        }
+        if (sim::ControlVisible(dialog, IDC_CRIT_DONE).value_or(false)) {
+            refused = true;  // the search page refused; its message has been printed
+            return;
+        }
+        // Replace page.
+        if (!Act("press Reset", sim::Click(dialog, IDC_CRIT_RESET)) || !Apply(dialog, change_, "--change") ||
+            !Act("press GO!", sim::Click(dialog, IDC_CRIT_GO))) {
+            return;
+        }
+        if (!sim::DialogEnded(dialog)) refused = true;
+    }
+
+    int AnswerMessageBox(const sim::MessageBoxInfo& box) override {
+        std::ostream& out = *console_.out;
+        out << box.caption << ": " << box.text << "\n";
+        if ((box.type & MB_TYPEMASK) != MB_YESNO) return IDOK;
+        if (refused) return IDNO;
+        if (options_.yes) {
+            out << "-> Yes (--yes)\n";
+            return IDYES;
+        }
+        if (console_.terminal) return Ask(console_, "Proceed?", {"yes", "no"}) == 0 ? IDYES : IDNO;
+        out << "-> No (give --yes to go on)\n";
+        return IDNO;
+    }
+
+private:
+    bool Act(const std::string& what, const std::string& why) {
+        if (why.empty()) return true;
+        *console_.err << "veldune-host: cannot " << what << ": " << why << "\n";
+        refused = true;
+        return false;
+    }
+
+    bool Apply(HWND dialog, const std::vector<CriteriaSetting>& settings, const char* option) {
+        for (const CriteriaSetting& setting : settings) {
+            const std::string what = std::string(option) + " " + setting.field->name;
+            if (!Act("set " + what, sim::SetState(dialog, setting.field->box, setting.state))) return false;
+            if (setting.field->edit != 0 && setting.state == 1 &&
+                !Act("type " + what, sim::Type(dialog, setting.field->edit, setting.value))) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    const EntriesOptions& options_;
+    Console& console_;
+    const std::vector<CriteriaSetting>& find_;
+    const std::vector<CriteriaSetting>& change_;
+};
+
+}  // namespace
+
+std::vector<CriteriaField> CriteriaFields() {
+    std::vector<CriteriaField> fields;
+    const sim::DialogTemplate* dialog = sim::FindDialogTemplate(IDD_CRITERIA);
+    if (dialog == nullptr) return fields;
+    const auto& controls = dialog->controls;
+    for (std::size_t i = 0; i < controls.size(); ++i) {
+        const sim::ControlTemplate& control = controls[i];
+        if (!IsButtonClass(control.className)) continue;
+        const DWORD type = control.style & BS_TYPEMASK;
+        const bool threeState = type == BS_3STATE || type == BS_AUTO3STATE;
+        const bool checkBox = type == BS_CHECKBOX || type == BS_AUTOCHECKBOX;
+        if (!threeState && !checkBox) continue;
+        CriteriaField field;
+        field.box = control.id;
+        for (char c : control.text) {
+            if (c != '&') field.name += c;
+        }
+        if (checkBox) {
+            // A numeric field: the check box and the edit right after it.
+            if (i + 1 >= controls.size() || Lower(controls[i + 1].className) != "edit") continue;
+            field.edit = controls[i + 1].id;
+        }
+        for (const CriteriaField& earlier : fields) {
+            if (Lower(earlier.name) == Lower(field.name)) {
+                field.name = "Note " + field.name;
+                break;
+            }
+        }
+        fields.push_back(field);
+    }
+    return fields;
+}
+
+bool ParseCriteriaList(const std::string& list, const std::vector<CriteriaField>& fields,
+                       std::vector<CriteriaSetting>* out, std::string* error, const char* option) {
+    out->clear();
+    std::istringstream in(list);
+    std::string item;
+    while (std::getline(in, item, ',')) {
+        item = Trim(item);
+        if (item.empty()) continue;
+        std::size_t equals = item.find('=');
+        if (equals == std::string::npos) {
+            *error = std::string(option) + ": expected NAME=VALUE, got \"" + item + "\"";
+            return false;
+        }
+        const std::string name = Trim(item.substr(0, equals));
+        const std::string value = Lower(Trim(item.substr(equals + 1)));
+        const CriteriaField* field = nullptr;
+        for (const CriteriaField& candidate : fields) {
+            if (Lower(candidate.name) == Lower(name)) field = &candidate;
+        }
+        if (field == nullptr) {
+            std::string names;
+            for (const CriteriaField& candidate : fields) names += (names.empty() ? "" : ", ") + candidate.name;
+            *error = std::string(option) + ": unknown attribute \"" + name + "\" (known: " + names + ")";
+            return false;
+        }
+        CriteriaSetting setting;
+        setting.field = field;
+        if (value == "off") {
+            setting.state = 0;
+        } else if (field->edit == 0 && value == "on") {
+            setting.state = 1;
+        } else if (field->edit == 0 && value == "any") {
+            setting.state = 2;
+        } else if (long long number = 0; field->edit != 0 && ParseInteger(value, -32768, 32767, &number)) {
+            setting.state = 1;
+            setting.value = std::to_string(number);
+        } else {
+            *error = std::string(option) + ": " + field->name + " takes " +
+                     (field->edit != 0 ? "a number or off" : "on, off or any") + ", got \"" + value + "\"";
+            return false;
+        }
+        out->push_back(setting);
+    }
+    return true;
+}
+
+bool ParseRegion(const std::string& text, RegionRecord* out, std::string* error) {
+    std::vector<long long> values;
+    std::istringstream in(text);
+    std::string item;
+    while (std::getline(in, item, ',')) {
+        long long value = 0;
+        const bool position = values.size() == 2 || values.size() == 5;
+        if (!ParseInteger(Trim(item), position ? INT32_MIN : -32768, position ? INT32_MAX : 32767, &value)) {
+            *error = "--region: \"" + Trim(item) + "\" is not a " + (position ? "position" : "staff or measure number");
+            return false;
+        }
+        values.push_back(value);
+    }
+    if (values.size() != 6) {
+        *error = "--region: expected six numbers FIRST_STAFF,FIRST_MEASURE,START,LAST_STAFF,LAST_MEASURE,END";
+        return false;
+    }
+    *out = RegionRecord{};
+    out->firstStaff = static_cast<std::int16_t>(values[0]);
+    out->firstMeasure = static_cast<std::int16_t>(values[1]);
+    out->startPosition = static_cast<std::int32_t>(values[2]);
+    out->lastStaff = static_cast<std::int16_t>(values[3]);
+    out->lastMeasure = static_cast<std::int16_t>(values[4]);
+    out->endPosition = static_cast<std::int32_t>(values[5]);
+    return true;
+}
+
+RegionRecord WholeDocumentRegion(const host::Document& document) {
+    int firstStaff = INT_MAX, lastStaff = INT_MIN, firstMeasure = INT_MAX, lastMeasure = INT_MIN;
+    auto addStaff = [&](int staff) {
+        firstStaff = std::min(firstStaff, staff);
+        lastStaff = std::max(lastStaff, staff);
+    };
+    auto addMeasure = [&](int measure) {
+        firstMeasure = std::min(firstMeasure, measure);
+        lastMeasure = std::max(lastMeasure, measure);
+    };
+    for (const auto& [key, entries] : document.Frames()) {
+        addStaff(key.staff);
+        addMeasure(key.measure);
+    }
+    if (const auto* staves = document.RecordsOf(host::kTagStaff)) {
+        for (const auto& [key, bytes] : *staves) addStaff(key[0]);
+    }
+    if (const auto* measures = document.RecordsOf(host::kTagMeasure)) {
+        for (const auto& [key, bytes] : *measures) addMeasure(key[0]);
+    }
+    RegionRecord region{};
+    region.firstStaff = static_cast<std::int16_t>(firstStaff == INT_MAX ? 1 : firstStaff);
+    region.lastStaff = static_cast<std::int16_t>(lastStaff == INT_MIN ? 1 : lastStaff);
+    region.firstMeasure = static_cast<std::int16_t>(firstMeasure == INT_MAX ? 1 : firstMeasure);
+    region.lastMeasure = static_cast<std::int16_t>(lastMeasure == INT_MIN ? 1 : lastMeasure);
+    region.startPosition = 0;
+    region.endPosition = INT32_MAX;
+    return region;
+}
+
+int RunEntriesSubcommand(const PluginModule& module, HWND hostWindow, const host::Document& document,
+                         const EntriesOptions& options, Console& console) {
+    const std::vector<CriteriaField> fields = CriteriaFields();
+    if (fields.empty()) {
+        *console.err << "veldune-host: the plug-in's criteria dialog template has no attribute boxes\n";
+        return 2;
+    }
+    std::vector<CriteriaSetting> find;
+    std::vector<CriteriaSetting> change;
+    RegionRecord region = WholeDocumentRegion(document);
+    std::string error;
+    if (!ParseCriteriaList(options.find, fields, &find, &error, "--find") ||
+        !ParseCriteriaList(options.change.value_or(""), fields, &change, &error, "--change") ||
+        (options.region && !ParseRegion(*options.region, &region, &error))) {
+        *console.err << "veldune-host: " << error << "\n";
+        return 2;
+    }
+    EntriesUser user(options, console, find, change);
+    sim::SetUser(&user);
+    module.invoke(hostWindow, 0, &region, nullptr);
+    sim::SetUser(nullptr);
+    return user.refused ? 1 : 0;
+}
+
+}  // namespace cli

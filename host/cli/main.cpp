@@ -1,0 +1,14 @@
+// veldune-host: the reference host program.
+#include <iostream>
+
+#include "host/cli/host_main.h"
+#include "host/cli/platform.h"
+
+int main(int argc, char** argv) {
+    cli::Console console;
+    console.in = &std::cin;
+    console.out = &std::cout;
+    console.err = &std::cerr;
+    console.terminal = cli::StdinIsTerminal();
+    return cli::HostMain(argc, argv, console);
+}

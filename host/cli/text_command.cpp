@@ -1,0 +1,212 @@
+#include "host/cli/text_command.h"
+
+#include <ostream>
+#include <sstream>
+
+#include "host/sim/sim.h"
+#include "resource.h"
+
+namespace cli {
+
+namespace {
+
+constexpr std::size_t kFieldLimit = 50;  // the setup dialog's edits take no more
+
+const char* const kElementNames[8] = {"page",  "measure", "expressions", "staff",
+                                      "group", "repeats", "endings",     "lyrics"};
+
+std::string Line(HWND dialog, int id) { return sim::ControlText(dialog, id).value_or(""); }
+bool Visible(HWND dialog, int id) { return sim::ControlVisible(dialog, id).value_or(false); }
+
+class TextUser : public sim::User {
+public:
+    TextUser(const TextOptions& options, Console& console, const std::array<bool, 8>* elements)
+        : options_(options), console_(console), elements_(elements) {}
+
+    bool refused = false;
+
+    void DriveDialog(HWND dialog) override {
+        if (refused) return;
+        switch (sim::DialogTemplateId(dialog)) {
+            case IDD_TEXT_SETUP:
+                FillSetup(dialog);
+                break;
+            case IDD_TEXT_RESULTS:
+                StepThroughResults(dialog);
+                break;
+            default:
+                *console_.err << "veldune-host: unexpected dialog " << sim::DialogTemplateId(dialog) << "\n";
+                refused = true;
+                break;
+        }
+    }
+
+    int AnswerMessageBox(const sim::MessageBoxInfo& box) override {
+        std::ostream& out = *console_.out;
+        out << box.caption << ": " << box.text << "\n";
+        if ((box.type & MB_TYPEMASK) != MB_YESNO) return IDOK;
+        if (refused) return IDNO;
+        if (options_.yes) {
+            out << "-> Yes (--yes)\n";
+            return IDYES;
+        }
+        if (console_.terminal) return Ask(console_, "Continue?", {"yes", "no"}) == 0 ? IDYES : IDNO;
+        out << "-> No (give --yes to go on)\n";
+        return IDNO;
+    }
+
+private:
+    bool Act(const std::string& what, const std::string& why) {
+        if (why.empty()) return true;
+        *console_.err << "veldune-host: cannot " << what << ": " << why << "\n";
+        refused = true;
+        return false;
+    }
+
+    void FillSetup(HWND dialog) {
+        const bool replacing = options_.replace.has_value();
+        if (!Act("type the search text", sim::Type(dialog, IDC_SETUP_SEARCH, options_.search)) ||
+            !Act("set Case sensitive", sim::SetState(dialog, IDC_SETUP_CASE, options_.matchCase ? 1 : 0)) ||
+            !Act("set Search tags", sim::SetState(dialog, IDC_SETUP_TAGS, options_.tags ? 1 : 0)) ||
+            !Act("set Replace with", sim::SetState(dialog, IDC_SETUP_REPLACE_ON, replacing ? 1 : 0))) {
+            return;
+        }
+        if (replacing && !Act("type the replace text", sim::Type(dialog, IDC_SETUP_REPLACE, *options_.replace))) {
+            return;
+        }
+        if (elements_ != nullptr) {
+            for (int i = 0; i < 8; ++i) {
+                if (!Act(std::string("set the element switch ") + kElementNames[i],
+                         sim::SetState(dialog, IDC_SETUP_PAGE_TEXT + i, (*elements_)[i] ? 1 : 0))) {
+                    return;
+                }
+            }
+        }
+        if (!Act("press GO!", sim::Click(dialog, IDOK))) return;
+        // Still open: the dialog refused and its message has been printed.
+        if (!sim::DialogEnded(dialog)) refused = true;
+    }
+
+    void PrintMatch(HWND dialog) {
+        std::ostream& out = *console_.out;
+        out << "\n" << Line(dialog, IDC_RESULTS_HEADING) << " " << Line(dialog, IDC_RESULTS_LOCATION) << "\n";
+        out << "    " << Line(dialog, IDC_RESULTS_TEXT) << "\n";
+        out << Line(dialog, IDC_RESULTS_POSITION) << "\n";
+    }
+
+    void PrintSummary(HWND dialog) {
+        std::ostream& out = *console_.out;
+        out << "\n" << Line(dialog, IDC_RESULTS_HEADING) << "\n";
+        for (int id : {IDC_RESULTS_LOCATION, IDC_RESULTS_TEXT, IDC_RESULTS_POSITION, IDC_RESULTS_REPLACED,
+                       IDC_RESULTS_QUESTION}) {
+            std::string line = Line(dialog, id);
+            if (!line.empty()) out << line << "\n";
+        }
+    }
+
+    // The button a person would press for the match on screen.
+    int ChooseButton(HWND dialog) {
+        std::ostream& out = *console_.out;
+        const std::string question = Line(dialog, IDC_RESULTS_QUESTION);
+        if (Visible(dialog, IDC_RESULTS_YES)) {
+            if (options_.all) {
+                out << question << " -> Yes to all\n";
+                return IDC_RESULTS_YES_ALL;
+            }
+            if (console_.terminal) {
+                static const int buttons[] = {IDC_RESULTS_YES, IDC_RESULTS_NO, IDC_RESULTS_YES_ALL, IDCANCEL};
+                int choice = Ask(console_, question, {"yes", "no", "all", "quit"});
+                return choice < 0 ? IDCANCEL : buttons[choice];
+            }
+            out << question << " -> No (give --all to replace)\n";
+            return IDC_RESULTS_NO;
+        }
+        if (console_.terminal && !options_.all) {
+            int choice = Ask(console_, "Go on?", {"next", "quit"});
+            return choice == 0 ? IDC_RESULTS_NEXT : IDCANCEL;
+        }
+        return IDC_RESULTS_NEXT;
+    }
+
+    void StepThroughResults(HWND dialog) {
+        while (!sim::DialogEnded(dialog)) {
+            if (Visible(dialog, IDOK)) {
+                PrintSummary(dialog);
+                Act("press OK", sim::Click(dialog, IDOK));
+                return;
+            }
+            PrintMatch(dialog);
+            int button = ChooseButton(dialog);
+            if (button == IDCANCEL) {
+                *console_.out << "Stopped; the replacements made so far are kept.\n";
+                Act("press Cancel", sim::Click(dialog, IDCANCEL));
+                return;
+            }
+            if (!Act("press the button", sim::Click(dialog, button))) return;
+        }
+    }
+
+    const TextOptions& options_;
+    Console& console_;
+    const std::array<bool, 8>* elements_;
+};
+
+}  // namespace
+
+bool ParseElementList(const std::string& list, std::array<bool, 8>* on, std::string* error) {
+    on->fill(false);
+    std::istringstream in(list);
+    std::string word;
+    bool any = false;
+    while (std::getline(in, word, ',')) {
+        std::size_t first = word.find_first_not_of(' ');
+        std::size_t last = word.find_last_not_of(' ');
+        word = first == std::string::npos ? std::string() : word.substr(first, last - first + 1);
+        if (word == "all") {
+            on->fill(true);
+            any = true;
+            continue;
+        }
+        bool known = false;
+        for (int i = 0; i < 8; ++i) {
+            if (word == kElementNames[i]) {
+                (*on)[i] = true;
+                known = true;
+            }
+        }
+        if (!known) {
+            *error = "--elements: unknown element \"" + word +
+                     "\" (expected page, measure, expressions, staff, group, repeats, endings, lyrics or all)";
+            return false;
+        }
+        any = true;
+    }
+    if (!any) {
+        *error = "--elements: expected a comma-separated list of elements, or all";
+        return false;
+    }
+    return true;
+}
+
+int RunTextSubcommand(const PluginModule& module, HWND hostWindow, const TextOptions& options, Console& console) {
+    if (options.search.size() > kFieldLimit || (options.replace && options.replace->size() > kFieldLimit)) {
+        *console.err << "veldune-host: the search and replace texts take at most " << kFieldLimit
+                     << " characters each\n";
+        return 2;
+    }
+    std::array<bool, 8> elements{};
+    if (options.elements) {
+        std::string error;
+        if (!ParseElementList(*options.elements, &elements, &error)) {
+            *console.err << "veldune-host: " << error << "\n";
+            return 2;
+        }
+    }
+    TextUser user(options, console, options.elements ? &elements : nullptr);
+    sim::SetUser(&user);
+    module.invoke(hostWindow, 1, nullptr, nullptr);
+    sim::SetUser(nullptr);
+    return user.refused ? 1 : 0;
+}
+
+}  // namespace cli

@@ -1,0 +1,33 @@
+// "veldune-host DOCUMENT text ...": the text command run through the same
+// dialog actions a person would take, printing what the dialogs show.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "host/cli/console.h"
+#include "host/cli/plugin_module.h"
+
+namespace cli {
+
+struct TextOptions {
+    std::string search;
+    std::optional<std::string> replace;
+    bool matchCase = false;
+    bool tags = false;
+    std::optional<std::string> elements;  // unset: leave the stored switches
+    bool all = false;                     // "Yes to all" (replace) or list every match (search)
+    bool yes = false;                     // confirm the lyrics warning
+};
+
+// "page,measure,expressions,staff,group,repeats,endings,lyrics" or "all" ->
+// the eight element switches in the setup dialog's order.
+bool ParseElementList(const std::string& list, std::array<bool, 8>* on, std::string* error);
+
+// Returns the exit status: 0 done, 1 refused or not confirmed, 2 bad options.
+int RunTextSubcommand(const PluginModule& module, HWND hostWindow, const TextOptions& options, Console& console);
+
+}  // namespace cli
