@@ -16,6 +16,7 @@ struct ControlTemplate {
     DWORD exStyle = 0;
     int x = 0, y = 0, width = 0, height = 0;  // dialog units
     int line = 0;                             // in the script
+    DWORD clearedStyle = 0;                   // bits removed with NOT, the implied ones too
 };
 
 struct DialogTemplate {
@@ -33,5 +34,7 @@ struct DialogTemplate {
 bool ParseResourceScript(const std::string& script, std::vector<DialogTemplate>* dialogs, std::string* error);
 // The templates of the script given to SetResourceScript, by id; null when absent.
 const DialogTemplate* FindDialogTemplate(int id);
+// Why the script given to SetResourceScript could not be read; empty when it could.
+std::string ResourceScriptError();
 
 }  // namespace sim

@@ -65,6 +65,8 @@ struct ControlInfo {
     bool focused = false;
     DWORD style = 0;
     RECT rect{};  // pixels, relative to the dialog's client area
+    int selStart = 0, selEnd = 0;  // last EM_SETSEL, as sent
+    int limit = 30000;             // edit length limit (EM_LIMITTEXT)
 };
 std::vector<ControlInfo> Controls(HWND dialog);  // template order
 
@@ -168,5 +170,10 @@ void DeleteHiveKey(const std::string& key);
 
 enum class RegistryFailure { Open, Create, Close };
 void FailNextRegistry(RegistryFailure what, LSTATUS code = ERROR_ACCESS_DENIED);
+
+// Registry keys opened or created and not yet closed.
+int OpenKeys();
+// InvalidateRect calls on a window (or on its controls, for a dialog) since it was made.
+int Invalidations(HWND window);
 
 }  // namespace sim
