@@ -128,14 +128,6 @@ TEST_F(TextEngineTest, AMatchAtTheEndMovesOnToTheNextElement) {
     EXPECT_EQ(Run(), (std::vector<std::string>{MatchLine(7, 1, 0, 0, 2, "abc"), MatchLine(7, 2, 0, 0, 0, "c")}));
 }
 
-// The number of the text block that an element's record leads to.
-std::int16_t TextNumberOf(const Document& d, std::uint32_t tag, const host::Key& key, std::size_t idOffset) {
-    const host::Bytes& element = *d.Record(tag, key);
-    const auto id = static_cast<std::int16_t>(element[idOffset] | element[idOffset + 1] << 8);
-    const host::Bytes& block = *d.Record(host::kTagTextBlock, {id, 0, 0});
-    return static_cast<std::int16_t>(block[0] | block[1] << 8);
-}
-
 // "abc" with 'b' replaced by 'xyz': exactly one write, of the right record,
 // with the right bytes; the records leading to a text block stay as they were.
 TEST_F(TextEngineTest, WriteBackStoresTheTextWhereItWasRead) {
@@ -143,17 +135,19 @@ TEST_F(TextEngineTest, WriteBackStoresTheTextWhereItWasRead) {
         const char* what;
         std::function<void(Document&)> build;
         unsigned switches;
-        std::function<std::uint32_t(const Document&)> tag;
-        std::function<host::Key(const Document&)> key;
+        std::uint32_t tag;  // the record written, or the element leading to a text block
+        host::Key key;
+        int idOffset;  // where the element holds its text block id; -1: the text is the record
         std::string expectedHex;
     };
     const std::string kText = "61 78 79 7A 63 00";  // "axyzc" and its terminator
-    auto lbxt = [](const Document&) { return host::kTagTextBlockText; };
     const Row rows[] = {
-        {"page text block", [](Document& d) { d.AddPageText(2, "abc"); }, kPage, lbxt,
-         [](const Document& d) {
-             return host::Key{TextNumberOf(d, host::kTagPageTextAssignment, {2, 0, 0}, 0), 0, 0};
-         },
+        {"page text block",
+         [](Document& d) { d.AddPageText(2, "abc"); },
+         kPage,
+         host::kTagPageTextAssignment,
+         {2, 0, 0},
+         0,
          kText},
         {"measure text block",
          [](Document& d) {
@@ -161,57 +155,64 @@ TEST_F(TextEngineTest, WriteBackStoresTheTextWhereItWasRead) {
              d.AddStaff(1, "", "");
              d.AddMeasureText(1, 3, "abc");
          },
-         kMeasure, lbxt,
-         [](const Document& d) {
-             return host::Key{TextNumberOf(d, host::kTagMeasureTextAssignment, {1, 3, 0}, 0), 0, 0};
-         },
+         kMeasure,
+         host::kTagMeasureTextAssignment,
+         {1, 3, 0},
+         0,
          kText},
-        {"abbreviated staff name", [](Document& d) { d.AddStaff(1, "none", "abc"); }, kStaves, lbxt,
-         [](const Document& d) {
-             return host::Key{TextNumberOf(d, host::kTagStaff, {1, 0, 0}, 32), 0, 0};
-         },
+        {"abbreviated staff name",
+         [](Document& d) { d.AddStaff(1, "none", "abc"); },
+         kStaves,
+         host::kTagStaff,
+         {1, 0, 0},
+         32,
          kText},
-        {"full group name", [](Document& d) { d.AddGroup(0, 1, "abc", "none"); }, kGroups, lbxt,
-         [](const Document& d) {
-             return host::Key{TextNumberOf(d, host::kTagGroup, {0, 1, 0}, 4), 0, 0};
-         },
+        {"full group name",
+         [](Document& d) { d.AddGroup(0, 1, "abc", "none"); },
+         kGroups,
+         host::kTagGroup,
+         {0, 1, 0},
+         4,
          kText},
-        {"text repeat", [](Document& d) { d.AddTextRepeat(1, "abc"); }, kRepeats,
-         [](const Document&) { return host::kTagTextRepeatText; },
-         [](const Document&) {
-             return host::Key{1, 0, 0};
-         },
+        {"text repeat",
+         [](Document& d) { d.AddTextRepeat(1, "abc"); },
+         kRepeats,
+         host::kTagTextRepeatText,
+         {1, 0, 0},
+         -1,
          kText},
         {"ending repeat",
          [](Document& d) {
              d.SetMeasureCount(2);
              d.AddEnding(2, "abc");
          },
-         kEndings, [](const Document&) { return host::kTagEndingRepeatText; },
-         [](const Document&) {
-             return host::Key{2, 0, 0};
-         },
+         kEndings,
+         host::kTagEndingRepeatText,
+         {2, 0, 0},
+         -1,
          kText},
-        {"chorus lyrics", [](Document& d) { d.AddLyrics(LyricsKind::Chorus, 4, "abc"); }, kLyrics,
-         [](const Document&) { return host::kTagChorusLyrics; },
-         [](const Document&) {
-             return host::Key{4, 0, 0};
-         },
+        {"chorus lyrics",
+         [](Document& d) { d.AddLyrics(LyricsKind::Chorus, 4, "abc"); },
+         kLyrics,
+         host::kTagChorusLyrics,
+         {4, 0, 0},
+         -1,
          kText},
-        {"section lyrics", [](Document& d) { d.AddLyrics(LyricsKind::Section, 1000, "abc"); }, kLyrics,
-         [](const Document&) { return host::kTagSectionLyrics; },
-         [](const Document&) {
-             return host::Key{1000, 0, 0};
-         },
+        {"section lyrics",
+         [](Document& d) { d.AddLyrics(LyricsKind::Section, 1000, "abc"); },
+         kLyrics,
+         host::kTagSectionLyrics,
+         {1000, 0, 0},
+         -1,
          kText},
         {"expression: the header kept, 5 characters stored in 20 bytes, the two spare bytes zero",
          [](Document& d) {
              d.AddExpression(1, "abc", host::Bytes{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12});
          },
-         kExpressions, [](const Document&) { return host::kTagTextExpression; },
-         [](const Document&) {
-             return host::Key{1, 0, 0};
-         },
+         kExpressions,
+         host::kTagTextExpression,
+         {1, 0, 0},
+         -1,
          "01 02 03 04 05 06 07 08 09 0A 0B 0C " + kText + " 00 00"},
     };
     for (const Row& r : rows) {
@@ -220,6 +221,16 @@ TEST_F(TextEngineTest, WriteBackStoresTheTextWhereItWasRead) {
         g_plugin.text = TextSearchState{};
         doc = Document{};
         r.build(doc);
+        std::uint32_t tag = r.tag;
+        host::Key key = r.key;
+        if (r.idOffset >= 0) {
+            // Element -> TextBlockRecord -> the text number written.
+            const host::Bytes& element = *doc.Record(r.tag, r.key);
+            const auto id = static_cast<std::int16_t>(element[r.idOffset] | element[r.idOffset + 1] << 8);
+            const host::Bytes& block = *doc.Record(host::kTagTextBlock, {id, 0, 0});
+            tag = host::kTagTextBlockText;
+            key = {static_cast<std::int16_t>(block[0] | block[1] << 8), 0, 0};
+        }
         const std::size_t recordsBefore = doc.RecordCount();
         host::ResetServices();
         host::AttachDocument(&doc);
@@ -227,7 +238,7 @@ TEST_F(TextEngineTest, WriteBackStoresTheTextWhereItWasRead) {
         ASSERT_TRUE(Start());
         ReplaceMatch();
         EXPECT_EQ(SaveCalls(), 1);
-        EXPECT_EQ(Hex(doc.Record(r.tag(doc), r.key(doc))), r.expectedHex);
+        EXPECT_EQ(Hex(doc.Record(tag, key)), r.expectedHex);
         EXPECT_EQ(doc.RecordCount(), recordsBefore) << "a record was added instead of rewritten";
         EXPECT_EQ(g_plugin.text.replacedCounter, 1);
         EXPECT_EQ(g_plugin.text.lengthChange, 2);

@@ -178,43 +178,6 @@ TEST_F(TextEngineTest, OnlyLyricsSwitchedOnStartsAtVerse) {
     EXPECT_EQ(CurrentMatch(), MatchLine(7, 2, 0, 0, 0, "x"));
 }
 
-TEST_F(TextEngineTest, KindEnabledReadsTheSwitchThatServesTheKind) {
-    struct Row {
-        unsigned switches;
-        int kind;
-        bool expected;
-    };
-    const Row rows[] = {
-        {kPage, PageTextBlocks, true},
-        {kAllKinds & ~kPage, PageTextBlocks, false},
-        {kEndings, EndingRepeats, true},
-        {kLyrics, VerseLyrics, true},  // the three lyrics kinds share one switch
-        {kLyrics, ChorusLyrics, true},
-        {kLyrics, SectionLyrics, true},
-        {kAllKinds & ~kLyrics, SectionLyrics, false},
-        {kAllKinds, -1, false},  // no such kind
-        {kAllKinds, 10, false},
-    };
-    for (const Row& r : rows) {
-        Options("x", "", r.switches);
-        EXPECT_EQ(KindEnabled(r.kind), r.expected) << "kind " << r.kind << " switches " << r.switches;
-    }
-}
-
-TEST_F(TextEngineTest, NextEnabledKindStopsAfterTheLastKind) {
-    Options("x", "", kExpressions | kLyrics);
-    g_plugin.text.currentKind = PageTextBlocks;
-    ASSERT_TRUE(NextEnabledKind());
-    EXPECT_EQ(g_plugin.text.currentKind, TextExpressions);
-    ASSERT_TRUE(NextEnabledKind());
-    EXPECT_EQ(g_plugin.text.currentKind, VerseLyrics);
-    ASSERT_TRUE(NextEnabledKind());
-    ASSERT_TRUE(NextEnabledKind());
-    EXPECT_EQ(g_plugin.text.currentKind, SectionLyrics);
-    EXPECT_FALSE(NextEnabledKind());
-    EXPECT_EQ(g_plugin.text.currentKind, SectionLyrics) << "a failed move leaves the kind as it was";
-}
-
 TEST_F(TextEngineTest, CountRecordsCountsConsecutiveNumbersFromOne) {
     struct Row {
         const char* what;
