@@ -101,11 +101,6 @@ if(ORVO_BUILD_HOST)
        ${CMAKE_SOURCE_DIR}/host/win32/*.cpp)
   # The POSIX module loader is replaced by host/win32/plugin_module_win32.cpp.
   list(FILTER WIN_HOST_SOURCES EXCLUDE REGEX ".*/host/cli/[^/]*posix[^/]*\\.cpp$")
-  # The resource script reader is plain C++; the host uses it for text pictures.
-  if(EXISTS ${CMAKE_SOURCE_DIR}/host/sim/resource_script.cpp)
-    list(APPEND WIN_HOST_SOURCES ${CMAKE_SOURCE_DIR}/host/sim/resource_script.cpp)
-  endif()
-
   if(EXISTS ${CMAKE_SOURCE_DIR}/host/cli/main.cpp)
     add_executable(veldune-host ${WIN_HOST_SOURCES} ${ORVO_HOST_DEF})
     target_include_directories(veldune-host PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)

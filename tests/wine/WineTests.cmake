@@ -1,1 +1,58 @@
-# Wine tests (filled in below)
+# Tests of the Windows build, label "wine": the DLL's tables, and the scenario
+# scripts through veldune-host.exe under Wine on a private Xvfb display that
+# the wine.start test brings up and wine.stop takes down.
+set(ORVO_WINE_TEST ${CMAKE_SOURCE_DIR}/tests/wine/wine-test.sh)
+
+get_filename_component(_cxx_name ${CMAKE_CXX_COMPILER} NAME)
+string(REGEX REPLACE "g\\+\\+.*$" "objdump" _objdump_name ${_cxx_name})
+find_program(ORVO_TARGET_OBJDUMP NAMES ${_objdump_name} objdump)
+
+add_test(NAME wine.exports COMMAND bash ${ORVO_WINE_TEST} exports ${ORVO_TARGET_OBJDUMP}
+                                   $<TARGET_FILE:OrvoSearchReplace>)
+set_tests_properties(wine.exports PROPERTIES LABELS "wine")
+
+if(NOT ORVO_HAVE_WIN_HOST)
+  return()
+endif()
+
+if(NOT CMAKE_HOST_UNIX)
+  # On Windows itself the scenarios need no Wine; they run like on Linux.
+  return()
+endif()
+
+set(ORVO_WINE_STATE ${CMAKE_BINARY_DIR}/wine-state)
+set(ORVO_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
+
+add_test(NAME wine.start COMMAND bash ${ORVO_WINE_TEST} start ${ORVO_WINE_STATE} ${ORVO_WINE_PREFIX})
+add_test(NAME wine.stop COMMAND bash ${ORVO_WINE_TEST} stop ${ORVO_WINE_STATE} ${ORVO_WINE_PREFIX})
+set_tests_properties(wine.start PROPERTIES LABELS "wine" FIXTURES_SETUP wine TIMEOUT 600 RESOURCE_LOCK wine_prefix)
+set_tests_properties(wine.stop PROPERTIES LABELS "wine" FIXTURES_CLEANUP wine TIMEOUT 120 RESOURCE_LOCK wine_prefix)
+
+# Scripts that plan failures real Windows cannot make happen.
+file(STRINGS ${CMAKE_SOURCE_DIR}/tests/wine/linux-only.txt _linux_only REGEX "^[^#]")
+
+function(orvo_wine_test name mode document script)
+  add_test(NAME ${name}
+           COMMAND bash ${ORVO_WINE_TEST} ${mode} ${ORVO_WINE_STATE} ${ORVO_WINE_PREFIX}
+                   $<TARGET_FILE:veldune-host> $<TARGET_FILE:OrvoSearchReplace> ${document} ${script})
+  # One prefix, one registry: the runs take turns.
+  set_tests_properties(${name} PROPERTIES LABELS "wine" FIXTURES_REQUIRED wine RESOURCE_LOCK wine_prefix TIMEOUT 400)
+endfunction()
+
+file(GLOB _scenarios CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/scenarios/*.script)
+foreach(script IN LISTS _scenarios)
+  get_filename_component(name ${script} NAME_WE)
+  if(name IN_LIST _linux_only)
+    continue()
+  endif()
+  get_filename_component(dir ${script} DIRECTORY)
+  if(EXISTS ${dir}/${name}.json)
+    set(doc ${dir}/${name}.json)
+  else()
+    set(doc ${CMAKE_SOURCE_DIR}/tests/documents/basic.json)
+  endif()
+  orvo_wine_test(wine.scenario.${name} scenario ${doc} ${script})
+endforeach()
+
+orvo_wine_test(wine.registry registry ${CMAKE_SOURCE_DIR}/tests/wine/settings.json
+               ${CMAKE_SOURCE_DIR}/tests/wine/settings.script)

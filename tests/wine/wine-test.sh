@@ -1,0 +1,266 @@
+#!/usr/bin/env bash
+# Runs the Windows build under Wine on a private Xvfb display.
+#
+#   wine-test.sh start    STATE PREFIX                      start Xvfb, make the Wine prefix
+#   wine-test.sh stop     STATE PREFIX                      stop the Wine server and Xvfb
+#   wine-test.sh scenario STATE PREFIX HOST DLL DOC SCRIPT  run a session script with fresh settings
+#   wine-test.sh registry STATE PREFIX HOST DLL DOC SCRIPT  run it, then compare the stored values
+#   wine-test.sh exports  OBJDUMP DLL                       the DLL's export and import tables
+#
+# STATE is a folder for the display number and Xvfb's process id. A test that
+# cannot start Wine or Xvfb fails: nothing here is ever skipped.
+set -uo pipefail
+
+settings_key='HKCU\Software\OrvoPlugins\OrvoSearchReplace111'
+
+die() {
+    echo "wine-test: $*" >&2
+    exit 1
+}
+
+wine_program() {
+    if command -v wine >/dev/null 2>&1; then
+        echo wine
+    elif command -v wine64 >/dev/null 2>&1; then
+        echo wine64
+    elif [ -x /usr/lib/wine/wine64 ]; then
+        echo /usr/lib/wine/wine64
+    else
+        die "no wine on this machine (Debian: apt-get install wine64)"
+    fi
+}
+
+wineserver_program() {
+    if command -v wineserver >/dev/null 2>&1; then
+        echo wineserver
+    elif [ -x /usr/lib/wine/wineserver64 ]; then
+        echo /usr/lib/wine/wineserver64
+    else
+        die "no wineserver on this machine"
+    fi
+}
+
+use_prefix() {
+    export WINEPREFIX="$1"
+    export WINEDEBUG=-all
+    # No Mono or Gecko installer prompts when the prefix is made.
+    export WINEDLLOVERRIDES="mscoree,mshtml="
+    export WINEARCH=win64
+}
+
+use_display() {
+    local state="$1"
+    [ -f "$state/display" ] || die "no display recorded in $state: the wine.start test did not run or failed"
+    DISPLAY="$(cat "$state/display")"
+    export DISPLAY
+}
+
+# Unix path -> the same file through Wine's Z: drive.
+windows_path() {
+    local path
+    path="$(readlink -f "$1")"
+    echo "Z:${path//\//\\}"
+}
+
+start() {
+    local state="$1" prefix="$2"
+    mkdir -p "$state"
+    command -v Xvfb >/dev/null 2>&1 || die "no Xvfb on this machine (Debian: apt-get install xvfb)"
+    local wine
+    wine="$(wine_program)"
+
+    # A free display: no socket and no lock file, and Xvfb stays up on it.
+    local display="" pid=""
+    for n in $(seq 90 189); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        # The document's default screen, so that dialog places match.
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$state/xvfb.log" 2>&1 &
+        pid=$!
+        for _ in $(seq 1 50); do
+            [ -e "/tmp/.X11-unix/X$n" ] && break
+            kill -0 "$pid" 2>/dev/null || break
+            sleep 0.1
+        done
+        if kill -0 "$pid" 2>/dev/null && [ -e "/tmp/.X11-unix/X$n" ]; then
+            display=":$n"
+            break
+        fi
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    [ -n "$display" ] || die "Xvfb could not start on any display from :90 to :189 (see $state/xvfb.log)"
+    echo "$pid" >"$state/xvfb.pid"
+    echo "$display" >"$state/display"
+    export DISPLAY="$display"
+    use_prefix "$prefix"
+
+    if [ ! -f "$prefix/system.reg" ]; then
+        echo "Making the Wine prefix $prefix (the first run takes a while)"
+        rm -rf "$prefix"
+        timeout 300 "$wine" wineboot -i >"$state/wineboot.log" 2>&1 || {
+            cat "$state/wineboot.log" >&2
+            die "wineboot failed"
+        }
+        # A crash must end the test, not wait behind a dialog for a person.
+        timeout 120 "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+            >/dev/null 2>&1 || die "cannot write the Wine prefix's registry"
+    fi
+    # Prove that Wine runs programs at all before any test relies on it.
+    timeout 120 "$wine" cmd /c exit 0 >/dev/null 2>&1 || die "Wine cannot run a program in $prefix"
+    echo "Xvfb on $display, Wine prefix $prefix"
+}
+
+stop() {
+    local state="$1" prefix="$2"
+    use_prefix "$prefix"
+    "$(wineserver_program)" -k >/dev/null 2>&1
+    if [ -f "$state/xvfb.pid" ]; then
+        kill "$(cat "$state/xvfb.pid")" 2>/dev/null
+        rm -f "$state/xvfb.pid" "$state/display"
+    fi
+    return 0
+}
+
+# Runs one session script with the plug-in's settings key removed first, as
+# every scenario starts from a fresh registry.
+run_script() {
+    local state="$1" prefix="$2" host="$3" dll="$4" doc="$5" script="$6"
+    use_prefix "$prefix"
+    use_display "$state"
+    local wine
+    wine="$(wine_program)"
+    timeout 120 "$wine" reg delete "$settings_key" /f >/dev/null 2>&1
+    if timeout 120 "$wine" reg query "$settings_key" >/dev/null 2>&1; then
+        die "cannot remove the settings key before the run"
+    fi
+    timeout 180 "$wine" "$host" "$(windows_path "$doc")" --script "$(windows_path "$script")" \
+        --plugin "$(windows_path "$dll")"
+    local status=$?
+    [ $status -eq 124 ] && echo "wine-test: the run did not end within 180 s" >&2
+    return $status
+}
+
+scenario() {
+    run_script "$@"
+    local status=$?
+    [ $status -eq 0 ] || die "veldune-host.exe exited with $status"
+}
+
+# The stored value NAME as lower-case hex without spaces, from reg query.
+stored_value() {
+    local name="$1" wine
+    wine="$(wine_program)"
+    timeout 120 "$wine" reg query "$settings_key" /v "$name" 2>/dev/null | tr -d '\r' |
+        awk -v name="$name" '$1 == name && $2 == "REG_BINARY" { print tolower($3) }'
+}
+
+zeros() { printf '%*s' $(($1 * 2)) '' | tr ' ' 0; }
+
+# "Allegro" -> its bytes in hex.
+hex_text() { printf '%s' "$1" | od -An -tx1 | tr -d ' \n'; }
+
+# A 16-bit field of a hex record at a byte offset, as a signed number.
+field16() {
+    local hex="$1" offset="$2"
+    local low="${hex:$((offset * 2)):2}" high="${hex:$((offset * 2 + 2)):2}"
+    local value=$((16#$high$low))
+    [ $value -ge 32768 ] && value=$((value - 65536))
+    echo $value
+}
+
+# Compares a stored record with the expected bytes, the dialog position
+# pairs aside: those hold wherever the window system placed the dialogs, so
+# they must only be placed and on the screen.
+compare_record() {
+    local name="$1" got="$2" expected="$3" positions="$4" failed=0
+    if [ ${#got} -ne ${#expected} ]; then
+        echo "$name: got $((${#got} / 2)) bytes, expected $((${#expected} / 2))" >&2
+        return 1
+    fi
+    local masked="$got"
+    for offset in $positions; do
+        masked="${masked:0:$((offset * 2))}XXXX${masked:$((offset * 2 + 4))}"
+        expected="${expected:0:$((offset * 2))}XXXX${expected:$((offset * 2 + 4))}"
+    done
+    if [ "$masked" != "$expected" ]; then
+        echo "$name differs:" >&2
+        echo "  got      $masked" >&2
+        echo "  expected $expected" >&2
+        failed=1
+    fi
+    local index=0
+    for offset in $positions; do
+        local value limit
+        value="$(field16 "$got" "$offset")"
+        limit=$((index % 2 == 0 ? 1024 : 768))
+        if [ "$value" -lt 0 ] || [ "$value" -gt $limit ]; then
+            echo "$name: the position field at $offset holds $value, expected a place on the 1024 x 768 screen" >&2
+            failed=1
+        fi
+        index=$((index + 1))
+    done
+    return $failed
+}
+
+registry() {
+    local state="$1" prefix="$2"
+    run_script "$@" || die "the settings script failed"
+    use_prefix "$prefix"
+    use_display "$state"
+
+    # Untouched criteria: the defaults, note-specific flag 0, not placed.
+    local criteria
+    criteria="$(zeros 68)00000004$(zeros 32)010000000080""0080"
+    # The text options the script set: search "Allegro", replace "Presto"
+    # switched on, case sensitive, no tags, the six default element switches.
+    local prefs
+    prefs="$(hex_text Allegro)$(zeros 44)$(hex_text Presto)$(zeros 45)"
+    prefs+="0100""0100""0000""0100010001000100010001000000""0000"
+    prefs+="$(zeros 8)"
+
+    local search replace text failed=0
+    search="$(stored_value SearchOptions)"
+    replace="$(stored_value ReplaceOptions)"
+    text="$(stored_value TextSearchPrefs)"
+    [ -n "$search" ] || die "reg query shows no REG_BINARY value SearchOptions under $settings_key"
+    [ -n "$replace" ] || die "reg query shows no REG_BINARY value ReplaceOptions under $settings_key"
+    [ -n "$text" ] || die "reg query shows no REG_BINARY value TextSearchPrefs under $settings_key"
+    compare_record SearchOptions "$search" "$criteria" "" || failed=1
+    compare_record ReplaceOptions "$replace" "$criteria" "" || failed=1
+    compare_record TextSearchPrefs "$text" "$prefs" "124 126 128 130" || failed=1
+    [ $failed -eq 0 ] || die "the stored settings are not the records"
+    echo "The three values under $settings_key hold the records"
+}
+
+exports() {
+    local objdump="$1" dll="$2"
+    local table
+    table="$("$objdump" -p "$dll")" || die "$objdump cannot read $dll"
+    local names expected
+    names="$(echo "$table" | awk '/\[Ordinal\/Name Pointer\] Table/ { on = 1; next } on && NF == 0 { on = 0 }
+                                 on { print $NF }' | sort)"
+    expected="$(printf '%s\n' VelduneExtensionEnumerate VelduneExtensionGetMenuStatus VelduneExtensionInit \
+        VelduneExtensionInvoke VelduneExtensionTerminate VelduneExtensionVersion | sort)"
+    if [ "$names" != "$expected" ]; then
+        echo "exports of $dll:" >&2
+        echo "$names" >&2
+        die "expected exactly the six VelduneExtension entry points"
+    fi
+    # Only Windows' own libraries and the host: no MinGW runtime DLLs.
+    local imports unexpected
+    imports="$(echo "$table" | awk '/DLL Name:/ { print $3 }')"
+    unexpected="$(echo "$imports" | grep -viE '^(kernel32|user32|gdi32|advapi32|msvcrt|veldune-host)\.(dll|exe)$')"
+    [ -z "$unexpected" ] || die "$dll needs libraries Windows does not have: $unexpected"
+    echo "$dll exports the six entry points and imports only: $(echo $imports)"
+}
+
+command="${1:-}"
+shift || true
+case "$command" in
+    start) start "$@" ;;
+    stop) stop "$@" ;;
+    scenario) scenario "$@" ;;
+    registry) registry "$@" ;;
+    exports) exports "$@" ;;
+    *) die "usage: wine-test.sh start|stop|scenario|registry|exports ..." ;;
+esac
