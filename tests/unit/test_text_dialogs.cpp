@@ -6,6 +6,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "host/document/document.h"
 #include "host/services/services.h"
@@ -103,7 +104,7 @@ TEST_F(TextDialogs, FontAndTextCopyGoOnEveryWayOut) {
         const char* replace;  // null: search only
         std::function<void(HWND)> act;
     };
-    auto click = [](std::initializer_list<int> ids) {
+    auto click = [](std::vector<int> ids) {
         return [ids](HWND dialog) {
             for (int id : ids) ASSERT_EQ(sim::Click(dialog, id), "") << "clicking " << id;
         };
@@ -180,7 +181,9 @@ TEST_F(TextDialogs, BothPlacesRestoredAndSavedOnEveryWayOut) {
             EXPECT_EQ(r.left, 300);
             EXPECT_EQ(r.top, 200);
             dragTo(dialog, 350, 220);
-            if (row.resultsExit == IDOK) ASSERT_EQ(sim::Click(dialog, IDC_RESULTS_NEXT), "");
+            if (row.resultsExit == IDOK) {
+                ASSERT_EQ(sim::Click(dialog, IDC_RESULTS_NEXT), "");
+            }
             ASSERT_EQ(sim::Click(dialog, row.resultsExit), "");
         };
         RunTextCommand(hostWindow);
@@ -299,7 +302,9 @@ TEST_F(TextDialogs, MatchWithoutCopyShowsNothingAndReplacesNothing) {
         onResults = [&](HWND dialog) {
             shown = Text(dialog, IDC_RESULTS_TEXT);
             ASSERT_EQ(sim::Click(dialog, row.button), "");
-            if (row.button == IDC_RESULTS_YES) ASSERT_EQ(sim::Click(dialog, IDC_RESULTS_YES), "");
+            if (row.button == IDC_RESULTS_YES) {
+                ASSERT_EQ(sim::Click(dialog, IDC_RESULTS_YES), "");
+            }
             summaryFound = Text(dialog, IDC_RESULTS_TEXT);
             summaryReplaced = Text(dialog, IDC_RESULTS_REPLACED);
             ASSERT_EQ(sim::Click(dialog, IDOK), "");
