@@ -89,6 +89,16 @@ HWND FirstTabStop(const Window& dialog) {
 
 std::string Name(int id) { return "control " + std::to_string(id); }
 
+std::string KindName(const std::string& kind) {
+    if (kind == "static") return "a static text";
+    if (kind == "edit") return "an edit field";
+    if (kind == "groupbox") return "a group box";
+    if (kind == "3state") return "a three-state box";
+    if (kind == "checkbox") return "a check box";
+    if (kind == "radio") return "a radio button";
+    return "a push button";
+}
+
 // Why the user cannot act on this control, or empty when they can.
 std::string Refusal(HWND dialog, int id, Window** found) {
     Window* owner = DialogObject(dialog);
@@ -238,7 +248,7 @@ std::string Click(HWND dialog, int id) {
     std::string refusal = Refusal(dialog, id, &control);
     if (!refusal.empty()) return refusal;
     if (control->kind == "static" || control->kind == "edit" || control->kind == "groupbox")
-        return Name(id) + " is a " + control->kind + ", not a button";
+        return Name(id) + " is " + KindName(control->kind) + ", not a button";
     Window* owner = DialogObject(dialog);
     owner->focus = control->handle;
     if (IsAuto(*control)) {
@@ -258,7 +268,7 @@ std::string Type(HWND dialog, int id, const std::string& text) {
     Window* control = nullptr;
     std::string refusal = Refusal(dialog, id, &control);
     if (!refusal.empty()) return refusal;
-    if (control->kind != "edit") return Name(id) + " is a " + control->kind + ", not an edit field";
+    if (control->kind != "edit") return Name(id) + " is " + KindName(control->kind) + ", not an edit field";
     if ((control->style & ES_NUMBER) != 0 && text.find_first_not_of("0123456789") != std::string::npos)
         return Name(id) + " takes digits only";
     DialogObject(dialog)->focus = control->handle;
@@ -272,7 +282,7 @@ std::string SetState(HWND dialog, int id, int state) {
     std::string refusal = Refusal(dialog, id, &control);
     if (!refusal.empty()) return refusal;
     if (control->kind != "checkbox" && control->kind != "3state" && control->kind != "radio")
-        return Name(id) + " is a " + control->kind + ", it has no state";
+        return Name(id) + " is " + KindName(control->kind) + ", it has no state";
     if (state < 0 || state > 2) return "state " + std::to_string(state) + " is not 0, 1 or 2";
     // At most a full cycle of clicks; a box the plug-in handles by hand may
     // move differently, so look after each click.

@@ -4,6 +4,8 @@
 // line-numbered error; nothing recurses or loops without a bound.
 #include "host/sim/resource_script.h"
 
+#include "host/sim/sim.h"
+
 #include <cctype>
 #include <cstdint>
 #include <map>
@@ -485,26 +487,37 @@ void Tokenize(const std::string& text, int line, std::vector<Token>* out) {
     }
 }
 
-// A budget of expansions, so that macros that double at every level cannot
-// keep the reader busy for ever.
-constexpr long kExpansionBudget = 1000000;
+// Object-like macros replaced by their bodies, recursively. A budget of
+// tokens keeps macros that double at every level from running for ever.
+class Expander {
+public:
+    explicit Expander(const std::map<std::string, Macro>& macros) : macros_(macros) {}
 
-void Expand(const Token& token, const std::map<std::string, Macro>& macros, int depth, long* budget,
-            std::vector<Token>* out) {
-    auto it = token.kind == TokenKind::Name ? macros.find(token.text) : macros.end();
-    if (--*budget < 0) Fail(token.line, "expected macros that expand into less text");
-    if (it == macros.end() || it->second.functionLike) {
-        out->push_back(token);
-        return;
+    void Expand(const Token& token, int depth, std::vector<Token>* out) {
+        if (--budget_ < 0) Fail(token.line, "expected macros that expand into less text");
+        auto it = token.kind == TokenKind::Name ? macros_.find(token.text) : macros_.end();
+        if (it == macros_.end() || it->second.functionLike) {
+            out->push_back(token);
+            return;
+        }
+        if (depth > kMaxDepth) Fail(token.line, "expected a macro that does not expand into itself: " + token.text);
+        auto cached = bodies_.find(token.text);
+        if (cached == bodies_.end()) {
+            std::vector<Token> body;
+            Tokenize(it->second.body, it->second.line, &body);
+            cached = bodies_.emplace(token.text, std::move(body)).first;
+        }
+        for (Token part : cached->second) {
+            part.line = token.line;  // errors point at the use
+            Expand(part, depth + 1, out);
+        }
     }
-    if (depth > kMaxDepth) Fail(token.line, "expected a macro that does not expand into itself: " + token.text);
-    std::vector<Token> body;
-    Tokenize(it->second.body, it->second.line, &body);
-    for (Token& part : body) {
-        part.line = token.line;  // errors point at the use
-        Expand(part, macros, depth + 1, budget, out);
-    }
-}
+
+private:
+    const std::map<std::string, Macro>& macros_;
+    std::map<std::string, std::vector<Token>> bodies_;
+    long budget_ = 200000;
+};
 
 // ---- Templates ----------------------------------------------------------------
 
@@ -757,11 +770,11 @@ bool ParseResourceScript(const std::string& script, std::vector<DialogTemplate>*
         std::map<std::string, Macro> macros;
         Preprocess(script, &lines, &macros);
         std::vector<Token> tokens;
-        long budget = kExpansionBudget;
+        Expander expander(macros);
         for (const SourceLine& line : lines) {
             std::vector<Token> raw;
             Tokenize(line.text, line.number, &raw);
-            for (const Token& token : raw) Expand(token, macros, 0, &budget, &tokens);
+            for (const Token& token : raw) expander.Expand(token, 0, &tokens);
         }
         std::vector<DialogTemplate> parsed = Parser(std::move(tokens)).Parse();
         if (dialogs != nullptr) *dialogs = std::move(parsed);
