@@ -188,8 +188,9 @@ Json RawRecord(std::uint32_t tag, const Key& key, const Bytes& bytes) {
 
 Json Entry(const EntryRecord& entry) {
     Json json;
-    json["position"] = entry.position;
-    json["duration"] = entry.duration;
+    // Packed fields are copied out: a reference to one would be misaligned.
+    json["position"] = static_cast<std::int32_t>(entry.position);
+    json["duration"] = static_cast<std::int32_t>(entry.duration);
     json["flagsA"] = Hex32(entry.flagsA, 8);
     json["flagsB"] = Hex32(entry.flagsB, 4);
     int shown = entry.noteCount;
@@ -208,14 +209,15 @@ Json Entry(const EntryRecord& entry) {
     Json notes = Json::array();
     for (int n = 0; n < shown; ++n) {
         const NoteRecord& note = entry.notes[n];
-        notes.push_back(
-            {{"displacement", note.displacement}, {"raiseLower", note.raiseLower}, {"flags", Hex32(note.flags, 8)}});
+        notes.push_back({{"displacement", static_cast<int>(note.displacement)},
+                         {"raiseLower", static_cast<int>(note.raiseLower)},
+                         {"flags", Hex32(note.flags, 8)}});
         rebuilt.notes[n].displacement = note.displacement;
         rebuilt.notes[n].raiseLower = note.raiseLower;
         rebuilt.notes[n].flags = note.flags;
     }
     json["notes"] = notes;
-    if (entry.noteCount != shown) json["noteCount"] = entry.noteCount;
+    if (entry.noteCount != shown) json["noteCount"] = static_cast<int>(entry.noteCount);
     // Bytes the named fields do not cover travel as the whole record.
     if (std::memcmp(&rebuilt, &entry, sizeof entry) != 0) {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(&entry);
@@ -242,26 +244,27 @@ std::string Compact(const Json& value) {
     return value.dump();
 }
 
-bool IsListOfObjects(const Json& value) { return value.is_array() && !value.empty() && value[0].is_object(); }
-
-// Lists of objects one item a line; everything else as compact as it reads.
-std::string Render(const Json& value, int indent, bool keyPerLine) {
+// Lists of objects one item a line (a note list stays with its entry);
+// everything else as compact as it reads.
+std::string Render(const Json& value, int indent, const std::string& name) {
     const std::string pad(static_cast<std::size_t>(indent), ' ');
     const std::string inner(static_cast<std::size_t>(indent + 2), ' ');
-    if (IsListOfObjects(value)) {
+    if (value.is_array() && !value.empty() && value[0].is_object() && name != "notes") {
         std::string out = "[\n";
         for (std::size_t i = 0; i < value.size(); ++i)
-            out += inner + Render(value[i], indent + 2, false) + (i + 1 < value.size() ? ",\n" : "\n");
+            out += inner + Render(value[i], indent + 2, "") + (i + 1 < value.size() ? ",\n" : "\n");
         return out + pad + "]";
     }
     if (!value.is_object()) return Compact(value);
-    bool nested = keyPerLine;
+    bool nested = name == "$";
     for (const auto& [key, item] : value.items()) nested = nested || (item.is_object() && !item.empty());
+    for (const auto& [key, item] : value.items())
+        nested = nested || (name == "lyrics" && item.is_array() && !item.empty());
     std::string out = nested ? "{\n" : "{";
     bool first = true;
     for (const auto& [key, item] : value.items()) {
         out += first ? "" : (nested ? ",\n" : ", ");
-        out += (nested ? inner : "") + Json(key).dump() + ": " + Render(item, nested ? indent + 2 : indent, false);
+        out += (nested ? inner : "") + Json(key).dump() + ": " + Render(item, nested ? indent + 2 : indent, key);
         first = false;
     }
     return out + (nested ? "\n" + pad + "}" : "}");
@@ -357,7 +360,7 @@ std::string Document::ToJson() const {
     }
     if (!items.empty()) root["frames"] = std::move(items);
 
-    return Render(root, 0, true) + "\n";
+    return Render(root, 0, "$") + "\n";
 }
 
 bool Document::Save(const std::string& path, std::string* error) const {
