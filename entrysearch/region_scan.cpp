@@ -1,4 +1,4 @@
-#include <climits>
+#include <cstdint>
 
 #include "entrysearch/criteria_ops.h"
 #include "shell/commands.h"
