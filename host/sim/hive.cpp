@@ -367,7 +367,7 @@ bool ReadHiveFile(const std::string& path, Hive* hive, bool* exists, std::string
     if (!file) {
         std::error_code code;
         if (std::filesystem::exists(path, code)) {
-            if (error != nullptr) *error = path + ": cannot be read";
+            if (error != nullptr) *error = "cannot be read";
             return false;
         }
         *hive = Hive();
@@ -377,7 +377,7 @@ bool ReadHiveFile(const std::string& path, Hive* hive, bool* exists, std::string
     text << file.rdbuf();
     std::string why;
     if (!ParseHive(text.str(), hive, &why)) {
-        if (error != nullptr) *error = path + ": " + why;
+        if (error != nullptr) *error = why;
         return false;
     }
     return true;

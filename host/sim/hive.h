@@ -43,7 +43,7 @@ std::string JoinKeyPath(const std::string& base, const std::string& sub);
 std::string FormatHive(const Hive& hive);
 // Errors read "line N: expected ...".
 bool ParseHive(const std::string& text, Hive* hive, std::string* error);
-// A missing file is an empty hive (exists false). Errors name the file.
+// A missing file is an empty hive (exists false). The caller names the file in errors.
 bool ReadHiveFile(const std::string& path, Hive* hive, bool* exists, std::string* error);
 bool WriteHiveFile(const std::string& path, const Hive& hive, std::string* error);
 

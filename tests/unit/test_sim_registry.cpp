@@ -228,7 +228,6 @@ TEST_F(SimRegistry, ReadsHandWrittenFilesAndNamesTheBadLine) {
         std::string why;
         EXPECT_FALSE(sim::LoadHive(bad, &why)) << row.body;
         EXPECT_NE(why.find(row.error), std::string::npos) << "got: " << why << "\nexpected: " << row.error;
-        EXPECT_EQ(why.rfind(bad, 0), 0u) << "the error names the file: " << why;
         EXPECT_EQ(ReadFile(bad), content);  // left as it was
     }
     std::string why;
