@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <istream>
 #include <ostream>
+#include <sstream>
 
 #include "host/document/document.h"
 #include "host/services/services.h"
@@ -41,10 +42,40 @@ std::string Rgb(COLORREF color) {
            std::to_string(GetBValue(color)) + ")";
 }
 
-// "expect text 105" out of 'expect text 105 "Search result:"'.
+// What an action is about, without what it expects: "expect text 105",
+// "expect entry 1 1 0 2", "click 101".
 std::string Label(const Action& action) {
-    std::string label = action.source.substr(0, action.source.find('"'));
-    while (!label.empty() && (label.back() == ' ' || label.back() == '\t')) label.pop_back();
+    std::size_t keep = 0;  // leading words to keep; 0 keeps everything before the first string
+    switch (action.kind) {
+        case ActionKind::ExpectMessage:
+        case ActionKind::ExpectMessageCount:
+        case ActionKind::ExpectResult:
+        case ActionKind::ExpectDialogPos:
+        case ActionKind::ExpectLeaks:
+            keep = 2;
+            break;
+        case ActionKind::ExpectText:
+        case ActionKind::ExpectState:
+        case ActionKind::ExpectVisible:
+        case ActionKind::ExpectEnabled:
+        case ActionKind::ExpectColor:
+        case ActionKind::ExpectFocus:
+        case ActionKind::ExpectHive:
+            keep = 3;
+            break;
+        case ActionKind::ExpectEntry:
+            keep = 6;
+            break;
+        case ActionKind::ExpectNote:
+            keep = 7;
+            break;
+        default:
+            break;
+    }
+    std::istringstream words(action.source.substr(0, action.source.find('"')));
+    std::string label;
+    std::string word;
+    for (std::size_t n = 0; (keep == 0 || n < keep) && words >> word; ++n) label += (n > 0 ? " " : "") + word;
     return label;
 }
 

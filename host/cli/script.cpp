@@ -257,11 +257,11 @@ bool ParseExpect(LineParser& p, Action* a) {
                    p.String("the control's text", &a->text);
         case ActionKind::ExpectState:
             return p.Numbers({"a control id"}, kInt16Min, 0xFFFF, &a->numbers) &&
-                   p.Numbers({"a check state 0, 1 or 2"}, 0, 2, &a->numbers);
+                   p.Numbers({"a check state"}, 0, 2, &a->numbers);
         case ActionKind::ExpectVisible:
         case ActionKind::ExpectEnabled:
             return p.Numbers({"a control id"}, kInt16Min, 0xFFFF, &a->numbers) &&
-                   p.Numbers({"0 or 1"}, 0, 1, &a->numbers);
+                   p.Numbers({"a flag"}, 0, 1, &a->numbers);
         case ActionKind::ExpectColor:
             return p.Numbers({"a control id"}, kInt16Min, 0xFFFF, &a->numbers) &&
                    p.Numbers({"red", "green", "blue"}, 0, 255, &a->numbers);
@@ -368,7 +368,7 @@ bool ParseTokens(LineParser& p, Action* a) {
         case 3:
             a->kind = ActionKind::State;
             return p.Numbers({"a control id"}, kInt16Min, 0xFFFF, &a->numbers) &&
-                   p.Numbers({"a check state 0, 1 or 2"}, 0, 2, &a->numbers);
+                   p.Numbers({"a check state"}, 0, 2, &a->numbers);
         case 4:
             a->kind = ActionKind::Close;
             return true;
