@@ -211,15 +211,6 @@ RECT DialogRect(HWND dialog) {
 }
 
 std::string Render(HWND dialog) {
-    // Let the dialog paint before a person reads it (or a screenshot is taken).
-    for (int round = 0; round < 5; ++round) {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        Sleep(20);
-    }
     std::ostringstream out;
     out << "+-- " << TextOf(dialog) << " (" << DialogTemplateId(dialog) << ")\n";
     for (const ControlInfo& control : Controls(dialog)) {

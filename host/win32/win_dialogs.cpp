@@ -19,6 +19,38 @@ constexpr UINT kDriveMessage = WM_APP + 0x2F1;
 
 sim::User* g_user = nullptr;
 
+void PumpMessages(int rounds) {
+    for (int round = 0; round < rounds; ++round) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        Sleep(20);
+    }
+}
+
+// With VELDUNE_HOST_HOLD=FILE, a dialog that the user leaves open stays up,
+// painted, until FILE (which then holds the dialog's caption) is deleted:
+// time for a screenshot of the real dialog (scripts/screenshots.sh).
+void HoldForPicture(HWND dialog) {
+    char path[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("VELDUNE_HOST_HOLD", path, sizeof path);
+    if (length == 0 || length >= sizeof path) return;
+    PumpMessages(10);
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    std::string caption = TextOf(dialog);
+    DWORD written = 0;
+    WriteFile(file, caption.data(), static_cast<DWORD>(caption.size()), &written, nullptr);
+    CloseHandle(file);
+    // At most a minute, so a forgotten hold cannot hang a run.
+    for (int waited = 0; waited < 3000 && GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; ++waited) {
+        PumpMessages(1);
+    }
+    DeleteFileA(path);
+}
+
 void Drive(DialogRun* run) {
     HWND dialog = run->window;
     if (!IsWindowVisible(dialog)) {
@@ -26,6 +58,7 @@ void Drive(DialogRun* run) {
         UpdateWindow(dialog);
     }
     if (!run->ended && g_user != nullptr) g_user->DriveDialog(dialog);
+    if (!run->ended && IsWindow(dialog)) HoldForPicture(dialog);
     if (!run->ended && IsWindow(dialog)) {
         // The user gave up: the close box, as a person would.
         SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);

@@ -41,7 +41,8 @@ wineserver_program() {
 }
 
 use_prefix() {
-    export WINEPREFIX="$1"
+    WINEPREFIX="$(realpath -m "$1")"
+    export WINEPREFIX
     export WINEDEBUG=-all
     # No Mono or Gecko installer prompts when the prefix is made.
     export WINEDLLOVERRIDES="mscoree,mshtml="
