@@ -40,9 +40,8 @@ bool ParseInteger(const std::string& text, long long min, long long max, long lo
 
 class EntriesUser : public sim::User {
 public:
-    EntriesUser(const EntriesOptions& options, Console& console, const std::vector<CriteriaSetting>& find,
-                const std::vector<CriteriaSetting>& change)
-        : options_(options), console_(console), find_(find), change_(change) {}
+    EntriesUser(const EntriesOptions& options, Console& console, const EntriesPlan& plan)
+        : options_(options), console_(console), find_(plan.find), change_(plan.change) {}
 
     bool refused = false;
 
@@ -96,10 +95,18 @@ private:
 
     bool Apply(HWND dialog, const std::vector<CriteriaSetting>& settings, const char* option) {
         for (const CriteriaSetting& setting : settings) {
-            const std::string what = std::string(option) + " " + setting.field->name;
-            if (!Act("set " + what, sim::SetState(dialog, setting.field->box, setting.state))) return false;
-            if (setting.field->edit != 0 && setting.state == 1 &&
-                !Act("type " + what, sim::Type(dialog, setting.field->edit, setting.value))) {
+            const std::string what = std::string(option) + " " + setting.field.name;
+            std::string why = sim::SetState(dialog, setting.field.box, setting.state);
+            if (!why.empty() && !sim::ControlEnabled(dialog, setting.field.box).value_or(true)) {
+                why += " (a search-only attribute cannot be changed)";
+            } else if (!why.empty() && !sim::ControlVisible(dialog, setting.field.box).value_or(true)) {
+                why +=
+                    " (the replace page shows the entry attributes, or the note-specific group when the search "
+                    "holds a note criterion)";
+            }
+            if (!Act("set " + what, why)) return false;
+            if (setting.field.edit != 0 && setting.state == 1 &&
+                !Act("type " + what, sim::Type(dialog, setting.field.edit, setting.value))) {
                 return false;
             }
         }
@@ -173,7 +180,7 @@ bool ParseCriteriaList(const std::string& list, const std::vector<CriteriaField>
             return false;
         }
         CriteriaSetting setting;
-        setting.field = field;
+        setting.field = *field;
         if (value == "off") {
             setting.state = 0;
         } else if (field->edit == 0 && value == "on") {
@@ -250,26 +257,24 @@ RegionRecord WholeDocumentRegion(const host::Document& document) {
     return region;
 }
 
-int RunEntriesSubcommand(const PluginModule& module, HWND hostWindow, const host::Document& document,
-                         const EntriesOptions& options, Console& console) {
+bool PrepareEntries(const EntriesOptions& options, const host::Document& document, EntriesPlan* plan,
+                    std::string* error) {
     const std::vector<CriteriaField> fields = CriteriaFields();
     if (fields.empty()) {
-        *console.err << "veldune-host: the plug-in's criteria dialog template has no attribute boxes\n";
-        return 2;
+        *error = "the plug-in's criteria dialog template has no attribute boxes";
+        return false;
     }
-    std::vector<CriteriaSetting> find;
-    std::vector<CriteriaSetting> change;
-    RegionRecord region = WholeDocumentRegion(document);
-    std::string error;
-    if (!ParseCriteriaList(options.find, fields, &find, &error, "--find") ||
-        !ParseCriteriaList(options.change.value_or(""), fields, &change, &error, "--change") ||
-        (options.region && !ParseRegion(*options.region, &region, &error))) {
-        *console.err << "veldune-host: " << error << "\n";
-        return 2;
-    }
-    EntriesUser user(options, console, find, change);
+    plan->region = WholeDocumentRegion(document);
+    return ParseCriteriaList(options.find, fields, &plan->find, error, "--find") &&
+           ParseCriteriaList(options.change.value_or(""), fields, &plan->change, error, "--change") &&
+           (!options.region || ParseRegion(*options.region, &plan->region, error));
+}
+
+int RunEntriesSubcommand(const PluginModule& module, HWND hostWindow, const EntriesPlan& plan,
+                         const EntriesOptions& options, Console& console) {
+    EntriesUser user(options, console, plan);
     sim::SetUser(&user);
-    module.invoke(hostWindow, 0, &region, nullptr);
+    module.invoke(hostWindow, 0, &plan.region, nullptr);
     sim::SetUser(nullptr);
     return user.refused ? 1 : 0;
 }

@@ -33,7 +33,7 @@ struct CriteriaField {
 std::vector<CriteriaField> CriteriaFields();
 
 struct CriteriaSetting {
-    const CriteriaField* field = nullptr;
+    CriteriaField field;
     int state = 0;      // check box state to reach: 0 off, 1 on, 2 any
     std::string value;  // number to type for a numeric field that is on
 };
@@ -47,8 +47,18 @@ bool ParseRegion(const std::string& text, RegionRecord* out, std::string* error)
 // positions 0 to the end.
 RegionRecord WholeDocumentRegion(const host::Document& document);
 
-// Returns the exit status: 0 done, 1 refused or not confirmed, 2 bad options.
-int RunEntriesSubcommand(const PluginModule& module, HWND hostWindow, const host::Document& document,
+// The options turned into dialog settings and a region; checked before the
+// plug-in starts, against the templates of the module's resource script.
+struct EntriesPlan {
+    std::vector<CriteriaSetting> find;
+    std::vector<CriteriaSetting> change;
+    RegionRecord region{};
+};
+bool PrepareEntries(const EntriesOptions& options, const host::Document& document, EntriesPlan* plan,
+                    std::string* error);
+
+// Returns the exit status: 0 done, 1 refused or not confirmed.
+int RunEntriesSubcommand(const PluginModule& module, HWND hostWindow, const EntriesPlan& plan,
                          const EntriesOptions& options, Console& console);
 
 }  // namespace cli

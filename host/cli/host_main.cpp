@@ -2,6 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <array>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -139,7 +140,9 @@ int HostMain(int argc, const char* const* argv, Console& console) {
     host::Document document;
     std::string error;
     if (!host::Document::Load(args.document, &document, &error)) {
-        err << "veldune-host: " << args.document << ": " << error << "\n";
+        // The reader's message may already name the file.
+        if (error.rfind(args.document, 0) != 0) error = args.document + ": " + error;
+        err << "veldune-host: " << error << "\n";
         return 2;
     }
 
@@ -197,6 +200,16 @@ int HostMain(int argc, const char* const* argv, Console& console) {
         UnloadPluginModule(&module);
         return 2;
     }
+    // Options are checked against the module's templates before it starts.
+    std::array<bool, 8> elements{};
+    EntriesPlan plan;
+    if ((textCommand && !PrepareText(args.text, &elements, &error)) ||
+        (entriesCommand && !PrepareEntries(args.entries, document, &plan, &error))) {
+        err << "veldune-host: " << error << "\n";
+        host::AttachDocument(nullptr);
+        UnloadPluginModule(&module);
+        return 2;
+    }
     if (!sim::LoadHive(hivePath, &error)) {
         err << "veldune-host: " << hivePath << ": " << error << "\n";
         host::AttachDocument(nullptr);
@@ -207,9 +220,9 @@ int HostMain(int argc, const char* const* argv, Console& console) {
     module.init(nullptr, nullptr);
     int status = 0;
     if (textCommand) {
-        status = RunTextSubcommand(module, hostWindow, args.text, console);
+        status = RunTextSubcommand(module, hostWindow, args.text, args.text.elements ? &elements : nullptr, console);
     } else if (entriesCommand) {
-        status = RunEntriesSubcommand(module, hostWindow, document, args.entries, console);
+        status = RunEntriesSubcommand(module, hostWindow, plan, args.entries, console);
     } else {
         Runner runner(module, hostWindow);
         if (haveScript) {

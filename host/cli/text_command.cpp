@@ -188,21 +188,17 @@ bool ParseElementList(const std::string& list, std::array<bool, 8>* on, std::str
     return true;
 }
 
-int RunTextSubcommand(const PluginModule& module, HWND hostWindow, const TextOptions& options, Console& console) {
+bool PrepareText(const TextOptions& options, std::array<bool, 8>* elements, std::string* error) {
     if (options.search.size() > kFieldLimit || (options.replace && options.replace->size() > kFieldLimit)) {
-        *console.err << "veldune-host: the search and replace texts take at most " << kFieldLimit
-                     << " characters each\n";
-        return 2;
+        *error = "the search and replace texts take at most " + std::to_string(kFieldLimit) + " characters each";
+        return false;
     }
-    std::array<bool, 8> elements{};
-    if (options.elements) {
-        std::string error;
-        if (!ParseElementList(*options.elements, &elements, &error)) {
-            *console.err << "veldune-host: " << error << "\n";
-            return 2;
-        }
-    }
-    TextUser user(options, console, options.elements ? &elements : nullptr);
+    return !options.elements || ParseElementList(*options.elements, elements, error);
+}
+
+int RunTextSubcommand(const PluginModule& module, HWND hostWindow, const TextOptions& options,
+                      const std::array<bool, 8>* elements, Console& console) {
+    TextUser user(options, console, elements);
     sim::SetUser(&user);
     module.invoke(hostWindow, 1, nullptr, nullptr);
     sim::SetUser(nullptr);

@@ -27,7 +27,13 @@ struct TextOptions {
 // the eight element switches in the setup dialog's order.
 bool ParseElementList(const std::string& list, std::array<bool, 8>* on, std::string* error);
 
-// Returns the exit status: 0 done, 1 refused or not confirmed, 2 bad options.
-int RunTextSubcommand(const PluginModule& module, HWND hostWindow, const TextOptions& options, Console& console);
+// Checks the options before the plug-in starts; fills the element switches
+// when --elements was given.
+bool PrepareText(const TextOptions& options, std::array<bool, 8>* elements, std::string* error);
+
+// elements: null leaves the stored switches. Returns the exit status: 0
+// done, 1 refused or not confirmed.
+int RunTextSubcommand(const PluginModule& module, HWND hostWindow, const TextOptions& options,
+                      const std::array<bool, 8>* elements, Console& console);
 
 }  // namespace cli
