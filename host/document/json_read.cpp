@@ -47,19 +47,15 @@ const Json& Required(const Json& object, const std::string& path, const char* ke
 }
 
 long long Integer(const Json& value, const std::string& path, long long min, long long max) {
-    long long number = 0;
+    const std::string range = " is out of range (" + std::to_string(min) + " to " + std::to_string(max) + ")";
     if (value.is_number_unsigned()) {
-        const auto u = value.get<std::uint64_t>();
-        if (u > static_cast<std::uint64_t>(max)) Fail(path, std::to_string(u) + " is out of range");
-        number = static_cast<long long>(u);
-    } else if (value.is_number_integer()) {
-        number = value.get<long long>();
-    } else {
-        Fail(path, "expected an integer");
+        const auto number = value.get<std::uint64_t>();
+        if (number > static_cast<std::uint64_t>(max)) Fail(path, std::to_string(number) + range);
+        return static_cast<long long>(number);
     }
-    if (number < min || number > max)
-        Fail(path,
-             std::to_string(number) + " is out of range (" + std::to_string(min) + " to " + std::to_string(max) + ")");
+    if (!value.is_number_integer()) Fail(path, "expected an integer");
+    const auto number = value.get<long long>();
+    if (number < min || number > max) Fail(path, std::to_string(number) + range);
     return number;
 }
 

@@ -155,6 +155,19 @@ private:
     }
 };
 
+void ShowTexts(ScoreLayout& layout) {
+    for (auto& t : layout.pageTexts) t.text = Shown(t.text);
+    for (auto& t : layout.measureTexts) t.text = Shown(t.text);
+    for (auto& t : layout.expressions) t.text = Shown(t.text);
+    for (auto* names : {&layout.staves, &layout.groups})
+        for (auto& n : *names) {
+            n.full = Shown(n.full);
+            n.abbreviated = Shown(n.abbreviated);
+        }
+    for (auto* texts : {&layout.textRepeats, &layout.endings, &layout.lyrics[0], &layout.lyrics[1], &layout.lyrics[2]})
+        for (auto& t : *texts) t.text = Shown(t.text);
+}
+
 bool Covers(const Document& whole, const Document& part) {
     for (const auto& [tag, byKey] : part.AllRecords())
         for (const auto& [key, bytes] : byKey)
@@ -274,6 +287,9 @@ std::string Render(const Json& value, int indent, const std::string& name) {
 
 std::string Document::ToJson() const {
     ScoreLayout layout = Recovery(*this).Run();
+    // Lay out the texts as they will be read back, so that a text shown
+    // differently from its bytes gets its exact bytes as a raw record.
+    ShowTexts(layout);
     Document laidOut;
     LayOut(layout, &laidOut);
     if (!Covers(*this, laidOut)) {
@@ -301,15 +317,15 @@ std::string Document::ToJson() const {
         if (!items.empty()) root[name] = std::move(items);
     };
     Json items = Json::array();
-    for (const auto& t : layout.pageTexts) items.push_back({{"page", t.page}, {"text", Shown(t.text)}});
+    for (const auto& t : layout.pageTexts) items.push_back({{"page", t.page}, {"text", t.text}});
     list("pageTexts", std::move(items));
     items = Json::array();
     for (const auto& t : layout.measureTexts)
-        items.push_back({{"staff", t.staff}, {"measure", t.measure}, {"text", Shown(t.text)}});
+        items.push_back({{"staff", t.staff}, {"measure", t.measure}, {"text", t.text}});
     list("measureTexts", std::move(items));
     items = Json::array();
     for (const auto& e : layout.expressions) {
-        Json item = {{"number", e.number}, {"text", Shown(e.text)}};
+        Json item = {{"number", e.number}, {"text", e.text}};
         if (std::any_of(e.header.begin(), e.header.end(), [](std::uint8_t b) { return b != 0; }))
             item["header"] = HexString(e.header);
         items.push_back(item);
@@ -317,27 +333,24 @@ std::string Document::ToJson() const {
     list("expressions", std::move(items));
     items = Json::array();
     for (const auto& s : layout.staves)
-        items.push_back({{"number", s.number}, {"full", Shown(s.full)}, {"abbreviated", Shown(s.abbreviated)}});
+        items.push_back({{"number", s.number}, {"full", s.full}, {"abbreviated", s.abbreviated}});
     list("staves", std::move(items));
     items = Json::array();
     for (const auto& g : layout.groups)
-        items.push_back({{"system", g.system},
-                         {"number", g.number},
-                         {"full", Shown(g.full)},
-                         {"abbreviated", Shown(g.abbreviated)}});
+        items.push_back({{"system", g.system}, {"number", g.number}, {"full", g.full}, {"abbreviated", g.abbreviated}});
     list("groups", std::move(items));
     items = Json::array();
-    for (const auto& t : layout.textRepeats) items.push_back({{"number", t.number}, {"text", Shown(t.text)}});
+    for (const auto& t : layout.textRepeats) items.push_back({{"number", t.number}, {"text", t.text}});
     list("textRepeats", std::move(items));
     items = Json::array();
-    for (const auto& t : layout.endings) items.push_back({{"measure", t.number}, {"text", Shown(t.text)}});
+    for (const auto& t : layout.endings) items.push_back({{"measure", t.number}, {"text", t.text}});
     list("endings", std::move(items));
     Json lyrics = Json::object();
     const char* kinds[3] = {"verse", "chorus", "section"};
     for (int k = 0; k < 3; ++k) {
         if (layout.lyrics[k].empty()) continue;
         Json texts = Json::array();
-        for (const auto& t : layout.lyrics[k]) texts.push_back({{"number", t.number}, {"text", Shown(t.text)}});
+        for (const auto& t : layout.lyrics[k]) texts.push_back({{"number", t.number}, {"text", t.text}});
         lyrics[kinds[k]] = texts;
     }
     if (!lyrics.empty()) root["lyrics"] = lyrics;
