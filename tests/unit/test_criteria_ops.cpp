@@ -187,8 +187,8 @@ TEST(ApplyToEntry, EachRowChangesItsOwnBitUnlessSearchOnly) {
                 if (value == 1) expected.flagsA &= ~row.maskA, expected.flagsB &= ~row.maskB;
             }
             ApplyToEntry(&entry, &replace);
-            EXPECT_EQ(entry.flagsA, expected.flagsA) << "row " << r << " slot " << value;
-            EXPECT_EQ(entry.flagsB, expected.flagsB) << "row " << r << " slot " << value;
+            EXPECT_EQ(+entry.flagsA, +expected.flagsA) << "row " << r << " slot " << value;
+            EXPECT_EQ(+entry.flagsB, +expected.flagsB) << "row " << r << " slot " << value;
             EXPECT_EQ(std::memcmp(&entry, &expected, sizeof(entry)), 0) << "row " << r << ": other bytes changed";
         }
     }
@@ -200,8 +200,8 @@ TEST(ApplyToEntry, SlotValuesOtherThanOneOrTwoChangeNothing) {
         for (std::int16_t& s : replace.entrySlots) s = value;
         EntryRecord entry = Entry(0, 0, 0x12345678, 0x0241);
         ApplyToEntry(&entry, &replace);
-        EXPECT_EQ(entry.flagsA, 0x12345678u) << "slot " << value;
-        EXPECT_EQ(entry.flagsB, 0x0241) << "slot " << value;
+        EXPECT_EQ(+entry.flagsA, 0x12345678u) << "slot " << value;
+        EXPECT_EQ(+entry.flagsB, 0x0241) << "slot " << value;
     }
 }
 
@@ -211,8 +211,8 @@ TEST(ApplyToEntry, WordsStayApart) {
     replace.entrySlots[27] = 1;  // Up/Down off: word A bit 0x00000001
     EntryRecord entry = Entry(0, 0, 0x00000001, 0);
     ApplyToEntry(&entry, &replace);
-    EXPECT_EQ(entry.flagsA, 0u);
-    EXPECT_EQ(entry.flagsB, 0x0001);
+    EXPECT_EQ(+entry.flagsA, 0u);
+    EXPECT_EQ(+entry.flagsB, 0x0001);
 }
 
 TEST(ApplyToNote, SetsValuesAndFlags) {
@@ -250,7 +250,7 @@ TEST(ApplyToNote, SetsValuesAndFlags) {
         ApplyToNote(&note, &replace);
         EXPECT_EQ(note.displacement, expected.displacement) << c.what;
         EXPECT_EQ(note.raiseLower, expected.raiseLower) << c.what;
-        EXPECT_EQ(note.flags, expected.flags) << c.what;
+        EXPECT_EQ(+note.flags, +expected.flags) << c.what;
         EXPECT_EQ(std::memcmp(&note, &expected, sizeof(note)), 0) << c.what << ": other bytes changed";
     }
 }
@@ -262,11 +262,11 @@ TEST(ApplyToNote, EachRowChangesItsOwnBitUnlessSearchOnly) {
         replace.noteSlots[r] = 2;
         NoteRecord note = Note(0, 0, 0);
         ApplyToNote(&note, &replace);
-        EXPECT_EQ(note.flags, row.searchOnly ? 0u : row.mask) << "row " << r << " on";
+        EXPECT_EQ(+note.flags, row.searchOnly ? 0u : row.mask) << "row " << r << " on";
         replace.noteSlots[r] = 1;
         note = Note(0, 0, 0xffffffff);
         ApplyToNote(&note, &replace);
-        EXPECT_EQ(note.flags, row.searchOnly ? 0xffffffffu : ~row.mask) << "row " << r << " off";
+        EXPECT_EQ(+note.flags, row.searchOnly ? 0xffffffffu : ~row.mask) << "row " << r << " off";
     }
 }
 

@@ -212,7 +212,7 @@ TEST_F(Dispatch, NoteEntryCommandScansAndReportsTheCount) {
         ASSERT_NE(frame, nullptr);
         for (std::size_t i = 0; i < frame->size(); ++i) {
             std::uint32_t expected = (int(i) < c.matching) ? 0x40800000u : 0u;
-            EXPECT_EQ((*frame)[i].flagsA, expected) << c.text << ": entry " << i;
+            EXPECT_EQ(+(*frame)[i].flagsA, expected) << c.text << ": entry " << i;
         }
         EXPECT_EQ(host::LiveFrames(), 0);
     }

@@ -77,7 +77,7 @@ protected:
         const std::vector<EntryRecord>* frame = doc.Frame(key);
         if (frame == nullptr) return {-999};
         for (const EntryRecord& e : *frame) {
-            if (e.flagsA & bit) positions.push_back(e.position);
+            if (e.flagsA & bit) positions.push_back(+e.position);
         }
         return positions;
     }
@@ -328,8 +328,8 @@ TEST_F(RegionScan, NoteCountsOutsideTheNoteAreaAreClamped) {
         host::ResetServices();
         EXPECT_EQ(Scan(Region(1, 1, 0, 1, 1, 0x7fffffff)), c.changed) << c.what;
         const EntryRecord& got = doc.Frame({1, 1, 0})->at(0);
-        EXPECT_EQ(got.position, 0x01020304) << c.what << ": bytes past the notes overwritten";
-        EXPECT_EQ(got.duration, 0x05060708) << c.what;
+        EXPECT_EQ(+got.position, 0x01020304) << c.what << ": bytes past the notes overwritten";
+        EXPECT_EQ(+got.duration, 0x05060708) << c.what;
         for (int n = 0; n < kMaxNotesPerEntry; ++n) {
             EXPECT_EQ(got.notes[n].displacement, n < c.changed ? 77 : 0) << c.what << ": note " << n;
         }
