@@ -276,6 +276,26 @@ TEST_F(HostProgram, EntriesCommandFillsTheCriteriaDialog) {
     EXPECT_TRUE(Contains(hidden.err, "cannot set --change Chord")) << hidden.err;
 }
 
+// The examples the README points at keep working on the demo score.
+TEST_F(HostProgram, ExampleScriptsRunOnTheDemoScore) {
+    const fs::path examples = fs::path(ORVO_SOURCE_DIR) / "examples";
+    const std::string demo = (examples / "demo.json").string();
+    int scripts = 0;
+    for (const auto& entry : fs::directory_iterator(examples)) {
+        if (entry.path().extension() != ".script") continue;
+        ++scripts;
+        fs::remove(hive_);
+        Outcome outcome = Run({demo, "--script", entry.path().string()});
+        EXPECT_EQ(outcome.status, 0) << entry.path() << ": " << outcome.err;
+    }
+    EXPECT_GE(scripts, 2);
+    // The README's main job, both commands.
+    EXPECT_EQ(Run({demo, "text", "--search", "Allegro", "--replace", "Allegretto", "--all"}).status, 0);
+    Outcome entries = Run({demo, "entries", "--find", "Chord=on,Duration=1024", "--change", "Up/Down=off", "--yes"});
+    EXPECT_EQ(entries.status, 0) << entries.err;
+    EXPECT_TRUE(Contains(entries.out, "3 replacements were made.")) << entries.out;
+}
+
 // The program itself, as a user starts it.
 TEST_F(HostProgram, RealProgramRefusesBadInputWithExitStatusTwo) {
     const std::string unknownKey = Write("unknown.json", R"({"measures": 2, "tempo": 90})");
