@@ -157,20 +157,6 @@ TEST_F(CriteriaDialog, SystemColourChangeRenewsTheOneBrush) {
     EXPECT_EQ(sim::LiveBrushes(), 0);
 }
 
-// Each page switch asks for a repaint, so the colours of the page show.
-TEST_F(CriteriaDialog, PageSwitchRepaints) {
-    drive = [](HWND d) {
-        int before = sim::Invalidations(d);
-        PassSearchPage(d);
-        EXPECT_GT(sim::Invalidations(d), before);
-        before = sim::Invalidations(d);
-        DO(sim::Click(d, IDC_CRIT_BACK));
-        EXPECT_GT(sim::Invalidations(d), before);
-        DO(sim::Click(d, IDCANCEL));
-    };
-    Run();
-}
-
 // ---- Where it opens ------------------------------------------------------------
 
 TEST_F(CriteriaDialog, OpensAtTheSavedPlaceWhenItLiesOnTheScreen) {
@@ -276,24 +262,6 @@ TEST_F(CriteriaDialog, GoWritesBothPagesAndTheNoteMode) {
         {"replace: duration untouched", r.durationValue, 1024},
     };
     for (const Field& f : fields) EXPECT_EQ(f.got, f.expected) << f.what;
-}
-
-// The replace page never fixes the mode; only "&Done >>" does.
-TEST_F(CriteriaDialog, NoteModeChangesOnlyWhenTheSearchPageIsAccepted) {
-    g_plugin.replace.noteSpecific = 1;
-    drive = [](HWND d) { DO(sim::Click(d, IDCANCEL)); };
-    Run();
-    EXPECT_EQ(g_plugin.replace.noteSpecific, 1) << "cancel keeps it";
-
-    drive = [](HWND d) {
-        PassSearchPage(d);  // entry criteria only: entry mode
-        DO(sim::Click(d, IDC_CRIT_RESET));
-        EXPECT_EQ(sim::ControlVisible(d, IDC_CRIT_E_CHORD), true) << "reset keeps the mode";
-        DO(sim::SetState(d, IDC_CRIT_E_FLOAT_REST, 0));
-        DO(sim::Click(d, IDC_CRIT_GO));
-    };
-    EXPECT_EQ(Run(), 1);
-    EXPECT_EQ(g_plugin.replace.noteSpecific, 0);
 }
 
 // A stored slot outside 0..2 shows grey and is read back as "ignore".
