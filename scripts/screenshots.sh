@@ -10,7 +10,7 @@ root="$PWD"
 
 scripts/install-deps.sh cmake ninja-build nlohmann-json3-dev libcli11-dev g++-mingw-w64-x86-64 \
     wine wine64 fonts-wine libxrender1 libxrandr2 libxinerama1 libxcursor1 libxi6 libxfixes3 libxcomposite1 \
-    xvfb x11-utils imagemagick
+    xvfb imagemagick
 
 build=build/mingw-x64
 cmake --preset mingw-x64 >/dev/null
@@ -60,14 +60,10 @@ shot() {
         cat "$state/session.log" >&2
         exit 1
     fi
-    local caption id
-    caption="$(cat "$hold")"
-    id="$(xwininfo -root -tree | awk -v caption="\"$caption\"" 'index($0, caption) { print $1; exit }')"
-    if [ -z "$id" ]; then
-        echo "screenshots: $file: no window \"$caption\" on $DISPLAY" >&2
-        exit 1
-    fi
-    import -window "$id" "$out/$file"
+    local left top width height caption
+    read -r left top width height caption <"$hold" || true
+    # The screen as it is, cut to the dialog: caption and frame included.
+    import -window root -crop "${width}x${height}+${left}+${top}" +repage "$out/$file"
     rm -f "$hold"
     # The script ends with the dialog open, which the host reports; that is
     # the point here.

@@ -31,8 +31,9 @@ void PumpMessages(int rounds) {
 }
 
 // With VELDUNE_HOST_HOLD=FILE, a dialog that the user leaves open stays up,
-// painted, until FILE (which then holds the dialog's caption) is deleted:
-// time for a screenshot of the real dialog (scripts/screenshots.sh).
+// painted, until FILE is deleted. FILE holds the dialog's place on the screen
+// and its caption ("left top width height caption"), which is time and place
+// for a screenshot of the real dialog (scripts/screenshots.sh).
 void HoldForPicture(HWND dialog) {
     char path[MAX_PATH];
     DWORD length = GetEnvironmentVariableA("VELDUNE_HOST_HOLD", path, sizeof path);
@@ -40,7 +41,11 @@ void HoldForPicture(HWND dialog) {
     PumpMessages(10);
     HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;
-    std::string caption = TextOf(dialog);
+    RECT rect{};
+    GetWindowRect(dialog, &rect);
+    std::string caption = std::to_string(rect.left) + " " + std::to_string(rect.top) + " " +
+                          std::to_string(rect.right - rect.left) + " " + std::to_string(rect.bottom - rect.top) + " " +
+                          TextOf(dialog);
     DWORD written = 0;
     WriteFile(file, caption.data(), static_cast<DWORD>(caption.size()), &written, nullptr);
     CloseHandle(file);

@@ -15,6 +15,11 @@ if(NOT ORVO_HAVE_WIN_HOST)
   return()
 endif()
 
+if(NOT ORVO_ARCH STREQUAL x64)
+  # Debian's wine64 runs 64-bit programs only; the x86 DLL is checked above.
+  return()
+endif()
+
 if(NOT CMAKE_HOST_UNIX)
   # On Windows itself the scenarios need no Wine; they run like on Linux.
   return()
