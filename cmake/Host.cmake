@@ -60,3 +60,6 @@ foreach(script IN LISTS SCENARIOS)
                    scenario ${hive} $<TARGET_FILE:veldune-host> ${doc} ${script} $<TARGET_FILE:OrvoSearchReplace>)
   set_tests_properties(scenario.${name} PROPERTIES LABELS scenario)
 endforeach()
+
+include(${CMAKE_SOURCE_DIR}/cmake/Fuzz.cmake)
+include(${CMAKE_SOURCE_DIR}/cmake/Bench.cmake)

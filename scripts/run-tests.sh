@@ -19,3 +19,6 @@ cmake --workflow --preset build-x86
 
 echo "== Windows x64 build, scenarios under Wine"
 cmake --workflow --preset test-wine
+
+echo "== Fuzzing, about a minute a target"
+scripts/run-fuzz.sh 60

@@ -15,7 +15,8 @@ bool SameFrames(const host::Document& a, const host::Document& b) {
     for (const auto& [key, entries] : a.Frames()) {
         const auto other = b.Frames().find(key);
         if (other == b.Frames().end() || other->second.size() != entries.size()) return false;
-        if (!entries.empty() && std::memcmp(entries.data(), other->second.data(), entries.size() * sizeof entries[0]) != 0)
+        if (!entries.empty() &&
+            std::memcmp(entries.data(), other->second.data(), entries.size() * sizeof entries[0]) != 0)
             return false;
     }
     return true;

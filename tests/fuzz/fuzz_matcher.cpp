@@ -124,8 +124,8 @@ struct Kind {
     std::uint32_t tag;  // where the rewritten text is stored
 };
 constexpr Kind kKinds[] = {
-    {PageTextBlocks, kTagTextBlockText}, {TextExpressions, kTagTextExpression}, {TextRepeats, kTagTextRepeatText},
-    {EndingRepeats, kTagEndingRepeatText}, {VerseLyrics, kTagVerseLyrics},    {SectionLyrics, kTagSectionLyrics},
+    {PageTextBlocks, kTagTextBlockText},   {TextExpressions, kTagTextExpression}, {TextRepeats, kTagTextRepeatText},
+    {EndingRepeats, kTagEndingRepeatText}, {VerseLyrics, kTagVerseLyrics},        {SectionLyrics, kTagSectionLyrics},
 };
 
 void SetUpState(const Rule& r, const Kind& kind, bool tagsTakePart, bool searchTags) {
@@ -209,7 +209,8 @@ void CheckRun(const char* what, const std::string& text, const Rule& r, bool rep
         fuzz::Fail(what, "match positions differ from the model");
     }
     if (got.replaced != expected.replaced) {
-        fuzz::Fail(what, "replaced " + std::to_string(got.replaced) + ", expected " + std::to_string(expected.replaced));
+        fuzz::Fail(what,
+                   "replaced " + std::to_string(got.replaced) + ", expected " + std::to_string(expected.replaced));
     }
     if (!replaceAll) {
         for (const std::string& seen : got.seen)

@@ -111,7 +111,8 @@ ModelResult Model(const Plan& p, const Frames& frames) {
             for (int layer = 0; layer < 4; ++layer) {
                 if (!Visited(p, layer)) continue;
                 const host::FrameKey key{staff, measure, layer};
-                const std::string cell = std::to_string(staff) + " " + std::to_string(measure) + " " + std::to_string(layer);
+                const std::string cell =
+                    std::to_string(staff) + " " + std::to_string(measure) + " " + std::to_string(layer);
                 m.log.push_back("load " + cell);
                 auto frame = m.frames.find(key);
                 if (frame == m.frames.end() || std::count(p.failing.begin(), p.failing.end(), key) != 0) continue;

@@ -17,8 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int lastLine = 0;
     for (const cli::Action& action : script.actions) {
         if (action.line < 1 || action.line > script.lineCount || action.line < lastLine)
-            fuzz::Fail("ParseScript", "action at line " + std::to_string(action.line) + " of " +
-                                          std::to_string(script.lineCount));
+            fuzz::Fail("ParseScript",
+                       "action at line " + std::to_string(action.line) + " of " + std::to_string(script.lineCount));
         lastLine = action.line;
     }
     return 0;

@@ -89,7 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     expected[2][offsetof(TextSearchPrefs, replaceString) + kPrefsStringSize - 1] = 0;
     for (int v = 0; v < 3; ++v) {
         if (Bytes(records[v].bytes, kRecordSizes[v]) != expected[v]) {
-            fuzz::Fail(kNames[v], "loaded record differs from " + std::string(present[v] ? "the stored value of " : "") +
+            fuzz::Fail(kNames[v], "loaded record differs from " +
+                                      std::string(present[v] ? "the stored value of " : "") +
                                       (present[v] ? std::to_string(stored[v].size()) + " bytes" : "the defaults"));
         }
         for (std::size_t i = kRecordSizes[v]; i < sizeof records[v].bytes; ++i)

@@ -22,10 +22,22 @@
 namespace {
 
 constexpr std::uint32_t kTags[] = {
-    kTagPageTextAssignment, kTagMeasureTextAssignment, kTagTextExpression, kTagStaff,
-    kTagGroup,              kTagTextRepeat,            kTagTextRepeatText, kTagEndingRepeat,
-    kTagEndingRepeatText,   kTagVerseLyrics,           kTagChorusLyrics,   kTagSectionLyrics,
-    kTagTextBlock,          kTagTextBlockText,         kTagMeasure,        kTagStaffSystem,
+    kTagPageTextAssignment,
+    kTagMeasureTextAssignment,
+    kTagTextExpression,
+    kTagStaff,
+    kTagGroup,
+    kTagTextRepeat,
+    kTagTextRepeatText,
+    kTagEndingRepeat,
+    kTagEndingRepeatText,
+    kTagVerseLyrics,
+    kTagChorusLyrics,
+    kTagSectionLyrics,
+    kTagTextBlock,
+    kTagTextBlockText,
+    kTagMeasure,
+    kTagStaffSystem,
 };
 constexpr int kMostRecords = 64;
 constexpr int kMostSteps = 3000;
@@ -78,7 +90,9 @@ bool StartRun() {
     return StartKind() != 0;
 }
 
-bool NextMatch() { return FindNextInText() || (StepElement() && SearchFromElement()) || (NextEnabledKind() && StartKind()); }
+bool NextMatch() {
+    return FindNextInText() || (StepElement() && SearchFromElement()) || (NextEnabledKind() && StartKind());
+}
 
 }  // namespace
 
@@ -87,8 +101,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     host::Document doc;
     const int records = in.ConsumeIntegralInRange<int>(0, kMostRecords);
     for (int r = 0; r < records && in.remaining_bytes() > 0; ++r) {
-        const std::uint32_t tag = in.ConsumeBool() ? kTags[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kTags) - 1)]
-                                                   : in.ConsumeIntegral<std::uint32_t>();
+        const std::uint32_t tag = in.ConsumeBool()
+                                      ? kTags[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kTags) - 1)]
+                                      : in.ConsumeIntegral<std::uint32_t>();
         const host::Key key{KeyField(in), KeyField(in), KeyField(in)};
         doc.SetRecord(tag, key, RecordBytes(in));
     }

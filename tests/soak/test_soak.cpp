@@ -5,6 +5,7 @@
 // after every cycle, and the registry must hold exactly the three records.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -57,14 +58,14 @@ struct Alive {
 };
 
 Alive Count() {
-    return {sim::LiveFonts(),       sim::LiveBrushes(),     sim::LiveDCs(), sim::Subclassings(),
-            host::LiveFrames(),     sim::LiveHeapBlocks(),  sim::OpenKeys()};
+    return {sim::LiveFonts(),   sim::LiveBrushes(),    sim::LiveDCs(), sim::Subclassings(),
+            host::LiveFrames(), sim::LiveHeapBlocks(), sim::OpenKeys()};
 }
 
 std::string Describe(const Alive& a) {
     std::ostringstream out;
-    out << "fonts " << a.fonts << ", brushes " << a.brushes << ", DCs " << a.dcs << ", subclassings "
-        << a.subclassings << ", frames " << a.frames << ", heap blocks " << a.heapBlocks << ", open keys " << a.keys;
+    out << "fonts " << a.fonts << ", brushes " << a.brushes << ", DCs " << a.dcs << ", subclassings " << a.subclassings
+        << ", frames " << a.frames << ", heap blocks " << a.heapBlocks << ", open keys " << a.keys;
     return out.str();
 }
 
@@ -120,17 +121,28 @@ protected:
 
     // Criteria: entries whose "Note/Rest" bit is off get "Float Rest"
     // switched off (an unchecked box is "attribute off").
-    static void Criteria(HWND d) {
+    void Criteria(HWND d) {
         Do(sim::Click(d, IDC_CRIT_RESET));
         Do(sim::SetState(d, IDC_CRIT_E_NOTE_REST, 0));
         Do(sim::Click(d, IDC_CRIT_DONE));
+        Watch();
         Do(sim::Click(d, IDC_CRIT_RESET));
         Do(sim::SetState(d, IDC_CRIT_E_FLOAT_REST, 0));
         Do(sim::Click(d, IDC_CRIT_GO));
     }
 
+    // The most seen alive while a dialog was up, to show the counts watch
+    // something real.
+    void Watch() {
+        const Alive now = Count();
+        peak.fonts = std::max(peak.fonts, now.fonts);
+        peak.brushes = std::max(peak.brushes, now.brushes);
+        peak.subclassings = std::max(peak.subclassings, now.subclassings);
+    }
+
     sim::CallbackUser user;
     HWND hostWindow = nullptr;
+    Alive peak{};
     std::vector<std::string> messages;
 };
 
@@ -150,8 +162,9 @@ TEST_F(Soak, ThousandCyclesGiveBackEverythingAndKeepThreeRecords) {
             Do(sim::Click(d, IDCANCEL));
         });
         // Text command: Yes to all, then OK on the summary.
-        Invoke(1, nullptr, [](HWND d) {
+        Invoke(1, nullptr, [this](HWND d) {
             if (sim::DialogTemplateId(d) == IDD_TEXT_SETUP) return Setup(d, true);
+            Watch();
             Do(sim::Click(d, IDC_RESULTS_YES_ALL));
             Do(sim::Click(d, IDOK));
         });
@@ -161,10 +174,10 @@ TEST_F(Soak, ThousandCyclesGiveBackEverythingAndKeepThreeRecords) {
         // Note entry command: the user stops the scan at its third cell,
         // then lets a whole one run.
         host::CancelAtProgress(3);
-        Invoke(0, &region, Criteria);
+        Invoke(0, &region, [this](HWND d) { Criteria(d); });
         ASSERT_TRUE(messages.empty()) << "cycle " << cycle << ": a cancelled scan reported " << messages[0];
         host::CancelAtProgress(0);
-        Invoke(0, &region, Criteria);
+        Invoke(0, &region, [this](HWND d) { Criteria(d); });
         ASSERT_EQ(messages.size(), 1u) << "cycle " << cycle << ": no count after a full scan";
         EXPECT_EQ(messages[0], "16 replacements were made.") << "cycle " << cycle;
 
@@ -175,6 +188,10 @@ TEST_F(Soak, ThousandCyclesGiveBackEverythingAndKeepThreeRecords) {
                                      << Describe(before);
     }
 
+    // The results dialog's font, the criteria dialog's brush and subclassing.
+    EXPECT_GT(peak.fonts, 0);
+    EXPECT_GT(peak.brushes, 0);
+    EXPECT_GT(peak.subclassings, 0);
     EXPECT_EQ(before.fonts, 0);
     EXPECT_EQ(before.brushes, 0);
     EXPECT_EQ(before.subclassings, 0);
