@@ -41,8 +41,9 @@ std::int16_t Flag(bool on) { return on ? 1 : 0; }
 
 void SetBox(HWND dialog, std::int16_t id, std::int16_t value) { HS_SetDlgItemVal(dialog, id, HS_KIND_CHECKBOX, value); }
 
-// Writes the slot for a box state; false for a state that has no slot value,
-// which leaves the slot as it was.
+// Writes the slot for a box state and says whether the box sets something
+// (unchecked or checked). Grey writes "ignore"; a state the host should never
+// report leaves the slot as it was.
 bool StoreBoxState(CriteriaRecord* record, std::int32_t slotOffset, std::int16_t state) {
     switch (state) {
         case kUnchecked:
