@@ -186,13 +186,20 @@ std::optional<bool> ControlEnabled(HWND dialog, int id) {
 std::optional<COLORREF> ControlTextColor(HWND dialog, int id) {
     HWND control = GetDlgItem(dialog, id);
     if (control == nullptr) return std::nullopt;
+    // Windows' controls draw disabled text grey whatever their dialog says,
+    // and push buttons in the button text colour without asking it.
+    if (!IsWindowEnabled(control)) return GetSysColor(COLOR_GRAYTEXT);
+    const std::string kind = KindOf(control);
+    if (kind == "button") return GetSysColor(COLOR_BTNTEXT);
+    const bool editable = kind == "edit" && (StyleOf(control) & ES_READONLY) == 0;
     // Ask the dialog's current procedure (subclass included) to prepare a
     // real display context, as painting the control would.
     HDC screen = GetDC(nullptr);
     HDC dc = CreateCompatibleDC(screen);
     ReleaseDC(nullptr, screen);
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
-    SendMessageA(dialog, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+    SendMessageA(dialog, editable ? WM_CTLCOLOREDIT : WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                 reinterpret_cast<LPARAM>(control));
     COLORREF color = GetTextColor(dc);
     DeleteDC(dc);
     return color;

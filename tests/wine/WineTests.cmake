@@ -36,10 +36,10 @@ set_tests_properties(wine.stop PROPERTIES LABELS "wine" FIXTURES_CLEANUP wine TI
 # Scripts that plan failures real Windows cannot make happen.
 file(STRINGS ${CMAKE_SOURCE_DIR}/tests/wine/linux-only.txt _linux_only REGEX "^[^#]")
 
-function(orvo_wine_test name mode document script)
+function(orvo_wine_test name mode document)
   add_test(NAME ${name}
            COMMAND bash ${ORVO_WINE_TEST} ${mode} ${ORVO_WINE_STATE} ${ORVO_WINE_PREFIX}
-                   $<TARGET_FILE:veldune-host> $<TARGET_FILE:OrvoSearchReplace> ${document} ${script})
+                   $<TARGET_FILE:veldune-host> $<TARGET_FILE:OrvoSearchReplace> ${document} ${ARGN})
   # One prefix, one registry: the runs take turns.
   set_tests_properties(${name} PROPERTIES LABELS "wine" FIXTURES_REQUIRED wine RESOURCE_LOCK wine_prefix TIMEOUT 400)
 endfunction()
@@ -61,3 +61,14 @@ endforeach()
 
 orvo_wine_test(wine.registry registry ${CMAKE_SOURCE_DIR}/tests/wine/settings.json
                ${CMAKE_SOURCE_DIR}/tests/wine/settings.script)
+
+# Planned failures are refused loudly, never run as if they had happened.
+orvo_wine_test(wine.refuses.fail_alloc refuses ${CMAKE_SOURCE_DIR}/tests/wine/settings.json
+               ${CMAKE_SOURCE_DIR}/tests/wine/fail_alloc.script "fail-alloc")
+orvo_wine_test(wine.refuses.fail_registry refuses ${CMAKE_SOURCE_DIR}/tests/wine/settings.json
+               ${CMAKE_SOURCE_DIR}/tests/wine/fail_registry.script "fail-registry create")
+
+# The entries subcommand finds the check boxes by reading the criteria
+# template out of the DLL's compiled resources.
+orvo_wine_test(wine.entries_command command ${CMAKE_SOURCE_DIR}/tests/documents/basic.json
+               " made." -- entries --find "Up/Down=on" --change "Up/Down=off" --yes)

@@ -5,6 +5,10 @@
 #   wine-test.sh stop     STATE PREFIX                      stop the Wine server and Xvfb
 #   wine-test.sh scenario STATE PREFIX HOST DLL DOC SCRIPT  run a session script with fresh settings
 #   wine-test.sh registry STATE PREFIX HOST DLL DOC SCRIPT  run it, then compare the stored values
+#   wine-test.sh refuses  STATE PREFIX HOST DLL DOC SCRIPT TEXT
+#                                                           the run must fail, saying TEXT
+#   wine-test.sh command  STATE PREFIX HOST DLL DOC TEXT -- ARGS...
+#                                                           a subcommand must succeed, printing TEXT
 #   wine-test.sh exports  OBJDUMP DLL                       the DLL's export and import tables
 #
 # STATE is a folder for the display number and Xvfb's process id. A test that
@@ -112,6 +116,12 @@ start() {
             >/dev/null 2>&1 || die "cannot write the Wine prefix's registry"
         touch "$prefix/.orvo-settings-1"
     fi
+    if [ ! -f "$prefix/.orvo-settings-2" ]; then
+        # Windows' own default grey for disabled text; Wine's differs.
+        timeout 120 "$wine" reg add 'HKCU\Control Panel\Colors' /v GrayText /t REG_SZ /d '128 128 128' /f \
+            >/dev/null 2>&1 || die "cannot write the Wine prefix's registry"
+        touch "$prefix/.orvo-settings-2"
+    fi
     # Prove that Wine runs programs at all before any test relies on it.
     timeout 120 "$wine" cmd /c exit 0 >/dev/null 2>&1 || die "Wine cannot run a program in $prefix"
     echo "Xvfb on $display, Wine prefix $prefix"
@@ -151,6 +161,34 @@ scenario() {
     run_script "$@"
     local status=$?
     [ $status -eq 0 ] || die "veldune-host.exe exited with $status"
+}
+
+# A script real Windows cannot carry out must fail with a message that says
+# why; a pass would mean it ran without what it planned.
+refuses() {
+    local state="$1" prefix="$2" host="$3" dll="$4" doc="$5" script="$6" text="$7" output status
+    output="$(run_script "$state" "$prefix" "$host" "$dll" "$doc" "$script" 2>&1)"
+    status=$?
+    echo "$output"
+    [ $status -eq 1 ] || die "expected exit status 1, got $status"
+    [[ "$output" == *"$text"* ]] || die "expected the run to say: $text"
+}
+
+# A subcommand of the host (not a script) run on the real dialogs.
+command_run() {
+    local state="$1" prefix="$2" host="$3" dll="$4" doc="$5" text="$6"
+    shift 6
+    [ "${1:-}" = "--" ] && shift
+    use_prefix "$prefix"
+    use_display "$state"
+    local wine output status
+    wine="$(wine_program)"
+    timeout 120 "$wine" reg delete "$settings_key" /f >/dev/null 2>&1
+    output="$(timeout 180 "$wine" "$host" "$(windows_path "$doc")" --plugin "$(windows_path "$dll")" "$@" 2>&1)"
+    status=$?
+    echo "$output"
+    [ $status -eq 0 ] || die "veldune-host.exe exited with $status"
+    [[ "$output" == *"$text"* ]] || die "expected the output to hold: $text"
 }
 
 # The stored value NAME as lower-case hex without spaces, from reg query.
@@ -268,6 +306,8 @@ case "$command" in
     stop) stop "$@" ;;
     scenario) scenario "$@" ;;
     registry) registry "$@" ;;
+    refuses) refuses "$@" ;;
+    command) command_run "$@" ;;
     exports) exports "$@" ;;
-    *) die "usage: wine-test.sh start|stop|scenario|registry|exports ..." ;;
+    *) die "usage: wine-test.sh start|stop|scenario|registry|refuses|command|exports ..." ;;
 esac
