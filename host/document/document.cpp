@@ -1,6 +1,8 @@
 // The record store, the semantic builders and the note entry frames.
 #include "host/document/document.h"
 
+#include "host/document/text_codec.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -46,26 +48,10 @@ std::uint32_t LyricsTag(LyricsKind kind) {
     return kTagVerseLyrics;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
 }  // namespace
 
 std::optional<std::uint32_t> ParseTag(const std::string& text) {
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        if (text.size() > 10) return std::nullopt;
-        std::uint32_t value = 0;
-        for (std::size_t i = 2; i < text.size(); ++i) {
-            const int digit = HexDigit(text[i]);
-            if (digit < 0) return std::nullopt;
-            value = value * 16 + static_cast<std::uint32_t>(digit);
-        }
-        return value;
-    }
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) return ParseHexNumber(text);
     if (text.size() != 4) return std::nullopt;
     std::uint32_t value = 0;
     for (int i = 3; i >= 0; --i) value = (value << 8) | static_cast<std::uint8_t>(text[static_cast<std::size_t>(i)]);
