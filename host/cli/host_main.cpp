@@ -78,11 +78,12 @@ int HostMain(int argc, const char* const* argv, Console& console) {
     Arguments args;
     CLI::App app(kDescription, "veldune-host");
     app.footer(kFooter);
-    app.add_option("DOCUMENT", args.document, "the score document (JSON)")->required();
-    app.add_option("--script", args.script, "run this session script; - reads it from standard input");
-    app.add_option("--registry", args.registry, "the settings hive (.reg file)");
-    app.add_option("--output", args.output, "write the document here after a successful run");
-    app.add_option("--plugin", args.plugin, "the plug-in module to load");
+    app.add_option("DOCUMENT", args.document, "the score document (JSON)")->required()->type_name("");
+    app.add_option("--script", args.script, "run this session script; - reads it from standard input")
+        ->type_name("FILE|-");
+    app.add_option("--registry", args.registry, "the settings hive (.reg file)")->type_name("FILE");
+    app.add_option("--output", args.output, "write the document here after a successful run")->type_name("FILE");
+    app.add_option("--plugin", args.plugin, "the plug-in module to load")->type_name("PATH");
 
     CLI::App* text = app.add_subcommand("text", "run the text command: search (and replace) stored texts");
     text->fallthrough();
