@@ -11,3 +11,25 @@ host=build/default/veldune-host
 out=build/demo
 mkdir -p "$out"
 rm -f "$out/registry.reg"
+score="$out/demo-score.json"
+cp examples/demo.json "$score"
+run() {
+    echo
+    echo "\$ veldune-host $*"
+    "$host" "$@" --registry "$out/registry.reg"
+}
+
+echo "== Text command, search only: every \"dolce\" in the score, lyrics included"
+run "$score" text --search "dolce" --elements all
+
+echo
+echo "== Text command: \"allegro\" becomes \"Allegretto\" in titles, tempo marks and expressions (Yes to all)"
+run "$score" text --search "allegro" --replace "Allegretto" --elements page,measure,expressions,staff,group,repeats \
+    --all --output "$score"
+
+echo
+echo "== Note entry command: quarter-note chords lose their up/down stem flag, over the whole score"
+run "$score" entries --find "Chord=on,Duration=1024" --change "Up/Down=off" --yes --output "$score"
+
+echo
+echo "The changed score is in $score; the plug-in's settings in $out/registry.reg."
