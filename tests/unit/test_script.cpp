@@ -90,13 +90,14 @@ TEST(ScriptParse, EveryActionReadsItsArguments) {
 
 TEST(ScriptParse, RegionTagsBytesAndAnswers) {
     Action invoke = ParseOne("invoke 0 region 1 2 512 3 4 0x400");
+    // Packed fields are read by value.
     ASSERT_TRUE(invoke.hasRegion);
-    EXPECT_EQ(invoke.region.firstStaff, 1);
-    EXPECT_EQ(invoke.region.firstMeasure, 2);
-    EXPECT_EQ(invoke.region.startPosition, 512);
-    EXPECT_EQ(invoke.region.lastStaff, 3);
-    EXPECT_EQ(invoke.region.lastMeasure, 4);
-    EXPECT_EQ(invoke.region.endPosition, 1024);
+    EXPECT_EQ(static_cast<int>(invoke.region.firstStaff), 1);
+    EXPECT_EQ(static_cast<int>(invoke.region.firstMeasure), 2);
+    EXPECT_EQ(static_cast<int>(invoke.region.startPosition), 512);
+    EXPECT_EQ(static_cast<int>(invoke.region.lastStaff), 3);
+    EXPECT_EQ(static_cast<int>(invoke.region.lastMeasure), 4);
+    EXPECT_EQ(static_cast<int>(invoke.region.endPosition), 1024);
 
     // A tag as four characters in memory order and as hex give the same number.
     EXPECT_EQ(ParseOne("expect record lbxt 9 \"x\"").tag, 0x7478626Cu);
