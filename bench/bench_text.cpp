@@ -74,9 +74,15 @@ host::Document& Score() {
         for (int measure = 1; measure <= kMeasures; ++measure)
             for (int staff = 1; staff <= kStaves; ++staff) d->AddMeasureText(staff, measure, Text(n++));  // 2,000
         for (int i = 1; i <= 1500; ++i) d->AddExpression(i, Text(n++));                                   // 1,500
-        for (int staff = 1; staff <= kStaves; ++staff) d->AddStaff(staff, Text(n++), Text(n++));          // 80
+        for (int staff = 1; staff <= kStaves; ++staff) {
+            d->AddStaff(staff, Text(n), Text(n + 1));
+            n += 2;
+        }  // 80
         for (int system = 0; system <= 10; ++system)
-            for (int g = 1; g <= 20; ++g) d->AddGroup(system, g, Text(n++), Text(n++));  // 440
+            for (int g = 1; g <= 20; ++g) {
+                d->AddGroup(system, g, Text(n), Text(n + 1));
+                n += 2;
+            }  // 440
         d->SetStaffSystemCount(10);
         for (int i = 1; i <= 1500; ++i) d->AddTextRepeat(i, Text(n++));                           // 1,500
         for (int measure = 1; measure <= kMeasures; ++measure) d->AddEnding(measure, Text(n++));  // 50

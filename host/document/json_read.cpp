@@ -466,6 +466,14 @@ bool Document::FromJson(const std::string& text, Document* out, std::string* err
         if (at != std::string::npos) message = message.substr(at + marker.size());
         if (error) *error = message;
         return false;
+    } catch (const Json::exception& e) {
+        // Anything else the reader refuses, such as a number too large for
+        // any type ("1e999"), is a bad document too, not a crash.
+        std::string message = e.what();
+        const auto at = message.find("] ");
+        if (at != std::string::npos) message = message.substr(at + 2);
+        if (error) *error = message;
+        return false;
     }
 
     Document document;
