@@ -28,9 +28,9 @@ constexpr std::int16_t kOff = 1, kOn = 2;
 constexpr int kRowNoteRest = 1, kRowFloatRest = 6, kRowGrace = 7, kRowFlipTie = 16;
 constexpr int kNoteRowTieStart = 1, kNoteRowAccidental = 7, kNoteRowFreezeAccidental = 9;
 
-// Layer 0 holds a full part (four to eight entries a measure), layer 1 a
-// second voice in some measures, layers 2 and 3 little: about five entries
-// a frame, two million in all. Notes are one to four a chord.
+// Layer 0 holds six to ten entries a measure, layer 1 four to eight, layers
+// 2 and 3 fewer (some frames are empty and are not stored): about twenty
+// entries a cell, two million in all. Chords have one to four notes.
 host::Document& Score() {
     static host::Document* doc = [] {
         auto* d = new host::Document;
@@ -39,7 +39,7 @@ host::Document& Score() {
         for (int staff = 1; staff <= kStaves; ++staff) {
             for (int measure = 1; measure <= kMeasures; ++measure) {
                 for (int layer = 0; layer < kLayers; ++layer) {
-                    static constexpr int kEntriesByLayer[kLayers][2] = {{4, 8}, {2, 8}, {0, 4}, {0, 2}};
+                    static constexpr int kEntriesByLayer[kLayers][2] = {{6, 10}, {4, 8}, {2, 6}, {0, 4}};
                     const int count =
                         kEntriesByLayer[layer][0] +
                         static_cast<int>(random() % (kEntriesByLayer[layer][1] - kEntriesByLayer[layer][0] + 1));
