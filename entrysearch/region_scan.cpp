@@ -50,7 +50,7 @@ bool ScanNotes(EntryRecord* entry, const CriteriaRecord* search, const CriteriaR
 bool ScanEntry(EntryRecord* entry, const CriteriaRecord* search, const CriteriaRecord* replace, std::int32_t* count) {
     const bool noteMode = replace->noteSpecific != 0;
     // Under OR the entry criteria do not gate the notes, so in note mode
-    // their answer is not needed; on large scores it is a tenth of the scan.
+    // their answer is not needed; on large scores it is an eighth of the scan.
     if (noteMode && search->booleanSwitch == 0) return ScanNotes(entry, search, replace, count);
     // Under AND a failed entry is skipped; under OR in entry mode it has
     // nothing to change.
