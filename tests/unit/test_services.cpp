@@ -184,13 +184,13 @@ TEST_F(Services, FramesAreLentCopiedBackAndReleased) {
     EXPECT_EQ(frame->count, 2);
     const std::uint8_t zeros[14] = {};
     EXPECT_EQ(std::memcmp(frame->head, zeros, sizeof zeros), 0);
-    EXPECT_EQ(frame->entries[1].position, 1024);
+    EXPECT_EQ(+frame->entries[1].position, 1024);
 
     // A loan is a copy: the document changes only on save.
     frame->entries[1].flagsA = 0x44000001;
-    EXPECT_EQ((*doc.Frame({1, 2, 0}))[1].flagsA, 0x44000000u);
+    EXPECT_EQ(+(*doc.Frame({1, 2, 0}))[1].flagsA, 0x44000000u);
     EXPECT_EQ(HS_SaveTGF(frame), 1);
-    EXPECT_EQ((*doc.Frame({1, 2, 0}))[1].flagsA, 0x44000001u);
+    EXPECT_EQ(+(*doc.Frame({1, 2, 0}))[1].flagsA, 0x44000001u);
     EXPECT_EQ(HS_FreeTGF(frame), 1);
     EXPECT_EQ(host::LiveFrames(), 0);
     EXPECT_EQ(Joined(host::ServiceLog()), "load 1 2 0\nsave 1 2 0\nfree 1 2 0\n");
@@ -236,7 +236,7 @@ TEST_F(Services, SaveUsesTheLentEntriesEvenIfThePlugInChangesTheFrame) {
     frame->count = 30000;  // a damaged count must not make the host read past the entries
     EXPECT_EQ(HS_SaveTGF(frame), 1);
     ASSERT_EQ(doc.Frame({1, 1, 0})->size(), 2u);
-    EXPECT_EQ((*doc.Frame({1, 1, 0}))[0].flagsA, 7u);
+    EXPECT_EQ(+(*doc.Frame({1, 1, 0}))[0].flagsA, 7u);
     EXPECT_EQ(HS_FreeTGF(frame), 1);
 }
 
