@@ -1,7 +1,6 @@
 #include "entrysearch/attribute_tables.h"
 
 #include <cstddef>
-#include <cstring>
 
 #include "resources/resource.h"
 
@@ -72,25 +71,3 @@ const NoteAttributeRow NoteAttributeTable[kNoteAttributeCount] = {
     {IDC_CRIT_N_PAREN_ACCIDENTAL, NoteSlot(8), 0x00800000u, 0, 0},
     {IDC_CRIT_N_FREEZE_ACCIDENTAL, NoteSlot(9), 0x00000002u, 0, 0},
 };
-
-namespace {
-
-bool SlotInRecord(std::int32_t slotOffset) {
-    return slotOffset >= 0 && slotOffset <= static_cast<std::int32_t>(sizeof(CriteriaRecord) - sizeof(std::int16_t));
-}
-
-}  // namespace
-
-// By byte copy: the offset comes from a table, and the record is packed.
-// An offset outside the record reads 0 and writes nothing.
-std::int16_t SlotAt(const CriteriaRecord* record, std::int32_t slotOffset) {
-    std::int16_t value = 0;
-    if (!SlotInRecord(slotOffset)) return 0;
-    std::memcpy(&value, reinterpret_cast<const unsigned char*>(record) + slotOffset, sizeof(value));
-    return value;
-}
-
-void SetSlotAt(CriteriaRecord* record, std::int32_t slotOffset, std::int16_t value) {
-    if (!SlotInRecord(slotOffset)) return;
-    std::memcpy(reinterpret_cast<unsigned char*>(record) + slotOffset, &value, sizeof(value));
-}

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "shell/records.h"
 
@@ -27,6 +28,21 @@ struct NoteAttributeRow {
 extern const EntryAttributeRow EntryAttributeTable[kEntryAttributeCount];
 extern const NoteAttributeRow NoteAttributeTable[kNoteAttributeCount];
 
-// The tri-state slot a row's offset points at.
-std::int16_t SlotAt(const CriteriaRecord* record, std::int32_t slotOffset);
-void SetSlotAt(CriteriaRecord* record, std::int32_t slotOffset, std::int16_t value);
+// The tri-state slot a row's offset points at, by byte copy: the offset
+// comes from a table and the record is packed. An offset outside the record
+// reads 0 and writes nothing. Inline: the scan reads a slot per row per entry.
+inline bool SlotInRecord(std::int32_t slotOffset) {
+    return slotOffset >= 0 && slotOffset <= static_cast<std::int32_t>(sizeof(CriteriaRecord) - sizeof(std::int16_t));
+}
+
+inline std::int16_t SlotAt(const CriteriaRecord* record, std::int32_t slotOffset) {
+    std::int16_t value = 0;
+    if (!SlotInRecord(slotOffset)) return 0;
+    std::memcpy(&value, reinterpret_cast<const unsigned char*>(record) + slotOffset, sizeof(value));
+    return value;
+}
+
+inline void SetSlotAt(CriteriaRecord* record, std::int32_t slotOffset, std::int16_t value) {
+    if (!SlotInRecord(slotOffset)) return;
+    std::memcpy(reinterpret_cast<unsigned char*>(record) + slotOffset, &value, sizeof(value));
+}
