@@ -39,4 +39,25 @@ int Ask(Console& console, const std::string& question, std::initializer_list<con
     }
 }
 
+int CommandUser::AnswerMessageBox(const sim::MessageBoxInfo& box) {
+    std::ostream& out = *console_.out;
+    out << box.caption << ": " << box.text << "\n";
+    if ((box.type & MB_TYPEMASK) != MB_YESNO) return IDOK;
+    if (refused) return IDNO;
+    if (yes_) {
+        out << "-> Yes (--yes)\n";
+        return IDYES;
+    }
+    if (console_.terminal) return Ask(console_, prompt_, {"yes", "no"}) == 0 ? IDYES : IDNO;
+    out << "-> No (give --yes to go on)\n";
+    return IDNO;
+}
+
+bool CommandUser::Act(const std::string& what, const std::string& why) {
+    if (why.empty()) return true;
+    *console_.err << "veldune-host: cannot " << what << ": " << why << "\n";
+    refused = true;
+    return false;
+}
+
 }  // namespace cli

@@ -38,12 +38,10 @@ bool ParseInteger(const std::string& text, long long min, long long max, long lo
     return used == text.size() && *out >= min && *out <= max;
 }
 
-class EntriesUser : public sim::User {
+class EntriesUser : public CommandUser {
 public:
     EntriesUser(const EntriesOptions& options, Console& console, const EntriesPlan& plan)
-        : options_(options), console_(console), find_(plan.find), change_(plan.change) {}
-
-    bool refused = false;
+        : CommandUser(console, options.yes, "Proceed?"), options_(options), find_(plan.find), change_(plan.change) {}
 
     void DriveDialog(HWND dialog) override {
         if (refused) return;
@@ -71,28 +69,7 @@ public:
         if (!sim::DialogEnded(dialog)) refused = true;
     }
 
-    int AnswerMessageBox(const sim::MessageBoxInfo& box) override {
-        std::ostream& out = *console_.out;
-        out << box.caption << ": " << box.text << "\n";
-        if ((box.type & MB_TYPEMASK) != MB_YESNO) return IDOK;
-        if (refused) return IDNO;
-        if (options_.yes) {
-            out << "-> Yes (--yes)\n";
-            return IDYES;
-        }
-        if (console_.terminal) return Ask(console_, "Proceed?", {"yes", "no"}) == 0 ? IDYES : IDNO;
-        out << "-> No (give --yes to go on)\n";
-        return IDNO;
-    }
-
 private:
-    bool Act(const std::string& what, const std::string& why) {
-        if (why.empty()) return true;
-        *console_.err << "veldune-host: cannot " << what << ": " << why << "\n";
-        refused = true;
-        return false;
-    }
-
     bool Apply(HWND dialog, const std::vector<CriteriaSetting>& settings, const char* option) {
         for (const CriteriaSetting& setting : settings) {
             const std::string what = std::string(option) + " " + setting.field.name;
@@ -114,7 +91,6 @@ private:
     }
 
     const EntriesOptions& options_;
-    Console& console_;
     const std::vector<CriteriaSetting>& find_;
     const std::vector<CriteriaSetting>& change_;
 };

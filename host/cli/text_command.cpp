@@ -18,12 +18,10 @@ const char* const kElementNames[8] = {"page",  "measure", "expressions", "staff"
 std::string Line(HWND dialog, int id) { return sim::ControlText(dialog, id).value_or(""); }
 bool Visible(HWND dialog, int id) { return sim::ControlVisible(dialog, id).value_or(false); }
 
-class TextUser : public sim::User {
+class TextUser : public CommandUser {
 public:
     TextUser(const TextOptions& options, Console& console, const std::array<bool, 8>* elements)
-        : options_(options), console_(console), elements_(elements) {}
-
-    bool refused = false;
+        : CommandUser(console, options.yes, "Continue?"), options_(options), elements_(elements) {}
 
     void DriveDialog(HWND dialog) override {
         if (refused) return;
@@ -41,28 +39,7 @@ public:
         }
     }
 
-    int AnswerMessageBox(const sim::MessageBoxInfo& box) override {
-        std::ostream& out = *console_.out;
-        out << box.caption << ": " << box.text << "\n";
-        if ((box.type & MB_TYPEMASK) != MB_YESNO) return IDOK;
-        if (refused) return IDNO;
-        if (options_.yes) {
-            out << "-> Yes (--yes)\n";
-            return IDYES;
-        }
-        if (console_.terminal) return Ask(console_, "Continue?", {"yes", "no"}) == 0 ? IDYES : IDNO;
-        out << "-> No (give --yes to go on)\n";
-        return IDNO;
-    }
-
 private:
-    bool Act(const std::string& what, const std::string& why) {
-        if (why.empty()) return true;
-        *console_.err << "veldune-host: cannot " << what << ": " << why << "\n";
-        refused = true;
-        return false;
-    }
-
     void FillSetup(HWND dialog) {
         const bool replacing = options_.replace.has_value();
         if (!Act("type the search text", sim::Type(dialog, IDC_SETUP_SEARCH, options_.search)) ||
@@ -147,7 +124,6 @@ private:
     }
 
     const TextOptions& options_;
-    Console& console_;
     const std::array<bool, 8>* elements_;
 };
 
