@@ -107,6 +107,7 @@ start() {
             die "wineboot failed"
         }
     fi
+    local restart=0
     if [ ! -f "$prefix/.orvo-settings-1" ]; then
         # A crash must end the test, not wait behind a dialog for a person.
         timeout 120 "$wine" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
@@ -115,12 +116,20 @@ start() {
         timeout 120 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
             >/dev/null 2>&1 || die "cannot write the Wine prefix's registry"
         touch "$prefix/.orvo-settings-1"
+        restart=1
     fi
     if [ ! -f "$prefix/.orvo-settings-2" ]; then
         # Windows' own default grey for disabled text; Wine's differs.
         timeout 120 "$wine" reg add 'HKCU\Control Panel\Colors' /v GrayText /t REG_SZ /d '128 128 128' /f \
             >/dev/null 2>&1 || die "cannot write the Wine prefix's registry"
         touch "$prefix/.orvo-settings-2"
+        restart=1
+    fi
+    if [ "$restart" -eq 1 ]; then
+        # The running session read the colours and driver settings when the
+        # prefix was made; a fresh wineserver reads them again.
+        "$(wineserver_program)" -k >/dev/null 2>&1 || true
+        "$(wineserver_program)" -w >/dev/null 2>&1 || true
     fi
     # Prove that Wine runs programs at all before any test relies on it.
     timeout 120 "$wine" cmd /c exit 0 >/dev/null 2>&1 || die "Wine cannot run a program in $prefix"
