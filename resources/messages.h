@@ -27,6 +27,24 @@ inline constexpr char kSummaryHeading[] = "Search result:";
 inline constexpr char kFoundFormat[] = "%d instance(s) found";
 inline constexpr char kReplacedFormat[] = "%d instance(s) replaced";
 
+// Location lines of the results dialog, by kind of text
+inline constexpr char kPageTextFormat[] = "page text block #%d";
+inline constexpr char kAllPagesSuffix[] = " [All pages]";
+inline constexpr char kOnPageFormat[] = " on page %d";
+inline constexpr char kMeasureTextFormat[] = "measure text block #%d in measure %d, staff %d";
+inline constexpr char kExpressionFormat[] = "text expression entry #%d";
+inline constexpr char kFullName[] = "full";
+inline constexpr char kAbbreviatedName[] = "abbreviated";
+inline constexpr char kStaffNameFormat[] = "%s staff name #%d";
+inline constexpr char kGroupNameFormat[] = "%s group name #%d in %s";
+inline constexpr char kGlobalStaffSet[] = "the global staff set";
+inline constexpr char kStaffSystemFormat[] = "staff system %d";
+inline constexpr char kTextRepeatFormat[] = "text repeat entry #%d";
+inline constexpr char kEndingFormat[] = "ending repeat in measure #%d";
+inline constexpr char kVerseFormat[] = "verse lyrics #%d";
+inline constexpr char kChorusFormat[] = "chorus lyrics #%d";
+inline constexpr char kSectionFormat[] = "section lyrics #%d";
+
 // Criteria dialog
 inline constexpr char kSearchPageCaption[] = "Search for...";
 inline constexpr char kReplacePageCaption[] = "Replace with...";

@@ -184,49 +184,49 @@ std::int16_t TextSetupProc(HWND dialog, UINT message, WPARAM wParam, LPARAM, std
 
 void FormatMatchLocation(char* out) {
     const TextSearchState& t = g_plugin.text;
-    const char* which = t.nameToggle != 0 ? "full" : "abbreviated";
+    const char* which = t.nameToggle != 0 ? kFullName : kAbbreviatedName;
     out[0] = '\0';
     switch (t.currentKind) {
         case PageTextBlocks: {
-            int n = wsprintfA(out, "page text block #%d", t.key2 + 1);
+            int n = wsprintfA(out, kPageTextFormat, t.key2 + 1);
             if (t.key1 == 0)
-                std::strcpy(out + n, " [All pages]");
+                std::strcpy(out + n, kAllPagesSuffix);
             else
-                wsprintfA(out + n, " on page %d", t.key1);
+                wsprintfA(out + n, kOnPageFormat, t.key1);
             break;
         }
         case MeasureTextBlocks:
-            wsprintfA(out, "measure text block #%d in measure %d, staff %d", t.key3 + 1, t.key2, t.key1);
+            wsprintfA(out, kMeasureTextFormat, t.key3 + 1, t.key2, t.key1);
             break;
         case TextExpressions:
-            wsprintfA(out, "text expression entry #%d", t.key1);
+            wsprintfA(out, kExpressionFormat, t.key1);
             break;
         case StaffNames:
-            wsprintfA(out, "%s staff name #%d", which, t.key1);
+            wsprintfA(out, kStaffNameFormat, which, t.key1);
             break;
         case GroupNames: {
             char system[32];
             if (t.key1 == 0)
-                std::strcpy(system, "the global staff set");
+                std::strcpy(system, kGlobalStaffSet);
             else
-                wsprintfA(system, "staff system %d", t.key1);
-            wsprintfA(out, "%s group name #%d in %s", which, t.key2, system);
+                wsprintfA(system, kStaffSystemFormat, t.key1);
+            wsprintfA(out, kGroupNameFormat, which, t.key2, system);
             break;
         }
         case TextRepeats:
-            wsprintfA(out, "text repeat entry #%d", t.key1);
+            wsprintfA(out, kTextRepeatFormat, t.key1);
             break;
         case EndingRepeats:
-            wsprintfA(out, "ending repeat in measure #%d", t.key1);
+            wsprintfA(out, kEndingFormat, t.key1);
             break;
         case VerseLyrics:
-            wsprintfA(out, "verse lyrics #%d", t.key1);
+            wsprintfA(out, kVerseFormat, t.key1);
             break;
         case ChorusLyrics:
-            wsprintfA(out, "chorus lyrics #%d", t.key1);
+            wsprintfA(out, kChorusFormat, t.key1);
             break;
         case SectionLyrics:
-            wsprintfA(out, "section lyrics #%d", t.key1);
+            wsprintfA(out, kSectionFormat, t.key1);
             break;
         default:
             break;
