@@ -219,8 +219,8 @@ char* MakeDisplayText(std::int16_t* position) {
         }
     }
     display[out] = 0;
-    // A match that begins inside a leading tag (kinds whose tags are plain
-    // text) is shown at the start rather than at a negative place.
-    if (position != nullptr) *position = static_cast<std::int16_t>(shown < 0 ? 0 : shown);
+    // A match inside a leading tag (kinds whose tags are plain text) comes
+    // out before the start; it is reported as it falls.
+    if (position != nullptr) *position = static_cast<std::int16_t>(shown);
     return display;
 }

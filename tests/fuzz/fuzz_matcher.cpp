@@ -113,7 +113,7 @@ std::string ModelDisplay(const std::string& t, int* position) {
             out += t[i++];
         }
     }
-    *position = std::max(shown, 0);
+    *position = shown;  // a match inside a leading tag falls before the start
     return out;
 }
 

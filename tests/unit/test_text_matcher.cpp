@@ -281,7 +281,7 @@ TEST_F(TextEngineTest, DisplayTextDropsTagsAndCorrectsForLeadingOnes) {
         {"a^^x(1)b", 7, "a^b", 7},                          // the first of two carets stays
         {"5^ and more", 1, "5^ and more", 1},               // no tag at all
         {"^f(x", 0, "^f(x", 0},                             // a "(" without ")"
-        {"^font(x)", 1, "", 0},                             // a match inside a leading tag is shown at the start
+        {"^font(x)", 1, "", -7},                            // a match inside a leading tag falls before the start
         {"", 0, "", 0},
     };
     for (const Row& r : rows) {
