@@ -80,14 +80,6 @@ void EndResults(HWND dialog) {
     g_plugin.text.resultsDialog = nullptr;
 }
 
-// A replacement that cannot be made (no copy of the text, or no memory for
-// the new one) leaves the text as it was, so the search must go on right
-// behind this match and not by the length change of an earlier replacement.
-void ReplaceCurrentMatch() {
-    g_plugin.text.lengthChange = 0;
-    if (g_plugin.text.textCopy != nullptr) ReplaceMatch();
-}
-
 void SetLine(std::int16_t id, const char* text) { HS_SetDlgString(g_plugin.text.resultsDialog, id, text); }
 
 }  // namespace
@@ -319,8 +311,8 @@ std::int16_t FindNextMatch() {
 }
 
 void ReplaceAllMatches() {
-    ReplaceCurrentMatch();
-    while (FindNextMatch()) ReplaceCurrentMatch();
+    ReplaceMatch();
+    while (FindNextMatch()) ReplaceMatch();
 }
 
 std::int16_t ResultsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM, std::int32_t) {
@@ -347,7 +339,7 @@ std::int16_t ResultsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM, std::
             EndResults(dialog);
             break;
         case IDC_RESULTS_YES:
-            ReplaceCurrentMatch();
+            ReplaceMatch();
             FindNextMatch();
             break;
         case IDC_RESULTS_NO:
