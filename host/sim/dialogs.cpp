@@ -9,32 +9,6 @@
 namespace sim::detail {
 namespace {
 
-std::string Upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-    return text;
-}
-
-std::string KindOf(const std::string& className, DWORD style) {
-    std::string upper = Upper(className);
-    if (upper == "STATIC") return "static";
-    if (upper == "EDIT") return "edit";
-    switch (style & BS_TYPEMASK) {
-        case BS_CHECKBOX:
-        case BS_AUTOCHECKBOX:
-            return "checkbox";
-        case BS_3STATE:
-        case BS_AUTO3STATE:
-            return "3state";
-        case BS_RADIOBUTTON:
-        case BS_AUTORADIOBUTTON:
-            return "radio";
-        case BS_GROUPBOX:
-            return "groupbox";
-        default:
-            return "button";
-    }
-}
-
 RECT DialogUnitsToPixels(int x, int y, int width, int height) {
     int left = MulDiv(x, 6, 4), top = MulDiv(y, 13, 8);
     return RECT{left, top, left + MulDiv(width, 6, 4), top + MulDiv(height, 13, 8)};
@@ -65,7 +39,7 @@ HWND BuildDialog(const DialogTemplate& layout, HS_DialogProc proc, HWND host) {
         control->parent = handle;
         control->proc = control->originalProc = ControlProc;
         control->id = item.id;
-        control->kind = KindOf(item.className, item.style);
+        control->kind = ControlKind(item.className, item.style);
         control->text = item.text;
         // rc gives every control WS_CHILD | WS_VISIBLE unless NOT takes them away.
         control->style = ((WS_CHILD | WS_VISIBLE) & ~item.clearedStyle) | item.style;

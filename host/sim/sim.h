@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <cctype>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -50,7 +51,7 @@ void SetMenuBar(HWND window, HMENU menu);
 
 // ---- Dialogs, as the user sees them -------------------------------------
 
-HWND ActiveDialog();        // topmost open dialog, or null
+HWND ActiveDialog();  // topmost open dialog, or null
 int DialogTemplateId(HWND dialog);
 bool DialogEnded(HWND dialog);
 std::string WindowCaption(HWND window);
@@ -64,11 +65,35 @@ struct ControlInfo {
     bool enabled = true;
     bool focused = false;
     DWORD style = 0;
-    RECT rect{};  // pixels, relative to the dialog's client area
+    RECT rect{};                   // pixels, relative to the dialog's client area
     int selStart = 0, selEnd = 0;  // last EM_SETSEL, as sent
     int limit = 30000;             // edit length limit (EM_LIMITTEXT)
 };
 std::vector<ControlInfo> Controls(HWND dialog);  // template order
+
+// ControlInfo::kind of a control of this window class and style; both window
+// systems name their controls alike. A class other than Edit, Static and
+// Button is named by its class.
+inline std::string ControlKind(std::string className, DWORD style) {
+    for (char& c : className) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (className == "edit" || className == "static") return className;
+    if (className != "button") return className;
+    switch (style & BS_TYPEMASK) {
+        case BS_CHECKBOX:
+        case BS_AUTOCHECKBOX:
+            return "checkbox";
+        case BS_3STATE:
+        case BS_AUTO3STATE:
+            return "3state";
+        case BS_RADIOBUTTON:
+        case BS_AUTORADIOBUTTON:
+            return "radio";
+        case BS_GROUPBOX:
+            return "groupbox";
+        default:
+            return "button";
+    }
+}
 
 // The user's actions. Each returns an empty string on success, or why it
 // could not be done (no such control, hidden, disabled, not an edit...).
@@ -77,7 +102,7 @@ std::vector<ControlInfo> Controls(HWND dialog);  // template order
 std::string Click(HWND dialog, int id);
 std::string Type(HWND dialog, int id, const std::string& text);  // the edit's limit applies
 std::string SetState(HWND dialog, int id, int state);            // clicks until the state is reached
-std::string Close(HWND dialog);                                   // the close box: WM_COMMAND IDCANCEL
+std::string Close(HWND dialog);                                  // the close box: WM_COMMAND IDCANCEL
 
 // What the user sees. Each returns nullopt when there is no such control.
 std::optional<std::string> ControlText(HWND dialog, int id);
@@ -89,7 +114,7 @@ std::optional<bool> ControlEnabled(HWND dialog, int id);
 // display context read back (the system's window text colour if none).
 std::optional<COLORREF> ControlTextColor(HWND dialog, int id);
 int FocusedControl(HWND dialog);  // id, or 0
-RECT DialogRect(HWND dialog);      // screen pixels
+RECT DialogRect(HWND dialog);     // screen pixels
 
 // A text picture of the dialog for a person at a terminal.
 std::string Render(HWND dialog);
@@ -160,7 +185,7 @@ std::optional<FontInfo> ControlFont(HWND dialog, int id);
 // reads it (a missing file is an empty hive); every successful close of a key
 // that was written saves it back.
 bool LoadHive(const std::string& path, std::string* error);
-void UseEmptyHive();  // in memory only, nothing saved
+void UseEmptyHive();     // in memory only, nothing saved
 std::string HiveText();  // the hive in .reg format
 
 // Values by key path under HKEY_CURRENT_USER.

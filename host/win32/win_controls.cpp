@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cctype>
 #include <sstream>
 
 #include "host/win32/win_state.h"
@@ -30,28 +29,7 @@ namespace {
 
 DWORD StyleOf(HWND window) { return static_cast<DWORD>(GetWindowLongPtrA(window, GWL_STYLE)); }
 
-std::string KindOf(HWND control) {
-    std::string name = ClassNameOf(control);
-    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (name == "edit") return "edit";
-    if (name == "static") return "static";
-    if (name != "button") return name;
-    switch (StyleOf(control) & BS_TYPEMASK) {
-        case BS_CHECKBOX:
-        case BS_AUTOCHECKBOX:
-            return "checkbox";
-        case BS_3STATE:
-        case BS_AUTO3STATE:
-            return "3state";
-        case BS_RADIOBUTTON:
-        case BS_AUTORADIOBUTTON:
-            return "radio";
-        case BS_GROUPBOX:
-            return "groupbox";
-        default:
-            return "button";
-    }
-}
+std::string KindOf(HWND control) { return sim::ControlKind(ClassNameOf(control), StyleOf(control)); }
 
 bool IsCheckKind(const std::string& kind) { return kind == "checkbox" || kind == "3state" || kind == "radio"; }
 
