@@ -2,17 +2,22 @@
 find_package(nlohmann_json 3 REQUIRED)
 find_package(CLI11 REQUIRED)
 find_package(GTest REQUIRED)
+set(CURSES_NEED_NCURSES TRUE)
+set(CURSES_NEED_WIDE TRUE)
+find_package(Curses REQUIRED)
 
 file(GLOB HOST_SOURCES CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/host/document/*.cpp
      ${CMAKE_SOURCE_DIR}/host/services/*.cpp
      ${CMAKE_SOURCE_DIR}/host/sim/*.cpp
+     ${CMAKE_SOURCE_DIR}/host/terminal/*.cpp
      ${CMAKE_SOURCE_DIR}/host/cli/*.cpp)
 list(FILTER HOST_SOURCES EXCLUDE REGEX ".*/host/cli/main\\.cpp$")
 add_library(host_objects OBJECT ${HOST_SOURCES})
 target_include_directories(host_objects PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)
 target_include_directories(host_objects BEFORE PUBLIC ${CMAKE_SOURCE_DIR}/host/sim/include)
-target_link_libraries(host_objects PUBLIC nlohmann_json::nlohmann_json CLI11::CLI11)
+target_include_directories(host_objects SYSTEM PUBLIC ${CURSES_INCLUDE_DIRS})
+target_link_libraries(host_objects PUBLIC nlohmann_json::nlohmann_json CLI11::CLI11 ${CURSES_LIBRARIES})
 set_target_properties(host_objects PROPERTIES POSITION_INDEPENDENT_CODE ON)
 orvo_warnings(host_objects)
 

@@ -1,0 +1,63 @@
+// A dialog (or message box) as the terminal shows it: read from the
+// simulated window system, then laid out from its template's dialog units
+// (one cell is 4 horizontal and 8 vertical units) into a grid of cells.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "host/terminal/grid.h"
+
+namespace term {
+
+struct ControlView {
+    int id = 0;
+    std::string kind;  // as sim::ControlInfo::kind
+    std::string text;
+    int state = 0;
+    bool enabled = true;
+    bool focused = false;
+    bool isDefault = false;  // the push button Enter would press
+    DWORD style = 0;
+    int x = 0, y = 0, width = 0, height = 0;  // dialog units
+    Role textRole = Role::Face;               // Red, Disabled or Heading where the dialog draws it so
+    int caret = -1;                           // an edit's caret, in bytes of its text
+};
+
+struct DialogView {
+    int templateId = 0;
+    std::string caption;
+    int width = 0, height = 0;          // dialog units
+    std::vector<ControlView> controls;  // the visible ones, in template order
+};
+
+// The dialog's state now. Controls that are hidden are left out.
+DialogView ViewOf(HWND dialog);
+
+// Where a control stands on the drawn dialog: rows and columns of the
+// dialog's grid, inclusive.
+struct Placement {
+    int id = 0;
+    int top = 0, left = 0, bottom = 0, right = 0;
+};
+// The dialog drawn: caption bar on the first row with the close box at its
+// right end, a frame, the controls. The cursor stands in a focused edit.
+Grid DrawDialog(const DialogView& view, std::vector<Placement>* placements = nullptr);
+// Column of the close box's middle on the caption row.
+int CloseBoxColumn(const Grid& dialog);
+
+struct BoxView {
+    std::string caption;
+    std::string text;
+    UINT type = 0;  // MB_ buttons and icon
+    int focus = 0;  // index of the focused button
+};
+// The buttons of a message box of this type, left to right: IDOK, IDYES...
+std::vector<int> BoxButtons(UINT type);
+const char* ButtonName(int id);  // "OK", "Cancel", "Yes", "No"
+// Wrapped to fit `maxWidth` columns.
+Grid DrawMessageBox(const BoxView& box, int maxWidth, std::vector<Placement>* buttons = nullptr);
+
+}  // namespace term
