@@ -5,7 +5,7 @@ if(ORVO_BENCH)
   find_package(benchmark REQUIRED)
   file(GLOB BENCH_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/bench/*.cpp)
   add_executable(orvo_bench ${BENCH_SOURCES}
-                 $<TARGET_OBJECTS:orvo_plugin_objects> $<TARGET_OBJECTS:orvo_resource_objects>
+                 $<TARGET_OBJECTS:orvo_plugin_objects> $<TARGET_OBJECTS:orvo_binding_linked> $<TARGET_OBJECTS:orvo_resource_objects>
                  $<TARGET_OBJECTS:host_objects>)
   target_include_directories(orvo_bench PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)
   target_include_directories(orvo_bench BEFORE PRIVATE ${CMAKE_SOURCE_DIR}/host/sim/include)

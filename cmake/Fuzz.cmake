@@ -3,7 +3,7 @@
 
 # ---- Soak: many command cycles in one process, counting what stays alive ----
 add_executable(orvo_soak ${CMAKE_SOURCE_DIR}/tests/soak/test_soak.cpp
-               $<TARGET_OBJECTS:orvo_plugin_objects> $<TARGET_OBJECTS:orvo_resource_objects>
+               $<TARGET_OBJECTS:orvo_plugin_objects> $<TARGET_OBJECTS:orvo_binding_linked> $<TARGET_OBJECTS:orvo_resource_objects>
                $<TARGET_OBJECTS:host_objects>)
 target_include_directories(orvo_soak PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources ${CMAKE_SOURCE_DIR}/tests)
 target_include_directories(orvo_soak BEFORE PRIVATE ${CMAKE_SOURCE_DIR}/host/sim/include)
@@ -23,7 +23,7 @@ if(ORVO_FUZZ)
   foreach(source IN LISTS FUZZ_SOURCES)
     get_filename_component(name ${source} NAME_WE)
     add_executable(${name} ${source}
-                   $<TARGET_OBJECTS:orvo_plugin_objects> $<TARGET_OBJECTS:orvo_resource_objects>
+                   $<TARGET_OBJECTS:orvo_plugin_objects> $<TARGET_OBJECTS:orvo_binding_linked> $<TARGET_OBJECTS:orvo_resource_objects>
                    $<TARGET_OBJECTS:host_objects>)
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources ${CMAKE_SOURCE_DIR}/tests)
     target_include_directories(${name} BEFORE PRIVATE ${CMAKE_SOURCE_DIR}/host/sim/include)

@@ -34,7 +34,7 @@ include(GoogleTest)
 
 file(GLOB UNIT_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/unit/*.cpp)
 add_executable(orvo_tests ${UNIT_TEST_SOURCES}
-               $<TARGET_OBJECTS:orvo_plugin_objects> $<TARGET_OBJECTS:orvo_resource_objects>
+               $<TARGET_OBJECTS:orvo_plugin_objects> $<TARGET_OBJECTS:orvo_binding_linked> $<TARGET_OBJECTS:orvo_resource_objects>
                $<TARGET_OBJECTS:host_objects>)
 target_include_directories(orvo_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources ${CMAKE_SOURCE_DIR}/tests)
 target_include_directories(orvo_tests BEFORE PRIVATE ${CMAKE_SOURCE_DIR}/host/sim/include)
@@ -65,6 +65,14 @@ foreach(script IN LISTS SCENARIOS)
                    scenario ${hive} $<TARGET_FILE:veldune-host> ${doc} ${script} $<TARGET_FILE:OrvoSearchReplace>)
   set_tests_properties(scenario.${name} PROPERTIES LABELS scenario)
 endforeach()
+
+# The module in a host program that lacks one of the services.
+add_test(NAME host.lacking_service
+         COMMAND sh -c "rm -f \"$1\" && exec \"$2\" \"$3\" --script \"$4\" --registry \"$1\" --plugin \"$5\" --lack-service HS_LoadTGF"
+                 scenario ${CMAKE_BINARY_DIR}/scenario-hives/lacking_service.reg $<TARGET_FILE:veldune-host>
+                 ${CMAKE_SOURCE_DIR}/tests/documents/basic.json ${CMAKE_SOURCE_DIR}/tests/hosts/lacking_service.script
+                 $<TARGET_FILE:OrvoSearchReplace>)
+set_tests_properties(host.lacking_service PROPERTIES LABELS scenario)
 
 include(${CMAKE_SOURCE_DIR}/cmake/Fuzz.cmake)
 include(${CMAKE_SOURCE_DIR}/cmake/Bench.cmake)

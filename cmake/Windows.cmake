@@ -23,44 +23,17 @@ endfunction()
 # The real <windows.h> defines min and max unless told not to.
 target_compile_definitions(orvo_plugin_objects PUBLIC NOMINMAX WIN32_LEAN_AND_MEAN)
 
-# ---- Import library of the host services ------------------------------------
-# The plug-in's HS_ calls resolve to veldune-host.exe (or to Veldune itself).
-# The import library is made from the same .def file the host exports with, so
-# the DLL links without building the host first.
+# The .def file the host exports its services with. The plug-in does not
+# import them: it looks them up in whatever program loaded it.
 set(ORVO_HOST_DEF ${CMAKE_SOURCE_DIR}/host/win32/veldune-host.def)
-if(MSVC)
-  set(ORVO_HOST_IMPORTS ${CMAKE_BINARY_DIR}/imports/veldune-host.lib)
-  if(ORVO_ARCH STREQUAL x64)
-    set(_machine X64)
-  else()
-    set(_machine X86)
-  endif()
-  add_custom_command(OUTPUT ${ORVO_HOST_IMPORTS}
-                     COMMAND ${CMAKE_AR} /nologo /def:${ORVO_HOST_DEF} /machine:${_machine} /out:${ORVO_HOST_IMPORTS}
-                     DEPENDS ${ORVO_HOST_DEF} COMMENT "Import library of the host services")
-else()
-  if(CMAKE_DLLTOOL)
-    set(ORVO_DLLTOOL ${CMAKE_DLLTOOL})
-  else()
-    get_filename_component(_cxx_name ${CMAKE_CXX_COMPILER} NAME)
-    string(REGEX REPLACE "g\\+\\+.*$" "dlltool" _dlltool_name ${_cxx_name})
-    find_program(ORVO_DLLTOOL NAMES ${_dlltool_name} dlltool REQUIRED)
-  endif()
-  set(ORVO_HOST_IMPORTS ${CMAKE_BINARY_DIR}/imports/libveldune-host-services.a)
-  add_custom_command(OUTPUT ${ORVO_HOST_IMPORTS}
-                     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/imports
-                     COMMAND ${ORVO_DLLTOOL} -d ${ORVO_HOST_DEF} -D veldune-host.exe -l ${ORVO_HOST_IMPORTS}
-                     DEPENDS ${ORVO_HOST_DEF} COMMENT "Import library of the host services")
-endif()
-add_custom_target(orvo_host_imports DEPENDS ${ORVO_HOST_IMPORTS})
 
 # ---- The plug-in --------------------------------------------------------------
-add_library(OrvoSearchReplace MODULE $<TARGET_OBJECTS:orvo_plugin_objects> ${CMAKE_SOURCE_DIR}/resources/dialogs.rc
+add_library(OrvoSearchReplace MODULE $<TARGET_OBJECTS:orvo_plugin_objects> $<TARGET_OBJECTS:orvo_binding_module>
+                                     ${CMAKE_SOURCE_DIR}/resources/dialogs.rc
                                      ${CMAKE_SOURCE_DIR}/shell/OrvoSearchReplace.def)
 set_target_properties(OrvoSearchReplace PROPERTIES PREFIX "" OUTPUT_NAME OrvoSearchReplace)
 target_include_directories(OrvoSearchReplace PRIVATE ${CMAKE_SOURCE_DIR}/resources)
-add_dependencies(OrvoSearchReplace orvo_host_imports)
-target_link_libraries(OrvoSearchReplace PRIVATE ${ORVO_HOST_IMPORTS} user32 gdi32 advapi32 kernel32)
+target_link_libraries(OrvoSearchReplace PRIVATE user32 gdi32 advapi32 kernel32)
 orvo_static_runtime(OrvoSearchReplace)
 
 # ---- veldune-host.exe -----------------------------------------------------------
@@ -102,14 +75,32 @@ if(ORVO_BUILD_HOST)
   # The POSIX module loader is replaced by host/win32/plugin_module_win32.cpp.
   list(FILTER WIN_HOST_SOURCES EXCLUDE REGEX ".*/host/cli/[^/]*posix[^/]*\\.cpp$")
   if(EXISTS ${CMAKE_SOURCE_DIR}/host/cli/main.cpp)
-    add_executable(veldune-host ${WIN_HOST_SOURCES} ${ORVO_HOST_DEF})
-    target_include_directories(veldune-host PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)
-    target_compile_definitions(veldune-host PRIVATE NOMINMAX WIN32_LEAN_AND_MEAN)
-    target_link_libraries(veldune-host PRIVATE orvo_third_party user32 gdi32 advapi32 kernel32)
-    set_target_properties(veldune-host PROPERTIES ENABLE_EXPORTS ON)
-    orvo_static_runtime(veldune-host)
-    orvo_warnings(veldune-host)
-    add_dependencies(veldune-host OrvoSearchReplace)
+    add_library(win_host_objects OBJECT ${WIN_HOST_SOURCES})
+    target_include_directories(win_host_objects PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)
+    target_compile_definitions(win_host_objects PUBLIC NOMINMAX WIN32_LEAN_AND_MEAN)
+    target_link_libraries(win_host_objects PUBLIC orvo_third_party)
+    orvo_warnings(win_host_objects)
+
+    # veldune-host.exe exports every service. veldune-host-lacking.exe is the
+    # same program without HS_LoadTGF in its export table, as a host the
+    # plug-in was not made for would be.
+    file(READ ${ORVO_HOST_DEF} _def_text)
+    string(REGEX REPLACE "\n[ \t]*HS_LoadTGF[ \t]*\n" "\n" _def_text "${_def_text}")
+    set(ORVO_LACKING_DEF ${CMAKE_BINARY_DIR}/veldune-host-lacking.def)
+    file(CONFIGURE OUTPUT ${ORVO_LACKING_DEF} CONTENT "${_def_text}" @ONLY)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${ORVO_HOST_DEF})
+    foreach(host IN ITEMS veldune-host veldune-host-lacking)
+      if(host STREQUAL veldune-host)
+        set(_def ${ORVO_HOST_DEF})
+      else()
+        set(_def ${ORVO_LACKING_DEF})
+      endif()
+      add_executable(${host} $<TARGET_OBJECTS:win_host_objects> ${_def})
+      target_link_libraries(${host} PRIVATE win_host_objects user32 gdi32 advapi32 kernel32)
+      set_target_properties(${host} PROPERTIES ENABLE_EXPORTS ON)
+      orvo_static_runtime(${host})
+      add_dependencies(${host} OrvoSearchReplace)
+    endforeach()
     set(ORVO_HAVE_WIN_HOST ON)
   else()
     message(STATUS "host/cli/main.cpp not there yet: building the plug-in DLL only")

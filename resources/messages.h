@@ -8,6 +8,10 @@ inline constexpr char kNoAreaText[] =
 inline constexpr char kNoAreaCaption[] = "Orvo Search/Replace - No area selected";
 inline constexpr char kCountFormat[] = "%d replacemen%s %s made.";
 inline constexpr char kCountCaption[] = "Orvo Search/Replace Info";
+inline constexpr char kMissingServiceFormat[] =
+    "This host program does not provide the services Orvo Search/Replace needs (%s is missing), so the command "
+    "cannot run.";
+inline constexpr char kMissingServiceCaption[] = "Orvo Search/Replace - Host not supported";
 
 // Text setup dialog
 inline constexpr char kNoElementsText[] = "At least one search element must be selected.";

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev libncurses-dev tmux \
     libbenchmark-dev clang libclang-rt-14-dev g++-mingw-w64-x86-64 g++-mingw-w64-i686 \
-    wine wine64 fonts-wine libxrender1 libxrandr2 libxinerama1 libxcursor1 libxi6 libxfixes3 libxcomposite1 xvfb
+    wine wine64 wine32:i386 fonts-wine libxrender1 libxrandr2 libxinerama1 libxcursor1 libxi6 libxfixes3 libxcomposite1 xvfb
 
 echo "== Linux build and tests"
 cmake --workflow --preset test
@@ -14,8 +14,8 @@ cmake --workflow --preset test
 echo "== AddressSanitizer and UBSan build and tests"
 cmake --workflow --preset test-asan
 
-echo "== Windows x86 DLL"
-cmake --workflow --preset build-x86
+echo "== Windows x86 build, scenarios under Wine"
+cmake --workflow --preset test-wine-x86
 
 echo "== Windows x64 build, scenarios under Wine"
 cmake --workflow --preset test-wine

@@ -3,6 +3,7 @@
 #include "resources/messages.h"
 #include "shell/commands.h"
 #include "shell/count_message.h"
+#include "shell/host_binding.h"
 #include "shell/plugin_state.h"
 #include "shell/settings.h"
 
@@ -28,6 +29,17 @@ void CopyToField(char (&field)[kMenuFieldSize], const char* text) {
     for (; i < kMenuFieldSize; ++i) field[i] = '\0';
 }
 
+// A host program without every service can still list the commands; running
+// one would call through a missing address, so the user is told instead.
+bool HostLacksServices(HWND hostWindow) {
+    const char* missing = MissingHostService();
+    if (missing == nullptr) return false;
+    char text[sizeof(kMissingServiceFormat) + 64];
+    wsprintfA(text, kMissingServiceFormat, missing);
+    MessageBoxA(hostWindow, text, kMissingServiceCaption, MB_OK | MB_ICONERROR);
+    return true;
+}
+
 }  // namespace
 
 void ReportReplacementCount(HWND hostWindow, std::int32_t count) {
@@ -42,6 +54,9 @@ extern "C" {
 std::uint32_t VelduneExtensionVersion(void*) { return kInterfaceVersion; }
 
 std::int16_t VelduneExtensionInit(void*, void*) {
+    // A missing service is reported when a command is invoked, so that the
+    // plug-in stays loaded and its commands listed.
+    BindHostServices();
     // A missing or unreadable key leaves the defaults; Init cannot fail.
     LoadSettings(&g_plugin.search, &g_plugin.replace, &g_plugin.prefs);
     return 1;
@@ -61,6 +76,7 @@ std::int16_t VelduneExtensionEnumerate(void*, std::int16_t index, MenuItemRecord
 std::int16_t VelduneExtensionInvoke(HWND hostWindow, std::int16_t command, const RegionRecord* region, void*) {
     // The region scan reads the layer menu through it, so it must be current.
     g_plugin.hostWindow = hostWindow;
+    if (HostLacksServices(hostWindow)) return 0;
     if (command == TextCommand) {
         RunTextCommand(hostWindow);
         return 1;

@@ -63,6 +63,7 @@ struct Arguments {
     std::string registry;
     std::string output;
     std::string plugin;
+    std::string lackService;
     TextOptions text;
     std::string replace;
     std::string elements;
@@ -84,6 +85,10 @@ int HostMain(int argc, const char* const* argv, Console& console) {
     app.add_option("--registry", args.registry, "the settings hive (.reg file)")->type_name("FILE");
     app.add_option("--output", args.output, "write the document here after a successful run")->type_name("FILE");
     app.add_option("--plugin", args.plugin, "the plug-in module to load")->type_name("PATH");
+    app.add_option("--lack-service", args.lackService,
+                   "act as a host program that does not export this service (such as HS_LoadTGF), to see how "
+                   "the plug-in copes")
+        ->type_name("NAME");
 
     CLI::App* text = app.add_subcommand("text", "run the text command: search (and replace) stored texts");
     text->fallthrough();
@@ -192,6 +197,11 @@ int HostMain(int argc, const char* const* argv, Console& console) {
     PluginModule module;
     if (!LoadPluginModule(pluginPath, &module, &error)) {
         err << "veldune-host: " << error << "\n";
+        return 2;
+    }
+    if (!args.lackService.empty() && !sim::LackExport(args.lackService)) {
+        err << "veldune-host: --lack-service is not available here; this program exports every service\n";
+        UnloadPluginModule(&module);
         return 2;
     }
     HWND hostWindow = SetUpWorld(&document, module);

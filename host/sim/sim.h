@@ -170,6 +170,14 @@ int LiveHeapBlocks();
 void FailHeapAllocAt(int n);  // the n-th HeapAlloc from now fails (0: none)
 int HeapAllocCalls();
 
+// ---- The program's exports, as GetProcAddress finds them ------------------
+
+// Makes GetProcAddress on the main program answer "not found" for NAME, as a
+// host program built without that export would; an empty name exports all.
+// False where the window system cannot (real Windows: build the host
+// without the export instead).
+bool LackExport(const std::string& name);
+
 // Font last given to a control with WM_SETFONT: height and weight, face.
 struct FontInfo {
     int height = 0;

@@ -90,6 +90,10 @@ void SetScreenSize(int width, int height) {
 // The templates are real resources inside the plug-in DLL.
 void SetResourceScript(std::string) {}
 
+// The real GetProcAddress answers for the program's real export table; a host
+// without a service is a program built without it (veldune-host-lacking.exe).
+bool LackExport(const std::string&) { return false; }
+
 HWND CreateHostWindow(const LayerMenu* layers) {
     win32host::RegisterHostClass();
     win32host::EnsureMessageBoxHook();

@@ -15,11 +15,6 @@ if(NOT ORVO_HAVE_WIN_HOST)
   return()
 endif()
 
-if(NOT ORVO_ARCH STREQUAL x64)
-  # Debian's wine64 runs 64-bit programs only; the x86 DLL is checked above.
-  return()
-endif()
-
 if(NOT CMAKE_HOST_UNIX)
   # On Windows itself the scenarios need no Wine; they run like on Linux.
   return()
@@ -36,10 +31,14 @@ set_tests_properties(wine.stop PROPERTIES LABELS "wine" FIXTURES_CLEANUP wine TI
 # Scripts that plan failures real Windows cannot make happen.
 file(STRINGS ${CMAKE_SOURCE_DIR}/tests/wine/linux-only.txt _linux_only REGEX "^[^#]")
 
+# Every run uses a copy of the host under another file name (wine-test.sh).
 function(orvo_wine_test name mode document)
+  if(NOT DEFINED ORVO_WINE_HOST)
+    set(ORVO_WINE_HOST veldune-host)
+  endif()
   add_test(NAME ${name}
            COMMAND bash ${ORVO_WINE_TEST} ${mode} ${ORVO_WINE_STATE} ${ORVO_WINE_PREFIX}
-                   $<TARGET_FILE:veldune-host> $<TARGET_FILE:OrvoSearchReplace> ${document} ${ARGN})
+                   $<TARGET_FILE:${ORVO_WINE_HOST}> $<TARGET_FILE:OrvoSearchReplace> ${document} ${ARGN})
   # One prefix, one registry: the runs take turns.
   set_tests_properties(${name} PROPERTIES LABELS "wine" FIXTURES_REQUIRED wine RESOURCE_LOCK wine_prefix TIMEOUT 400)
 endfunction()
@@ -72,3 +71,10 @@ orvo_wine_test(wine.refuses.fail_registry refuses ${CMAKE_SOURCE_DIR}/tests/wine
 # template out of the DLL's compiled resources.
 orvo_wine_test(wine.entries_command command ${CMAKE_SOURCE_DIR}/tests/documents/basic.json
                " made." -- entries --find "Up/Down=on" --change "Up/Down=off" --yes)
+
+# A host program built without one of the services: the commands are listed
+# and each says why it cannot run.
+set(ORVO_WINE_HOST veldune-host-lacking)
+orvo_wine_test(wine.lacking_service scenario ${CMAKE_SOURCE_DIR}/tests/documents/basic.json
+               ${CMAKE_SOURCE_DIR}/tests/hosts/lacking_service.script)
+unset(ORVO_WINE_HOST)

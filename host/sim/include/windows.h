@@ -51,6 +51,7 @@ typedef struct HBRUSH__* HBRUSH;
 typedef HKEY* PHKEY;
 
 typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef INT_PTR(WINAPI* FARPROC)();
 
 typedef struct tagRECT {
     LONG left;
@@ -268,6 +269,10 @@ LSTATUS WINAPI RegCloseKey(HKEY key);
 HANDLE WINAPI GetProcessHeap(void);
 LPVOID WINAPI HeapAlloc(HANDLE heap, DWORD flags, SIZE_T bytes);
 BOOL WINAPI HeapFree(HANDLE heap, DWORD flags, LPVOID block);
+
+// kernel32: modules
+HMODULE WINAPI GetModuleHandleA(LPCSTR name);
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
 
 #ifdef __cplusplus
 }
