@@ -310,6 +310,16 @@ int Runner::AnswerMessageBox(const sim::MessageBoxInfo& box) {
         answers_.pop_front();
     } else if (script_ != nullptr) {
         const Action* next = Peek();
+        if (next != nullptr && next->kind == ActionKind::Key) {
+            const Action* keys = Take();
+            int answer = 0;
+            std::string why = sim::PressMessageBoxKeys(box, keys->keys, &answer);
+            if (!why.empty()) {
+                Fail(keys, "key: " + why);
+                return neutral;
+            }
+            return answer;
+        }
         if (next == nullptr || next->kind != ActionKind::Answer) {
             Fail(current_, "a message box came up with no answer queued: " + Quote(box.text) + " (caption " +
                                Quote(box.caption) + ")");
@@ -379,6 +389,9 @@ void Runner::Perform(const Action& action) {
         case ActionKind::Close:
             PerformControlAction(action);
             return;
+        case ActionKind::Key:
+            PerformKeys(action);
+            return;
         case ActionKind::Answer:
             answers_.push_back(action);
             return;
@@ -429,6 +442,31 @@ bool Runner::PerformControlAction(const Action& action) {
     }
     return true;
 }
+
+void Runner::PerformKeys(const Action& action) {
+    HWND dialog = sim::ActiveDialog();
+    if (dialog == nullptr) {
+        Fail(&action, "key: no dialog or message box is open");
+        return;
+    }
+    for (std::size_t i = 0; i < action.keys.size(); ++i) {
+        const sim::KeyStroke& key = action.keys[i];
+        if (sim::DialogEnded(dialog)) {
+            // The next dialog opens only once this action is over.
+            Fail(&action, "key: " + DialogName(dialog) + " closed before " + sim::KeyStrokeName(key) +
+                              "; press the keys after that in an action of their own");
+            return;
+        }
+        std::string why = sim::PressKey(dialog, key);
+        if (!why.empty()) {
+            Fail(&action, "key " + sim::KeyStrokeName(key) + ": " + why);
+            return;
+        }
+        if (failed_) return;
+    }
+}
+
+void Runner::MessageBoxKeysFailed(const std::string& why) { Fail(current_, "key: " + why); }
 
 void Runner::Check(const Action& action) {
     const std::string label = Label(action);

@@ -35,12 +35,14 @@ public:
 
     void DriveDialog(HWND dialog) override;
     int AnswerMessageBox(const sim::MessageBoxInfo& box) override;
+    void MessageBoxKeysFailed(const std::string& why) override;
 
 private:
     const Action* Peek();
     const Action* Take();
     void Perform(const Action& action);
     bool PerformControlAction(const Action& action);
+    void PerformKeys(const Action& action);
     void Check(const Action& action);
     void Fail(const Action* action, const std::string& message);
     std::string EndOfScriptWhere() const;

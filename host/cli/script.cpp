@@ -325,16 +325,38 @@ bool ParseExpect(LineParser& p, Action* a) {
     }
 }
 
+// Key names, or a string whose characters are typed one key each.
+bool ParseKeys(LineParser& p, Action* a) {
+    while (!p.AtEnd()) {
+        if (!p.NextIsWord()) {
+            std::string text;
+            if (!p.String("a string to type", &text)) return false;
+            if (text.empty()) return p.FailAt("an empty string types no key");
+            for (const sim::KeyStroke& stroke : sim::KeyStrokesTyping(text)) a->keys.push_back(stroke);
+            continue;
+        }
+        std::string name;
+        p.Name("a key", &name);
+        sim::KeyStroke stroke;
+        std::string why;
+        if (!sim::ParseKeyStroke(name, &stroke, &why)) return p.FailAt(why);
+        a->keys.push_back(stroke);
+    }
+    if (a->keys.empty()) return p.Fail("one or more keys (Enter, Escape, Tab, Shift+Tab, Space, Up, Alt+R, a...)");
+    return true;
+}
+
 bool ParseTokens(LineParser& p, Action* a) {
     int which = 0;
     if (!p.Choice("an action",
                   {"invoke", "type", "click", "state", "close", "answer", "cancel-at", "fail-alloc", "fail-registry",
-                   "reload", "syscolor", "expect"},
+                   "reload", "syscolor", "expect", "key"},
                   &which)) {
         return false;
     }
-    static const char* const verbs[] = {"invoke",    "type",       "click",         "state",  "close",    "answer",
-                                        "cancel-at", "fail-alloc", "fail-registry", "reload", "syscolor", "expect"};
+    static const char* const verbs[] = {"invoke",   "type",      "click",      "state",         "close",
+                                        "answer",   "cancel-at", "fail-alloc", "fail-registry", "reload",
+                                        "syscolor", "expect",    "key"};
     p.verb = verbs[which];
     switch (which) {
         case 0: {
@@ -408,6 +430,9 @@ bool ParseTokens(LineParser& p, Action* a) {
             a->numbers.push_back(indexes[which_colour]);
             return p.Numbers({"red", "green", "blue"}, 0, 255, &a->numbers);
         }
+        case 12:
+            a->kind = ActionKind::Key;
+            return ParseKeys(p, a);
         default:
             return ParseExpect(p, a);
     }
@@ -464,6 +489,9 @@ const char* ScriptActionSummary() {
            "click ID                              press a button, check box or radio button\n"
            "state ID N                            click a check box until its state is N (0, 1, 2)\n"
            "close                                 the open dialog's close box\n"
+           "key KEY... | key \"text\"               press keys in the open dialog or message box: Enter, Escape,\n"
+           "                                      Tab, Shift+Tab, Space, Up, Down, Left, Right, Home, End,\n"
+           "                                      Backspace, Delete, Alt+X, a letter; a string types its letters\n"
            "answer Yes|No|OK|Cancel               answer the next message box\n"
            "cancel-at N                           the N-th mass edit progress call stops the edit\n"
            "fail-alloc N                          the N-th allocation of the plug-in fails\n"

@@ -18,6 +18,7 @@ enum class ActionKind {
     Click,         // numbers: id
     State,         // numbers: id, state
     Close,         // the close box of the open dialog
+    Key,           // keys
     Answer,        // answer
     CancelAt,      // numbers: n
     FailAlloc,     // numbers: n
@@ -54,6 +55,7 @@ struct Action {
     std::string text;
     std::string caption;
     std::vector<std::uint8_t> bytes;
+    std::vector<sim::KeyStroke> keys;
     std::uint32_t tag = 0;
     bool hasRegion = false;
     RegionRecord region{};

@@ -46,19 +46,19 @@ HWND BuildDialog(const DialogTemplate& layout, HS_DialogProc proc, HWND host) {
         control->visible = (control->style & WS_VISIBLE) != 0;
         control->enabled = (control->style & WS_DISABLED) == 0;
         control->rect = DialogUnitsToPixels(item.x, item.y, item.width, item.height);
+        // As Windows: the last BS_DEFPUSHBUTTON of the template is the default.
+        const bool isDefault = control->kind == "button" && (control->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+        const int id = control->id;
         HWND child = AddWindow(std::move(control));
-        DialogObject(handle)->controls.push_back(child);
+        Window* owner = DialogObject(handle);
+        if (isDefault) {
+            if (Window* previous = ControlObject(handle, owner->defId); previous != nullptr && owner->defId != 0)
+                previous->style &= ~static_cast<DWORD>(BS_TYPEMASK);
+            owner->defId = id;
+        }
+        owner->controls.push_back(child);
     }
     return handle;
-}
-
-HWND FirstTabStop(const Window& dialog) {
-    for (HWND handle : dialog.controls) {
-        Window* control = WindowObject(handle);
-        if (control != nullptr && (control->style & WS_TABSTOP) != 0 && control->visible && control->enabled)
-            return handle;
-    }
-    return nullptr;
 }
 
 std::string Name(int id) { return "control " + std::to_string(id); }
@@ -73,7 +73,8 @@ std::string KindName(const std::string& kind) {
     return "a push button";
 }
 
-// Why the user cannot act on this control, or empty when they can.
+}  // namespace
+
 std::string Refusal(HWND dialog, int id, Window** found) {
     Window* owner = DialogObject(dialog);
     if (owner == nullptr) return "there is no such dialog";
@@ -84,6 +85,64 @@ std::string Refusal(HWND dialog, int id, Window** found) {
     if (!control->enabled) return Name(id) + " is disabled";
     *found = control;
     return "";
+}
+
+HWND NextTabStop(const Window& dialog, HWND from, bool previous) {
+    const std::vector<HWND>& list = dialog.controls;
+    const std::size_t count = list.size();
+    if (count == 0) return from;
+    auto takes = [](HWND handle) {
+        Window* control = WindowObject(handle);
+        return control != nullptr && (control->style & WS_TABSTOP) != 0 && control->visible && control->enabled;
+    };
+    std::size_t at = count;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (list[i] == from) at = i;
+    }
+    if (at == count) {
+        for (std::size_t n = 0; n < count; ++n) {
+            HWND candidate = list[previous ? count - 1 - n : n];
+            if (takes(candidate)) return candidate;
+        }
+        return nullptr;
+    }
+    for (std::size_t n = 1; n <= count; ++n) {
+        HWND candidate = list[previous ? (at + count - n) % count : (at + n) % count];
+        if (takes(candidate)) return candidate;
+    }
+    return from;
+}
+
+bool IsPushButton(const Window& control) {
+    DWORD type = control.style & BS_TYPEMASK;
+    return control.kind == "button" && (type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON);
+}
+
+namespace {
+
+Window* FindDefButton(const Window& dialog) {
+    for (HWND handle : dialog.controls) {
+        Window* control = WindowObject(handle);
+        if (control != nullptr && IsPushButton(*control) && (control->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+            return control;
+    }
+    return nullptr;
+}
+
+void SetButtonStyle(Window& button, DWORD type) {
+    button.style = (button.style & ~static_cast<DWORD>(BS_TYPEMASK)) | type;
+    ++button.invalidations;
+}
+
+// The default border goes to a push button taking the focus; when anything
+// else takes it, back to the dialog's default id (none when it has none).
+void SetDefButton(Window& dialog, Window* taking) {
+    Window* old = dialog.defId != 0 ? ControlObject(dialog.handle, dialog.defId) : nullptr;
+    if (taking != nullptr && !IsPushButton(*taking)) taking = old;
+    if (old == nullptr || (old->style & BS_TYPEMASK) != BS_DEFPUSHBUTTON) old = FindDefButton(dialog);
+    if (old != nullptr && old != taking) SetButtonStyle(*old, BS_PUSHBUTTON);
+    if (taking != nullptr && IsPushButton(*taking) && (taking->style & BS_TYPEMASK) != BS_DEFPUSHBUTTON)
+        SetButtonStyle(*taking, BS_DEFPUSHBUTTON);
 }
 
 bool IsAuto(const Window& control) {
@@ -147,6 +206,31 @@ Window* ServiceControl(const char* service, HWND dialog, int id) {
 
 }  // namespace
 
+void MoveFocus(Window& dialog, Window* control) {
+    if (control != nullptr && control->kind == "edit") SendMessageA(control->handle, EM_SETSEL, 0, -1);
+    dialog.focus = control == nullptr ? nullptr : control->handle;
+    SetDefButton(dialog, control);
+}
+
+void ClickControl(Window& dialog, Window& control) {
+    // The button takes the focus as a mouse press gives it (SetFocus): the
+    // default border does not move with it.
+    dialog.focus = control.handle;
+    if (IsAuto(control)) {
+        if (control.kind == "checkbox") {
+            control.state = control.state == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
+        } else if (control.kind == "3state") {
+            control.state = control.state == BST_INDETERMINATE ? BST_UNCHECKED : control.state + 1;
+        } else {
+            SelectRadio(dialog, control);
+        }
+    }
+    SendMessageA(dialog.handle, WM_COMMAND, MAKEWPARAM(control.id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(control.handle));
+}
+
+void TextReplaced(Window& edit) { edit.anchor = edit.caret = 0; }
+
 LRESULT CALLBACK DialogProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     Window* dialog = DialogObject(handle);
     if (dialog == nullptr || dialog->dialogProc == nullptr) return 0;
@@ -160,6 +244,29 @@ LRESULT CALLBACK DialogProc(HWND handle, UINT message, WPARAM wParam, LPARAM lPa
             SetTextColor(dc, GetSysColor(disabled ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT));
             SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
             return reinterpret_cast<LRESULT>(FaceBrush());
+        }
+        case DM_GETDEFID: {
+            if (dialog->ended) return 0;
+            if (dialog->defId != 0) return MAKEWPARAM(dialog->defId, DC_HASDEFID);
+            Window* button = FindDefButton(*dialog);
+            return button == nullptr ? 0 : MAKEWPARAM(button->id, DC_HASDEFID);
+        }
+        case DM_SETDEFID: {
+            Window* focus = WindowObject(dialog->focus);
+            dialog->defId = static_cast<int>(wParam);
+            // The focused push button keeps the border while it has the focus.
+            SetDefButton(*dialog, focus != nullptr && IsPushButton(*focus) ? focus : nullptr);
+            return TRUE;
+        }
+        case WM_NEXTDLGCTL: {
+            Window* target = nullptr;
+            if (lParam != 0) {
+                target = WindowObject(reinterpret_cast<HWND>(wParam));
+            } else {
+                target = WindowObject(NextTabStop(*dialog, dialog->focus, wParam != 0));
+            }
+            if (target != nullptr) MoveFocus(*dialog, target);
+            return 0;
         }
         case WM_CLOSE: {
             // As Windows' own dialog procedure: the close box is Cancel, unless
@@ -212,6 +319,8 @@ std::vector<ControlInfo> Controls(HWND dialog) {
         info.selStart = control->selStart;
         info.selEnd = control->selEnd;
         info.limit = control->limit;
+        info.caret = control->caret;
+        info.isDefault = IsPushButton(*control) && (control->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
         list.push_back(info);
     }
     return list;
@@ -223,18 +332,7 @@ std::string Click(HWND dialog, int id) {
     if (!refusal.empty()) return refusal;
     if (control->kind == "static" || control->kind == "edit" || control->kind == "groupbox")
         return Name(id) + " is " + KindName(control->kind) + ", not a button";
-    Window* owner = DialogObject(dialog);
-    owner->focus = control->handle;
-    if (IsAuto(*control)) {
-        if (control->kind == "checkbox") {
-            control->state = control->state == BST_CHECKED ? BST_UNCHECKED : BST_CHECKED;
-        } else if (control->kind == "3state") {
-            control->state = control->state == BST_INDETERMINATE ? BST_UNCHECKED : control->state + 1;
-        } else {
-            SelectRadio(*owner, *control);
-        }
-    }
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(control->handle));
+    ClickControl(*DialogObject(dialog), *control);
     return "";
 }
 
@@ -248,6 +346,7 @@ std::string Type(HWND dialog, int id, const std::string& text) {
     DialogObject(dialog)->focus = control->handle;
     std::size_t limit = static_cast<std::size_t>(control->limit < 0 ? 0 : control->limit);
     control->text = text.substr(0, limit);
+    TextReplaced(*control);
     return "";
 }
 
@@ -381,7 +480,7 @@ std::int16_t HS_Dialog(std::int16_t templateId, HS_DialogProc proc, HWND hostWin
         return -1;
     }
     HWND dialog = BuildDialog(*layout, proc, hostWindow);
-    HWND firstTab = FirstTabStop(*DialogObject(dialog));
+    HWND firstTab = NextTabStop(*DialogObject(dialog), nullptr, false);
     LRESULT wantsFocus = SendMessageA(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTab), 0);
     // Focus the procedure set itself stands; otherwise a nonzero answer gives
     // it to the first tab stop, as Windows does.
@@ -475,13 +574,15 @@ std::int16_t HS_SetDlgString(HWND dialog, std::int16_t id, const char* text) {
     if (control == nullptr) return 0;
     // Set by the program, so the edit's length limit does not apply.
     control->text = text == nullptr ? "" : text;
+    if (control->kind == "edit") TextReplaced(*control);
     return 1;
 }
 
 std::int16_t HS_SetDlgFocus(HWND dialog, std::int16_t id) {
     Window* control = ServiceControl("HS_SetDlgFocus", dialog, id);
     if (control == nullptr) return 0;
-    DialogObject(dialog)->focus = control->handle;
+    // The dialog manager's way (WM_NEXTDLGCTL), as the Windows host does it.
+    MoveFocus(*DialogObject(dialog), control);
     return 1;
 }
 

@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sim {
@@ -56,6 +57,8 @@ int DialogTemplateId(HWND dialog);
 bool DialogEnded(HWND dialog);
 std::string WindowCaption(HWND window);
 
+struct MessageBoxInfo;
+
 struct ControlInfo {
     int id = 0;
     std::string kind;  // "static", "edit", "button", "checkbox", "3state", "radio", "groupbox"
@@ -68,6 +71,8 @@ struct ControlInfo {
     RECT rect{};                   // pixels, relative to the dialog's client area
     int selStart = 0, selEnd = 0;  // last EM_SETSEL, as sent
     int limit = 30000;             // edit length limit (EM_LIMITTEXT)
+    int caret = 0;                 // edits: where typing goes, 0 to the text's length
+    bool isDefault = false;        // push buttons: drawn as the default button
 };
 std::vector<ControlInfo> Controls(HWND dialog);  // template order
 
@@ -116,6 +121,40 @@ std::optional<COLORREF> ControlTextColor(HWND dialog, int id);
 int FocusedControl(HWND dialog);  // id, or 0
 RECT DialogRect(HWND dialog);     // screen pixels
 
+// ---- The keyboard ----------------------------------------------------------
+
+// One key as a person presses it. Named keys carry their virtual-key code;
+// a printable key also carries the character it types (an upper-case letter
+// is Shift and the letter). Alt+letter is a mnemonic.
+struct KeyStroke {
+    int key = 0;         // VK_RETURN, VK_TAB, ..., 'A'..'Z', '0'..'9'; 0 for other characters
+    char character = 0;  // what the key types in an edit, 0 for none
+    bool shift = false;
+    bool alt = false;
+};
+// "Enter", "Escape", "Tab", "Shift+Tab", "Space", "Up", "Alt+R", "a", "7",
+// "Backspace"... (names are case-insensitive; a single character is itself).
+bool ParseKeyStroke(std::string_view text, KeyStroke* out, std::string* error);
+// The keys that type each character of a text, for `key "text"`.
+std::vector<KeyStroke> KeyStrokesTyping(std::string_view text);
+std::string KeyStrokeName(const KeyStroke& key);
+
+// Presses a key in the dialog; the dialog manager decides what it does, by
+// the rules of IsDialogMessage: Tab and Shift+Tab through the tab stops,
+// arrows within a group, Enter the default button, Escape IDCANCEL, Space
+// the focused button, mnemonics, and editing in a focused edit. Empty on
+// success (a key that does nothing is no error), else why it could not be
+// pressed (no such dialog, the dialog has ended).
+std::string PressKey(HWND dialog, const KeyStroke& key);
+// The id of the push button drawn as the default one, or 0.
+int DefaultButton(HWND dialog);
+
+// Keys pressed in a message box, one after another until one closes it.
+// Empty with *answer set to the button that closed it; or why the keys do
+// not close it (then *answer is 0). The real window system may press them
+// for real and leave *answer 0: the box then answers for itself.
+std::string PressMessageBoxKeys(const MessageBoxInfo& box, const std::vector<KeyStroke>& keys, int* answer);
+
 // A text picture of the dialog for a person at a terminal.
 std::string Render(HWND dialog);
 
@@ -127,6 +166,7 @@ struct MessageBoxInfo {
     std::string caption;
     UINT type = 0;
     int answer = 0;
+    HWND window = nullptr;  // the box itself, where the window system has one
 };
 const std::vector<MessageBoxInfo>& MessageBoxes();  // every box since Reset, oldest first
 
@@ -140,8 +180,12 @@ public:
     // DialogEnded(dialog); returning earlier makes the window system close
     // it with IDCANCEL (as a user giving up would).
     virtual void DriveDialog(HWND dialog) = 0;
-    // A message box is up; return the button pressed (IDOK, IDCANCEL, IDYES, IDNO).
+    // A message box is up; return the button pressed (IDOK, IDCANCEL, IDYES,
+    // IDNO), or 0 after PressMessageBoxKeys left the box to answer itself.
     virtual int AnswerMessageBox(const MessageBoxInfo& box) = 0;
+    // Keys pressed in a message box for real did not close it; the window
+    // system has closed it with its neutral answer.
+    virtual void MessageBoxKeysFailed(const std::string& why) { (void)why; }
 };
 // With no user set, dialogs are cancelled at once and message boxes get
 // their neutral answer (OK, or No for Yes/No boxes).

@@ -21,6 +21,18 @@ LRESULT CALLBACK ControlProc(HWND handle, UINT message, WPARAM wParam, LPARAM lP
             if (isEdit) {
                 control->selStart = static_cast<int>(static_cast<LONG_PTR>(wParam));
                 control->selEnd = static_cast<int>(lParam);
+                // As the edit reads it: a start of -1 drops the selection,
+                // anything past the end (-1 included) is the end.
+                const int length = static_cast<int>(control->text.size());
+                auto clamp = [length](LONG_PTR value) {
+                    return value < 0 || value > length ? length : static_cast<int>(value);
+                };
+                if (static_cast<LONG_PTR>(wParam) == -1) {
+                    control->anchor = control->caret;
+                } else {
+                    control->anchor = clamp(static_cast<LONG_PTR>(wParam));
+                    control->caret = clamp(lParam);
+                }
             }
             return 0;
         case EM_LIMITTEXT:

@@ -37,7 +37,8 @@ struct Window {
     DWORD style = 0;  // including the implied WS_CHILD | WS_VISIBLE
     int state = 0;
     int limit = 30000;
-    int selStart = 0, selEnd = 0;
+    int selStart = 0, selEnd = 0;  // the last EM_SETSEL, as sent
+    int anchor = 0, caret = 0;     // edits: the selection as the edit holds it; typing goes to the caret
     std::optional<FontInfo> font;
 
     // Dialogs
@@ -45,6 +46,7 @@ struct Window {
     HS_DialogProc dialogProc = nullptr;
     bool ended = false;
     HWND focus = nullptr;
+    int defId = 0;               // DM_SETDEFID, first the template's BS_DEFPUSHBUTTON
     std::vector<HWND> controls;  // template order
 
     // Host window
@@ -75,6 +77,23 @@ LRESULT CALLBACK ControlProc(HWND handle, UINT message, WPARAM wParam, LPARAM lP
 LRESULT CALLBACK DialogProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT CALLBACK HostProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
 RECT ScreenRect(const Window& window);
+
+// The dialog manager (dialogs.cpp, keyboard.cpp).
+// Why the user cannot act on this control, or empty when they can.
+std::string Refusal(HWND dialog, int id, Window** found);
+bool IsPushButton(const Window& control);
+// Focus as WM_NEXTDLGCTL gives it: an edit has its text selected, and a push
+// button taking the focus is the default one while it has it.
+void MoveFocus(Window& dialog, Window* control);
+// What a click (BM_CLICK) does: the focus, the state of an automatic box,
+// BN_CLICKED to the dialog.
+void ClickControl(Window& dialog, Window& control);
+// The edit's text was replaced (WM_SETTEXT): no selection, caret at the start.
+void TextReplaced(Window& edit);
+// GetNextDlgTabItem: the next (or previous) visible, enabled WS_TABSTOP
+// control after `from`, wrapping around; `from` itself when there is none.
+// From null: the first (or last) one, or null.
+HWND NextTabStop(const Window& dialog, HWND from, bool previous);
 
 // GDI objects as the window system itself needs them.
 std::optional<FontInfo> FontOf(HFONT font);

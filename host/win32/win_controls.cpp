@@ -83,8 +83,11 @@ std::vector<ControlInfo> Controls(HWND dialog) {
             SendMessageA(control, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
             info.selStart = static_cast<int>(start);
             info.selEnd = static_cast<int>(end);
+            info.caret = static_cast<int>(end);
             info.limit = static_cast<int>(SendMessageA(control, EM_GETLIMITTEXT, 0, 0));
         }
+        info.isDefault =
+            info.kind == "button" && (SendMessageA(control, WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON) != 0;
         controls.push_back(info);
     }
     return controls;

@@ -77,11 +77,14 @@ void Answer(HWND box) {
     info.text = TextIn(box);
     info.caption = TextOf(box);
     info.type = TypeOf(box);
+    info.window = box;
     g_boxes.push_back(info);
     const std::size_t index = g_boxes.size() - 1;
     sim::User* user = CurrentUser();
     int answer = user != nullptr ? user->AnswerMessageBox(info) : NeutralAnswer(info.type);
     g_boxes[index].answer = answer;
+    // No answer: the user's keys are on their way to the box, which decides.
+    if (answer == 0) return;
     // Pressed once the box's own loop runs, as a click would be.
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
 }

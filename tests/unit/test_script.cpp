@@ -128,7 +128,7 @@ TEST(ScriptParse, ErrorsNameTheLineAndWhatWasExpected) {
         // misspelt action
         {"clik 1",
          "t.script:7: expected an action (invoke|type|click|state|close|answer|cancel-at|fail-alloc|fail-registry|"
-         "reload|syscolor|expect), got \"clik\""},
+         "reload|syscolor|expect|key), got \"clik\""},
         // missing and malformed numbers
         {"click", "t.script:7: click: expected a control id (a decimal or 0x number), got the end of the line"},
         {"click 0x", "t.script:7: click: expected a control id (a decimal or 0x number), got \"0x\""},

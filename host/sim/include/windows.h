@@ -92,6 +92,29 @@ typedef struct tagRECT {
 #define BST_INDETERMINATE 0x0002
 
 #define BN_CLICKED 0
+#define EN_CHANGE 0x0300
+
+// Dialog manager
+#define WM_NEXTDLGCTL 0x0028
+#define DM_GETDEFID 0x0400
+#define DM_SETDEFID 0x0401
+#define DC_HASDEFID 0x534B
+
+// Virtual keys
+#define VK_BACK 0x08
+#define VK_TAB 0x09
+#define VK_RETURN 0x0D
+#define VK_SHIFT 0x10
+#define VK_MENU 0x12
+#define VK_ESCAPE 0x1B
+#define VK_SPACE 0x20
+#define VK_END 0x23
+#define VK_HOME 0x24
+#define VK_LEFT 0x25
+#define VK_UP 0x26
+#define VK_RIGHT 0x27
+#define VK_DOWN 0x28
+#define VK_DELETE 0x2E
 
 // ShowWindow
 #define SW_HIDE 0
