@@ -5,19 +5,26 @@ find_package(GTest REQUIRED)
 set(CURSES_NEED_NCURSES TRUE)
 set(CURSES_NEED_WIDE TRUE)
 find_package(Curses REQUIRED)
+find_package(pugixml REQUIRED)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
 
 file(GLOB HOST_SOURCES CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/host/document/*.cpp
      ${CMAKE_SOURCE_DIR}/host/services/*.cpp
      ${CMAKE_SOURCE_DIR}/host/sim/*.cpp
      ${CMAKE_SOURCE_DIR}/host/terminal/*.cpp
+     ${CMAKE_SOURCE_DIR}/host/musicxml/*.cpp
      ${CMAKE_SOURCE_DIR}/host/cli/*.cpp)
 list(FILTER HOST_SOURCES EXCLUDE REGEX ".*/host/cli/main\\.cpp$")
 add_library(host_objects OBJECT ${HOST_SOURCES})
 target_include_directories(host_objects PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)
 target_include_directories(host_objects BEFORE PUBLIC ${CMAKE_SOURCE_DIR}/host/sim/include)
 target_include_directories(host_objects SYSTEM PUBLIC ${CURSES_INCLUDE_DIRS})
-target_link_libraries(host_objects PUBLIC nlohmann_json::nlohmann_json CLI11::CLI11 ${CURSES_LIBRARIES})
+target_link_libraries(host_objects PUBLIC nlohmann_json::nlohmann_json CLI11::CLI11 ${CURSES_LIBRARIES} pugixml::pugixml
+                      PkgConfig::LIBZIP)
+# The Windows host is built without MusicXML; host/cli asks for it only here.
+target_compile_definitions(host_objects PUBLIC ORVO_HAVE_MUSICXML=1)
 set_target_properties(host_objects PROPERTIES POSITION_INDEPENDENT_CODE ON)
 orvo_warnings(host_objects)
 
@@ -38,7 +45,7 @@ add_executable(orvo_tests ${UNIT_TEST_SOURCES}
                $<TARGET_OBJECTS:host_objects>)
 target_include_directories(orvo_tests PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources ${CMAKE_SOURCE_DIR}/tests)
 target_include_directories(orvo_tests BEFORE PRIVATE ${CMAKE_SOURCE_DIR}/host/sim/include)
-target_link_libraries(orvo_tests PRIVATE host_objects GTest::gtest GTest::gtest_main ${CMAKE_DL_LIBS})
+target_link_libraries(orvo_tests PRIVATE host_objects GTest::gtest GTest::gtest_main PkgConfig::LIBZIP ${CMAKE_DL_LIBS})
 target_compile_definitions(orvo_tests PRIVATE
   ORVO_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
   ORVO_MODULE_PATH="$<TARGET_FILE:OrvoSearchReplace>"

@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev libncurses-dev
+scripts/install-deps.sh cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev libncurses-dev \
+    libpugixml-dev libzip-dev
 
 cmake --workflow --preset demo >/dev/null
 host=build/default/veldune-host
@@ -25,11 +26,19 @@ run "$score" text --search "dolce" --elements all
 echo
 echo "== Text command: \"allegro\" becomes \"Allegretto\" in titles, tempo marks and expressions (Yes to all)"
 run "$score" text --search "allegro" --replace "Allegretto" --elements page,measure,expressions,staff,group,repeats \
-    --all --output "$score"
+    --all --in-place
 
 echo
 echo "== Note entry command: quarter-note chords lose their up/down stem flag, over the whole score"
-run "$score" entries --find "Chord=on,Duration=1024" --change "Up/Down=off" --yes --output "$score"
+run "$score" entries --find "Chord=on,Duration=1024" --change "Up/Down=off" --yes --in-place
 
 echo
-echo "The changed score is in $score; the plug-in's settings in $out/registry.reg."
+echo "== A MusicXML score: \"Klavier\" becomes \"Piano\" in the staff names; every other byte stays as it was"
+mxl="$out/kleine-suite.musicxml"
+cp tests/musicxml/all_kinds.musicxml "$mxl"
+run "$mxl" text --search "Klavier" --replace "Piano" --elements all --all --in-place
+diff "$mxl.orig" "$mxl" || true
+
+echo
+echo "The changed scores are in $score and $mxl (originals beside them as .orig); the plug-in's settings in"
+echo "$out/registry.reg."

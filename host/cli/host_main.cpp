@@ -2,7 +2,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <array>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -11,6 +13,7 @@
 #include "host/cli/platform.h"
 #include "host/cli/plugin_module.h"
 #include "host/cli/runner.h"
+#include "host/cli/score_file.h"
 #include "host/cli/script.h"
 #include "host/cli/text_command.h"
 #include "host/cli/world.h"
@@ -25,8 +28,9 @@ namespace {
 
 const char kDescription[] =
     "veldune-host stands in for the Veldune notation program. It loads the Orvo Search/Replace plug-in,\n"
-    "serves it the score DOCUMENT (a JSON file) and shows the plug-in's dialogs to a session script, to you\n"
-    "at the terminal, or to one of the subcommands below.";
+    "serves it the score DOCUMENT (a JSON score document, or a MusicXML score: .musicxml, .xml or compressed\n"
+    ".mxl, told apart by content) and shows the plug-in's dialogs to a session script, to you at the\n"
+    "terminal, or to one of the subcommands below. Several documents get the same run one after another.";
 
 const char kFooter[] =
     "Ways to run:\n"
@@ -35,18 +39,26 @@ const char kFooter[] =
     "                                          otherwise the script is read from standard input\n"
     "  veldune-host DOCUMENT text ...          search (and replace) texts; see 'veldune-host x text --help'\n"
     "  veldune-host DOCUMENT entries ...       search and change note entries; see 'veldune-host x entries --help'\n"
+    "  veldune-host A.mxl B.musicxml --output-dir DIR text ...   the same run on each file, a summary at the end\n"
+    "\n"
+    "Writing: --output FILE (one document), --output-dir DIR (each document under its own name) or --in-place\n"
+    "(over the document itself, keeping the first original as DOCUMENT.orig). A MusicXML score is written as\n"
+    "MusicXML (an .mxl stays compressed) with only the changed texts replaced, byte for byte as read otherwise;\n"
+    "an output name ending in .json writes the score document instead. Outputs are written to a temporary file\n"
+    "and renamed into place when complete, so a failed write leaves the old file as it was.\n"
     "\n"
     "Exit status: 0 success; 1 a script expectation failed, or the plug-in refused the request or a\n"
     "question was not confirmed; 2 bad arguments, an unreadable or malformed document or script, a\n"
     "settings file or plug-in that cannot be loaded, or an output file that cannot be written.\n"
-    "The document is written to --output only after a successful run.\n"
+    "A document is written only after a successful run. With several documents the status is the worst one,\n"
+    "and one bad document does not stop the others.\n"
     "\n"
     "Settings: the plug-in keeps its settings in the registry, here a .reg text file: --registry FILE,\n"
     "else $VELDUNE_REGISTRY, else $XDG_CONFIG_HOME/veldune-host/registry.reg (~/.config/veldune-host/\n"
     "registry.reg when XDG_CONFIG_HOME is not set). They are read when the plug-in starts and written\n"
     "when it ends.\n"
     "Plug-in: --plugin PATH, else OrvoSearchReplace.so next to this program.\n"
-    "Formats: docs/score-document.md and docs/session-script.md.";
+    "Formats: docs/score-document.md, docs/musicxml.md and docs/session-script.md.";
 
 bool ReadFile(const std::string& path, std::string* text) {
     std::ifstream in(path, std::ios::binary);
@@ -58,10 +70,12 @@ bool ReadFile(const std::string& path, std::string* text) {
 }
 
 struct Arguments {
-    std::string document;
+    std::vector<std::string> documents;
     std::string script;
     std::string registry;
     std::string output;
+    std::string outputDir;
+    bool inPlace = false;
     std::string plugin;
     std::string lackService;
     TextOptions text;
@@ -72,6 +86,181 @@ struct Arguments {
     std::string change;
 };
 
+// What one document's run came to, for the summary of a batch.
+struct FileResult {
+    int status = 0;
+    TextCounts counts;
+    int warnings = 0;
+    std::string problem;  // the first error, for the summary
+};
+
+struct Session {
+    const Arguments& args;
+    bool textCommand;
+    bool entriesCommand;
+    std::string hivePath;
+    std::string pluginPath;
+    Console& console;
+    bool needScript = false;  // else a person types the actions
+    bool scriptRead = false;
+    bool scriptRefused = false;  // a script that cannot run stops every document
+    Script script;
+};
+
+// The whole script is read and checked before anything runs, after the
+// first document has been read, so that its errors come first.
+bool ReadScript(Session& session, std::string* error) {
+    if (!session.needScript || session.scriptRead) return true;
+    const std::string& path = session.args.script;
+    std::string text;
+    std::string name = path.empty() || path == "-" ? "<stdin>" : path;
+    if (name == "<stdin>") {
+        std::ostringstream buffer;
+        buffer << session.console.in->rdbuf();
+        text = buffer.str();
+    } else if (!ReadFile(path, &text)) {
+        *error = "cannot read the script " + path;
+        session.scriptRefused = true;
+        return false;
+    }
+    if (!ParseScript(text, name, &session.script, error)) {
+        session.scriptRefused = true;
+        return false;
+    }
+    session.scriptRead = true;
+    return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code code;
+    return std::filesystem::exists(b, code) && std::filesystem::equivalent(a, b, code);
+}
+
+// Where a document's run is written; empty when it is not written.
+std::string OutputFor(const Arguments& args, const std::string& document) {
+    if (args.inPlace) return document;
+    if (!args.output.empty()) return args.output;
+    if (!args.outputDir.empty())
+        return (std::filesystem::path(args.outputDir) / std::filesystem::path(document).filename()).string();
+    return {};
+}
+
+int Refuse(FileResult* result, std::ostream& err, const std::string& message, int status = 2) {
+    err << "veldune-host: " << message << "\n";
+    result->status = status;
+    if (result->problem.empty()) result->problem = message;
+    return status;
+}
+
+int RunDocument(Session& session, const std::string& path, FileResult* result) {
+    std::ostream& err = *session.console.err;
+    const Arguments& args = session.args;
+    const std::string output = OutputFor(args, path);
+    if (!output.empty() && !args.inPlace && SameFile(path, output))
+        return Refuse(result, err, output + ": is the document itself; give --in-place to write over it");
+
+    host::Document document;
+    ScoreFile file;
+    std::string error;
+    if (!file.Load(path, &document, &error)) return Refuse(result, err, error);
+    if (!ReadScript(session, &error)) return Refuse(result, err, error);
+
+    std::string pluginPath = session.pluginPath;
+    PluginModule module;
+    if (!LoadPluginModule(pluginPath, &module, &error)) return Refuse(result, err, error);
+    if (!args.lackService.empty() && !sim::LackExport(args.lackService)) {
+        UnloadPluginModule(&module);
+        return Refuse(result, err, "--lack-service is not available here; this program exports every service");
+    }
+    HWND hostWindow = SetUpWorld(&document, module);
+    const auto unwind = [&](int status) {
+        host::AttachDocument(nullptr);
+        UnloadPluginModule(&module);
+        return status;
+    };
+    if (std::string why = sim::ResourceScriptError(); !why.empty()) {
+        Refuse(result, err, pluginPath + ": the dialog templates cannot be read: " + why);
+        return unwind(2);
+    }
+    // Options are checked against the module's templates before it starts.
+    std::array<bool, 8> elements{};
+    EntriesPlan plan;
+    if ((session.textCommand && !PrepareText(args.text, &elements, &error)) ||
+        (session.entriesCommand && !PrepareEntries(args.entries, document, &plan, &error))) {
+        Refuse(result, err, error);
+        return unwind(2);
+    }
+    if (!sim::LoadHive(session.hivePath, &error)) {
+        Refuse(result, err, session.hivePath + ": " + error);
+        return unwind(2);
+    }
+
+    module.init(nullptr, nullptr);
+    int status = 0;
+    if (session.textCommand) {
+        status = RunTextSubcommand(module, hostWindow, args.text, args.text.elements ? &elements : nullptr,
+                                   session.console, &result->counts);
+    } else if (session.entriesCommand) {
+        status = RunEntriesSubcommand(module, hostWindow, plan, args.entries, session.console);
+    } else {
+        Runner runner(module, hostWindow);
+        if (session.needScript) {
+            if (!runner.Run(session.script)) {
+                err << runner.Failure() << "\n";
+                status = 1;
+            }
+        } else if (!runner.RunInteractive(*session.console.in, *session.console.out)) {
+            status = 1;
+        }
+    }
+    module.terminate(nullptr);
+    sim::SetUser(nullptr);
+    result->status = status;
+    if (status != 0 && result->problem.empty()) result->problem = "the run failed";
+
+    if (status == 0 && !output.empty()) {
+        std::string bytes;
+        std::vector<std::string> warnings;
+        if (!file.Render(document, output, &bytes, &warnings, &error)) {
+            Refuse(result, err, path + ": " + error);
+            return unwind(2);
+        }
+        for (const std::string& warning : warnings) err << "veldune-host: " << path << ": warning: " << warning << "\n";
+        result->warnings = static_cast<int>(warnings.size());
+        if (!args.outputDir.empty()) {
+            std::error_code code;
+            std::filesystem::create_directories(args.outputDir, code);
+        }
+        if ((args.inPlace && !KeepOriginal(path, &error)) || !WriteFileAtomically(output, bytes, &error)) {
+            Refuse(result, err, error);
+            return unwind(2);
+        }
+    }
+    return unwind(status);
+}
+
+std::string Count(int value) { return value < 0 ? "-" : std::to_string(value); }
+
+void PrintSummary(std::ostream& out, const std::vector<std::string>& documents,
+                  const std::vector<FileResult>& results) {
+    std::size_t width = 4;
+    for (const std::string& document : documents) width = std::max(width, document.size());
+    const auto row = [&](const std::string& file, const std::string& found, const std::string& replaced,
+                         const std::string& warnings, const std::string& outcome) {
+        out << file << std::string(width - file.size() + 2, ' ');
+        for (const std::string* cell : {&found, &replaced, &warnings})
+            out << std::string(cell->size() < 8 ? 8 - cell->size() : 0, ' ') << *cell << "  ";
+        out << outcome << "\n";
+    };
+    out << "\n";
+    row("file", "found", "replaced", "warnings", "result");
+    for (std::size_t i = 0; i < documents.size(); ++i) {
+        const FileResult& r = results[i];
+        row(documents[i], Count(r.counts.found), Count(r.counts.replaced), std::to_string(r.warnings),
+            r.status == 0 ? "ok" : r.problem);
+    }
+}
+
 }  // namespace
 
 int HostMain(int argc, const char* const* argv, Console& console) {
@@ -79,11 +268,14 @@ int HostMain(int argc, const char* const* argv, Console& console) {
     Arguments args;
     CLI::App app(kDescription, "veldune-host");
     app.footer(kFooter);
-    app.add_option("DOCUMENT", args.document, "the score document (JSON)")->required()->type_name("");
+    app.add_option("DOCUMENT", args.documents, "the score documents (JSON or MusicXML)")->required()->type_name("");
     app.add_option("--script", args.script, "run this session script; - reads it from standard input")
         ->type_name("FILE|-");
     app.add_option("--registry", args.registry, "the settings hive (.reg file)")->type_name("FILE");
     app.add_option("--output", args.output, "write the document here after a successful run")->type_name("FILE");
+    app.add_option("--output-dir", args.outputDir, "write each document into this folder under its own name")
+        ->type_name("DIR");
+    app.add_flag("--in-place", args.inPlace, "write over each document, keeping its first original as .orig");
     app.add_option("--plugin", args.plugin, "the plug-in module to load")->type_name("PATH");
     app.add_option("--lack-service", args.lackService,
                    "act as a host program that does not export this service (such as HS_LoadTGF), to see how "
@@ -143,35 +335,24 @@ int HostMain(int argc, const char* const* argv, Console& console) {
         return 2;
     }
 
-    host::Document document;
-    std::string error;
-    if (!host::Document::Load(args.document, &document, &error)) {
-        // The reader's message may already name the file.
-        if (error.rfind(args.document, 0) != 0) error = args.document + ": " + error;
-        err << "veldune-host: " << error << "\n";
+    if (args.documents.size() > 1 && !args.output.empty()) {
+        err << "veldune-host: --output takes one document; give --output-dir DIR for several\n";
+        return 2;
+    }
+    if (args.inPlace && (!args.output.empty() || !args.outputDir.empty())) {
+        err << "veldune-host: --in-place cannot be combined with --output or --output-dir\n";
+        return 2;
+    }
+    if (!args.output.empty() && !args.outputDir.empty()) {
+        err << "veldune-host: give --output or --output-dir, not both\n";
+        return 2;
+    }
+    if (args.documents.size() > 1 && !textCommand && !entriesCommand && args.script.empty()) {
+        err << "veldune-host: several documents need a subcommand or --script\n";
         return 2;
     }
 
-    // The whole script is read and checked before anything runs.
-    Script script;
-    bool haveScript = false;
-    if (!args.script.empty() || (!textCommand && !entriesCommand && !console.terminal)) {
-        std::string scriptText;
-        std::string name = args.script.empty() || args.script == "-" ? "<stdin>" : args.script;
-        if (name == "<stdin>") {
-            std::ostringstream buffer;
-            buffer << console.in->rdbuf();
-            scriptText = buffer.str();
-        } else if (!ReadFile(args.script, &scriptText)) {
-            err << "veldune-host: cannot read the script " << args.script << "\n";
-            return 2;
-        }
-        if (!ParseScript(scriptText, name, &script, &error)) {
-            err << "veldune-host: " << error << "\n";
-            return 2;
-        }
-        haveScript = true;
-    }
+    std::string error;
     if (textCommand) {
         if (!args.replace.empty() || text->count("--replace") > 0) args.text.replace = args.replace;
         if (text->count("--elements") > 0) args.text.elements = args.elements;
@@ -194,66 +375,21 @@ int HostMain(int argc, const char* const* argv, Console& console) {
         std::string folder = ExecutableDirectory();
         pluginPath = (folder.empty() ? std::string(".") : folder) + "/" + PluginModuleFileName();
     }
-    PluginModule module;
-    if (!LoadPluginModule(pluginPath, &module, &error)) {
-        err << "veldune-host: " << error << "\n";
-        return 2;
-    }
-    if (!args.lackService.empty() && !sim::LackExport(args.lackService)) {
-        err << "veldune-host: --lack-service is not available here; this program exports every service\n";
-        UnloadPluginModule(&module);
-        return 2;
-    }
-    HWND hostWindow = SetUpWorld(&document, module);
-    if (std::string why = sim::ResourceScriptError(); !why.empty()) {
-        err << "veldune-host: " << pluginPath << ": the dialog templates cannot be read: " << why << "\n";
-        host::AttachDocument(nullptr);
-        UnloadPluginModule(&module);
-        return 2;
-    }
-    // Options are checked against the module's templates before it starts.
-    std::array<bool, 8> elements{};
-    EntriesPlan plan;
-    if ((textCommand && !PrepareText(args.text, &elements, &error)) ||
-        (entriesCommand && !PrepareEntries(args.entries, document, &plan, &error))) {
-        err << "veldune-host: " << error << "\n";
-        host::AttachDocument(nullptr);
-        UnloadPluginModule(&module);
-        return 2;
-    }
-    if (!sim::LoadHive(hivePath, &error)) {
-        err << "veldune-host: " << hivePath << ": " << error << "\n";
-        host::AttachDocument(nullptr);
-        UnloadPluginModule(&module);
-        return 2;
-    }
 
-    module.init(nullptr, nullptr);
+    Session session{args, textCommand, entriesCommand, hivePath, pluginPath, console, false, false, false, {}};
+    session.needScript = !args.script.empty() || (!textCommand && !entriesCommand && !console.terminal);
+    const bool batch = args.documents.size() > 1;
+    std::vector<FileResult> results(args.documents.size());
     int status = 0;
-    if (textCommand) {
-        status = RunTextSubcommand(module, hostWindow, args.text, args.text.elements ? &elements : nullptr, console);
-    } else if (entriesCommand) {
-        status = RunEntriesSubcommand(module, hostWindow, plan, args.entries, console);
-    } else {
-        Runner runner(module, hostWindow);
-        if (haveScript) {
-            if (!runner.Run(script)) {
-                err << runner.Failure() << "\n";
-                status = 1;
-            }
-        } else if (!runner.RunInteractive(*console.in, *console.out)) {
-            status = 1;
-        }
+    for (std::size_t i = 0; i < args.documents.size(); ++i) {
+        if (batch && console.terminal)
+            err << "[" << (i + 1) << "/" << args.documents.size() << "] " << args.documents[i] << "\n";
+        else if (batch)
+            *console.out << "\n== " << args.documents[i] << "\n";
+        status = std::max(status, RunDocument(session, args.documents[i], &results[i]));
+        if (session.scriptRefused) return 2;
     }
-    module.terminate(nullptr);
-    sim::SetUser(nullptr);
-
-    if (status == 0 && !args.output.empty() && !document.Save(args.output, &error)) {
-        err << "veldune-host: " << args.output << ": " << error << "\n";
-        status = 2;
-    }
-    host::AttachDocument(nullptr);
-    UnloadPluginModule(&module);
+    if (batch) PrintSummary(*console.out, args.documents, results);
     return status;
 }
 

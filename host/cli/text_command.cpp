@@ -1,5 +1,6 @@
 #include "host/cli/text_command.h"
 
+#include <cstdio>
 #include <ostream>
 #include <sstream>
 
@@ -79,8 +80,16 @@ private:
             std::string line = Line(dialog, id);
             if (!line.empty()) out << line << "\n";
         }
+        std::sscanf(Line(dialog, IDC_RESULTS_TEXT).c_str(), "%d", &counts.found);
+        const std::string replaced = Line(dialog, IDC_RESULTS_REPLACED);
+        counts.replaced = 0;
+        if (!replaced.empty()) std::sscanf(replaced.c_str(), "%d", &counts.replaced);
     }
 
+public:
+    TextCounts counts;
+
+private:
     // The button a person would press for the match on screen.
     int ChooseButton(HWND dialog) {
         std::ostream& out = *console_.out;
@@ -173,11 +182,12 @@ bool PrepareText(const TextOptions& options, std::array<bool, 8>* elements, std:
 }
 
 int RunTextSubcommand(const PluginModule& module, HWND hostWindow, const TextOptions& options,
-                      const std::array<bool, 8>* elements, Console& console) {
+                      const std::array<bool, 8>* elements, Console& console, TextCounts* counts) {
     TextUser user(options, console, elements);
     sim::SetUser(&user);
     module.invoke(hostWindow, 1, nullptr, nullptr);
     sim::SetUser(nullptr);
+    if (counts != nullptr) *counts = user.counts;
     return user.refused ? 1 : 0;
 }
 

@@ -23,6 +23,12 @@ struct TextOptions {
     bool yes = false;                     // confirm the lyrics warning
 };
 
+// The counts of the results dialog's summary; -1 when it did not show.
+struct TextCounts {
+    int found = -1;
+    int replaced = -1;
+};
+
 // "page,measure,expressions,staff,group,repeats,endings,lyrics" or "all" ->
 // the eight element switches in the setup dialog's order.
 bool ParseElementList(const std::string& list, std::array<bool, 8>* on, std::string* error);
@@ -34,6 +40,6 @@ bool PrepareText(const TextOptions& options, std::array<bool, 8>* elements, std:
 // elements: null leaves the stored switches. Returns the exit status: 0
 // done, 1 refused or not confirmed.
 int RunTextSubcommand(const PluginModule& module, HWND hostWindow, const TextOptions& options,
-                      const std::array<bool, 8>* elements, Console& console);
+                      const std::array<bool, 8>* elements, Console& console, TextCounts* counts = nullptr);
 
 }  // namespace cli

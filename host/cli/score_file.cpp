@@ -1,0 +1,147 @@
+#include "host/cli/score_file.h"
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <system_error>
+
+#if ORVO_HAVE_MUSICXML
+#include "host/musicxml/score.h"
+#endif
+
+namespace cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool ReadBytes(const std::string& path, std::string* bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    *bytes = buffer.str();
+    return !in.bad();
+}
+
+[[maybe_unused]] bool EndsWith(const std::string& text, const std::string& end) {
+    return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
+}
+
+std::string LowerExtension(const std::string& path) {
+    std::string extension = fs::path(path).extension().string();
+    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return extension;
+}
+
+}  // namespace
+
+#if ORVO_HAVE_MUSICXML
+struct ScoreFile::MusicXml {
+    musicxml::Score score;
+};
+#else
+struct ScoreFile::MusicXml {};
+#endif
+
+ScoreFile::ScoreFile() = default;
+ScoreFile::~ScoreFile() = default;
+
+bool ScoreFile::Load(const std::string& path, host::Document* document, std::string* error) {
+    std::string bytes;
+    if (!ReadBytes(path, &bytes)) {
+        *error = path + ": cannot be opened";
+        return false;
+    }
+    // JSON starts with "{"; MusicXML with markup or a ZIP header. Content
+    // decides; the extension only picks whose error a damaged file gets.
+    std::size_t first = bytes.find_first_not_of(" \t\r\n");
+    const bool json = first != std::string::npos && bytes[first] == '{';
+    const std::string extension = LowerExtension(path);
+    const bool xmlByName = extension == ".musicxml" || extension == ".xml" || extension == ".mxl";
+#if ORVO_HAVE_MUSICXML
+    if (!json && (musicxml::LooksLikeMusicXml(bytes) || xmlByName)) {
+        auto loaded = std::make_unique<MusicXml>();
+        std::string message;
+        if (!musicxml::ReadScore(bytes, musicxml::ReadOptions{}, document, &loaded->score, &message)) {
+            *error = path + ": " + message;
+            return false;
+        }
+        musicXml_ = std::move(loaded);
+        return true;
+    }
+#else
+    if (!json && xmlByName) {
+        *error = path + ": this build of veldune-host reads no MusicXML; use the Linux host";
+        return false;
+    }
+#endif
+    std::string message;
+    if (!host::Document::FromJson(bytes, document, &message)) {
+        *error = path + ": " + message;
+        return false;
+    }
+    return true;
+}
+
+bool ScoreFile::Render(const host::Document& document, const std::string& target, std::string* bytes,
+                       std::vector<std::string>* warnings, std::string* error) const {
+#if ORVO_HAVE_MUSICXML
+    if (musicXml_ && !EndsWith(LowerExtension(target), ".json"))
+        return musicxml::WriteScore(musicXml_->score, document, bytes, warnings, error);
+#else
+    (void)target;
+    (void)warnings;
+    (void)error;
+#endif
+    *bytes = document.ToJson();
+    return true;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error, bool failBeforeRename) {
+    const fs::path target(path);
+    fs::path folder = target.parent_path();
+    if (folder.empty()) folder = ".";
+    std::random_device random;
+    const fs::path temporary =
+        folder / ("." + target.filename().string() + ".tmp-" + std::to_string(random() % 1000000000u));
+    {
+        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+        if (!out) {
+            *error = path + ": cannot be written (no temporary file can be made in " + folder.string() + ")";
+            return false;
+        }
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out || failBeforeRename) {
+            std::error_code ignored;
+            fs::remove(temporary, ignored);
+            *error = path + ": cannot be written; it is left as it was";
+            return false;
+        }
+    }
+    std::error_code code;
+    fs::rename(temporary, target, code);
+    if (code) {
+        std::error_code ignored;
+        fs::remove(temporary, ignored);
+        *error = path + ": cannot be written (" + code.message() + "); it is left as it was";
+        return false;
+    }
+    return true;
+}
+
+bool KeepOriginal(const std::string& path, std::string* error) {
+    const std::string original = path + ".orig";
+    std::error_code code;
+    if (fs::exists(original, code)) return true;
+    std::string bytes;
+    if (!ReadBytes(path, &bytes)) {
+        *error = path + ": cannot be read to keep its original";
+        return false;
+    }
+    return WriteFileAtomically(original, bytes, error);
+}
+
+}  // namespace cli

@@ -1,0 +1,46 @@
+// The file a run reads and writes: a JSON score document or a MusicXML
+// score (chosen by content), and the safe way to write it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/document/document.h"
+
+namespace cli {
+
+class ScoreFile {
+public:
+    ScoreFile();
+    ~ScoreFile();
+    ScoreFile(const ScoreFile&) = delete;
+    ScoreFile& operator=(const ScoreFile&) = delete;
+
+    // Errors name the file.
+    bool Load(const std::string& path, host::Document* document, std::string* error);
+
+    bool IsMusicXml() const { return musicXml_ != nullptr; }
+
+    // What to write to `target` after the run: a MusicXML score is written
+    // as MusicXML (an .mxl stays an archive) with only the changed texts
+    // spliced in, unless the target ends in ".json"; a JSON document as JSON.
+    bool Render(const host::Document& document, const std::string& target, std::string* bytes,
+                std::vector<std::string>* warnings, std::string* error) const;
+
+private:
+    struct MusicXml;
+    std::unique_ptr<MusicXml> musicXml_;
+};
+
+// Writes a temporary file beside the target and renames it into place only
+// when it is complete: a failure leaves the target as it was.
+// failBeforeRename: tests make the step after writing fail.
+bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error,
+                         bool failBeforeRename = false);
+
+// The first time a file is written in place, its original is kept as
+// PATH.orig; an existing .orig is never replaced.
+bool KeepOriginal(const std::string& path, std::string* error);
+
+}  // namespace cli

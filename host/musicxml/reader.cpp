@@ -1,0 +1,389 @@
+// Reading MusicXML: every text kind of the text command is taken from its
+// element (docs/musicxml.md has the table), with the element's location in
+// the file, and laid out into the document as the JSON reader lays out its
+// sections.
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <set>
+#include <pugixml.hpp>
+
+#include "host/document/score_layout.h"
+#include "host/musicxml/lyrics.h"
+#include "host/musicxml/score.h"
+#include "host/musicxml/xml_text.h"
+
+namespace musicxml {
+
+namespace {
+
+constexpr unsigned kParseOptions =
+    pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype | pugi::parse_ws_pcdata_single;
+
+std::int16_t K(int value) { return static_cast<std::int16_t>(value); }
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+std::string Trimmed(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+// An element's text: its character data, with CDATA sections, as parsed.
+std::string ElementText(pugi::xml_node element) {
+    std::string text;
+    for (pugi::xml_node child : element.children())
+        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) text += child.value();
+    return text;
+}
+
+int IntOr(pugi::xml_node element, int fallback) {
+    const std::string text = Trimmed(ElementText(element));
+    if (text.empty() || text.size() > 6 || !std::all_of(text.begin(), text.end(), ::isdigit)) return fallback;
+    return std::stoi(text);
+}
+
+int IntAttributeOr(pugi::xml_attribute attribute, int fallback) {
+    const std::string text = Trimmed(attribute.value());
+    if (text.empty() || text.size() > 6 || !std::all_of(text.begin(), text.end(), ::isdigit)) return fallback;
+    return std::stoi(text);
+}
+
+// A direction that says where to go on: its playback says so, it carries a
+// segno or coda sign, or its words read as a jump or an end.
+bool IsRepeatDirection(pugi::xml_node direction) {
+    const pugi::xml_node sound = direction.child("sound");
+    for (const char* meaning : {"dacapo", "dalsegno", "fine", "tocoda", "coda", "segno"})
+        if (sound.attribute(meaning)) return true;
+    for (pugi::xml_node type : direction.children("direction-type"))
+        if (type.child("segno") || type.child("coda")) return true;
+    return false;
+}
+
+bool IsRepeatWords(const std::string& words) {
+    const std::string text = Lower(Trimmed(words));
+    for (const char* start : {"d.c.", "d.s.", "d. c.", "d. s.", "da capo", "dal segno", "to coda", "fine"})
+        if (text.rfind(start, 0) == 0) return true;
+    return text == "coda" || text == "segno";
+}
+
+class Reader {
+public:
+    Reader(Score* score, host::ScoreLayout* layout) : score_(*score), layout_(*layout) {}
+
+    bool Run(pugi::xml_node root, std::string* error) {
+        const pugi::xml_node partList = root.child("part-list");
+        if (!partList) {
+            *error = "not a MusicXML score: <score-partwise> has no <part-list>";
+            return false;
+        }
+        Credits(root);
+        std::map<std::string, pugi::xml_node> parts;
+        for (pugi::xml_node part : root.children("part")) parts.emplace(part.attribute("id").value(), part);
+        int staff = 1;
+        int group = 1;
+        for (pugi::xml_node item : partList.children()) {
+            if (std::string(item.name()) == "part-group") {
+                if (std::string(item.attribute("type").value()) == "start") Group(item, &group);
+                continue;
+            }
+            if (std::string(item.name()) != "score-part") continue;
+            const std::string id = item.attribute("id").value();
+            score_.parts.push_back({id, ElementText(item.child("part-name"))});
+            const auto found = parts.find(id);
+            const pugi::xml_node part = found == parts.end() ? pugi::xml_node() : found->second;
+            const int staves = StaffCount(part);
+            for (int s = 0; s < staves; ++s) Staff(item, staff + s);
+            if (part) Measures(part, static_cast<int>(score_.parts.size()) - 1, staff, staves);
+            staff += staves;
+        }
+        Verses();
+        return true;
+    }
+
+private:
+    Score& score_;
+    host::ScoreLayout& layout_;
+    std::map<int, int> pageIndex_;
+    std::map<std::pair<int, int>, int> measureTextIndex_;
+    std::map<int, std::size_t> endingAt_;  // measure -> index in score_.texts
+    std::vector<std::string> verseLabels_;
+    std::map<std::string, std::vector<Syllable>> verses_;
+
+    bool Locate(pugi::xml_node element, Span* span) const {
+        const std::ptrdiff_t offset = element.offset_debug();
+        return offset >= 0 && ContentSpan(score_.xml, static_cast<std::size_t>(offset), span);
+    }
+
+    // Records the element as the source of a text; an absent or empty one
+    // has nothing the plug-in could change.
+    std::string Map(TextSource source, host::Key key, pugi::xml_node element, const std::string& where) {
+        if (!element) return {};
+        const std::string text = ElementText(element);
+        Span span;
+        if (!text.empty() && Locate(element, &span)) score_.texts.push_back({source, key, text, {span}, where});
+        return text;
+    }
+
+    std::string Where(int part, pugi::xml_node measure, int ordinal) const {
+        std::string where = "part \"" + score_.parts[static_cast<std::size_t>(part)].name + "\" (" +
+                            score_.parts[static_cast<std::size_t>(part)].id + ")";
+        if (measure) {
+            const std::string number = measure.attribute("number").value();
+            where += ", measure " + (number.empty() ? std::to_string(ordinal) : number);
+        }
+        return where;
+    }
+
+    void Credits(pugi::xml_node root) {
+        for (pugi::xml_node credit : root.children("credit")) {
+            const int page = IntAttributeOr(credit.attribute("page"), 1);
+            for (pugi::xml_node words : credit.children("credit-words")) {
+                const int index = pageIndex_[page]++;
+                const std::string text =
+                    Map(TextSource::PageText, {K(page), K(index), 0}, words, "credit on page " + std::to_string(page));
+                layout_.pageTexts.push_back({page, text});
+            }
+        }
+    }
+
+    void Group(pugi::xml_node partGroup, int* number) {
+        const pugi::xml_node full = partGroup.child("group-name");
+        const pugi::xml_node abbreviated = partGroup.child("group-abbreviation");
+        if (!full && !abbreviated) return;
+        const std::string where = "group " + std::string(partGroup.attribute("number").value());
+        host::ScoreLayout::Names names;
+        names.system = 0;
+        names.number = *number;
+        names.full = Map(TextSource::GroupFull, {0, K(*number), 0}, full, where);
+        names.abbreviated = Map(TextSource::GroupAbbreviated, {0, K(*number), 0}, abbreviated, where);
+        layout_.groups.push_back(names);
+        ++*number;
+    }
+
+    static int StaffCount(pugi::xml_node part) {
+        int staves = 1;
+        for (pugi::xml_node measure : part.children("measure"))
+            for (pugi::xml_node attributes : measure.children("attributes"))
+                staves = std::max(staves, std::min(IntOr(attributes.child("staves"), 1), 64));
+        return staves;
+    }
+
+    // Every staff of a part shows the part's names.
+    void Staff(pugi::xml_node scorePart, int number) {
+        const std::string where = "part " + std::string(scorePart.attribute("id").value());
+        host::ScoreLayout::Names names;
+        names.number = number;
+        names.full = Map(TextSource::StaffFull, {K(number), 0, 0}, scorePart.child("part-name"), where);
+        names.abbreviated =
+            Map(TextSource::StaffAbbreviated, {K(number), 0, 0}, scorePart.child("part-abbreviation"), where);
+        layout_.staves.push_back(names);
+    }
+
+    void Measures(pugi::xml_node part, int partIndex, int firstStaff, int staves) {
+        int ordinal = 0;
+        for (pugi::xml_node measure : part.children("measure")) {
+            ++ordinal;
+            layout_.measures = std::max(layout_.measures, ordinal);
+            for (pugi::xml_node item : measure.children()) {
+                const char* name = item.name();
+                if (std::strcmp(name, "note") == 0) {
+                    for (pugi::xml_node lyric : item.children("lyric")) Lyric(lyric, partIndex, ordinal);
+                } else if (std::strcmp(name, "direction") == 0) {
+                    const int staff = std::clamp(IntOr(item.child("staff"), 1), 1, staves);
+                    Direction(item, firstStaff + staff - 1, ordinal, Where(partIndex, measure, ordinal));
+                } else if (std::strcmp(name, "barline") == 0) {
+                    Ending(item.child("ending"), ordinal, Where(partIndex, measure, ordinal));
+                }
+            }
+        }
+    }
+
+    void Direction(pugi::xml_node direction, int staff, int measure, const std::string& where) {
+        const bool repeat = IsRepeatDirection(direction);
+        for (pugi::xml_node type : direction.children("direction-type")) {
+            for (pugi::xml_node item : type.children()) {
+                const std::string name = item.name();
+                if (name == "rehearsal") {
+                    const int index = measureTextIndex_[{staff, measure}]++;
+                    const std::string text =
+                        Map(TextSource::MeasureText, {K(staff), K(measure), K(index)}, item, where);
+                    layout_.measureTexts.push_back({staff, measure, text});
+                } else if (name == "words" && (repeat || IsRepeatWords(ElementText(item)))) {
+                    const int number = static_cast<int>(layout_.textRepeats.size()) + 1;
+                    layout_.textRepeats.push_back(
+                        {number, Map(TextSource::TextRepeat, {K(number), 0, 0}, item, where)});
+                } else if (name == "words") {
+                    const int number = static_cast<int>(layout_.expressions.size()) + 1;
+                    const std::string text = Map(TextSource::Expression, {K(number), 0, 0}, item, where);
+                    layout_.expressions.push_back({number, text, host::Bytes(12, 0)});
+                }
+            }
+        }
+    }
+
+    // One ending record a measure: the parts repeat the same ending, and a
+    // change to it is written to each copy that read the same.
+    void Ending(pugi::xml_node ending, int measure, const std::string& where) {
+        if (!ending || std::string(ending.attribute("type").value()) != "start") return;
+        const std::string text = ElementText(ending);
+        const auto found = endingAt_.find(measure);
+        if (found != endingAt_.end()) {
+            MappedText& first = score_.texts[found->second];
+            Span span;
+            if (first.original == text && Locate(ending, &span)) first.spans.push_back(span);
+            return;
+        }
+        for (const auto& existing : layout_.endings)
+            if (existing.number == measure) return;  // an empty first one: nothing to share
+        const std::size_t before = score_.texts.size();
+        layout_.endings.push_back({measure, Map(TextSource::Ending, {K(measure), 0, 0}, ending, where)});
+        if (score_.texts.size() > before) endingAt_[measure] = before;
+    }
+
+    void Lyric(pugi::xml_node lyric, int part, int measure) {
+        std::string label = lyric.attribute("number").value();
+        if (label.empty()) label = "1";
+        bool hyphenAfter = false;
+        for (pugi::xml_node item : lyric.children()) {
+            const std::string name = item.name();
+            if (name == "syllabic") {
+                const std::string syllabic = Trimmed(ElementText(item));
+                hyphenAfter = syllabic == "begin" || syllabic == "middle";
+            } else if (name == "text") {
+                Syllable syllable;
+                syllable.text = ElementText(item);
+                syllable.hyphenAfter = hyphenAfter;
+                syllable.part = part;
+                syllable.measure = measure;
+                // An empty syllable cannot take a new text: a verse with
+                // one is read, but left as it is.
+                if (!Locate(item, &syllable.span)) syllable.span = Span{};
+                if (verses_.find(label) == verses_.end()) verseLabels_.push_back(label);
+                verses_[label].push_back(syllable);
+                hyphenAfter = false;
+            } else if (name == "elision") {
+                hyphenAfter = false;
+            }
+        }
+    }
+
+    static int VerseNumber(const std::string& label) {
+        const std::string text = Trimmed(label);
+        if (text.empty() || text.size() > 4 || !std::all_of(text.begin(), text.end(), ::isdigit)) return 0;
+        const int number = std::stoi(text);
+        return number <= 1000 ? number : 0;
+    }
+
+    // Numbered verses keep their number (1 to 1000, the blocks the lyrics
+    // walk visits); others take the lowest free numbers.
+    void Verses() {
+        std::set<int> taken;
+        for (const std::string& label : verseLabels_)
+            if (const int number = VerseNumber(label); number > 0) taken.insert(number);
+        std::set<int> used;
+        int next = 1;
+        for (const std::string& label : verseLabels_) {
+            int number = VerseNumber(label);
+            if (number == 0 || used.count(number) > 0) {
+                while (next <= 1000 && (taken.count(next) > 0 || used.count(next) > 0)) ++next;
+                if (next > 1000) break;
+                number = next;
+            }
+            used.insert(number);
+            Verse verse;
+            verse.number = number;
+            verse.label = label;
+            verse.syllables = std::move(verses_[label]);
+            verse.original = JoinVerse(verse.syllables);
+            layout_.lyrics[0].push_back({number, verse.original});
+            score_.verses.push_back(std::move(verse));
+        }
+    }
+};
+
+bool DeclaresEntities(pugi::xml_node document) {
+    for (pugi::xml_node child : document.children())
+        if (child.type() == pugi::node_doctype && std::string(child.value()).find("<!ENTITY") != std::string::npos)
+            return true;
+    return false;
+}
+
+bool CheckDeclaredEncoding(pugi::xml_node document, const TextEncoding& encoding, std::string* error) {
+    const pugi::xml_node declaration = document.first_child();
+    if (declaration.type() != pugi::node_declaration) return true;
+    const std::string declared = Lower(declaration.attribute("encoding").value());
+    if (declared.empty() || declared == "utf-8" || declared == "utf8") return true;
+    if (encoding.encoding != Encoding::Utf8 && (declared == "utf-16" || declared == "utf16")) return true;
+    *error = "the file declares the encoding \"" + std::string(declaration.attribute("encoding").value()) +
+             "\"; only UTF-8 and UTF-16 are read: save the score as UTF-8";
+    return false;
+}
+
+}  // namespace
+
+bool LooksLikeMusicXml(const std::string& bytes) {
+    if (IsZipArchive(bytes)) return true;
+    if (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0) return true;
+    if (bytes.size() >= 2 && (bytes[0] == 0 || bytes[1] == 0)) return bytes[0] == '<' || bytes[1] == '<';
+    std::size_t at = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    at = bytes.find_first_not_of(" \t\r\n", at);
+    return at != std::string::npos && bytes[at] == '<';
+}
+
+bool ReadScore(const std::string& bytes, const ReadOptions& options, host::Document* document, Score* score,
+               std::string* error) {
+    Score read;
+    read.file = bytes;
+    std::string text;
+    if (IsZipArchive(bytes)) {
+        read.compressed = true;
+        if (!ReadArchive(bytes, options.limits, &read.rootPath, &text, error)) return false;
+    } else {
+        text = bytes;
+    }
+    if (!DecodeToUtf8(text, &read.encoding, &read.xml, error)) return false;
+    text.clear();
+
+    pugi::xml_document xml;
+    const pugi::xml_parse_result parsed =
+        xml.load_buffer(read.xml.data(), read.xml.size(), kParseOptions, pugi::encoding_utf8);
+    if (!parsed) {
+        std::size_t line = 0;
+        std::size_t column = 0;
+        LineAndColumn(read.xml, static_cast<std::size_t>(parsed.offset), &line, &column);
+        *error = (read.compressed ? read.rootPath + ": " : std::string()) + "not well-formed XML at line " +
+                 std::to_string(line) + ", column " + std::to_string(column) + ": " + parsed.description();
+        return false;
+    }
+    if (!CheckDeclaredEncoding(xml, read.encoding, error)) return false;
+    if (DeclaresEntities(xml)) {
+        *error = "the DOCTYPE declares entities of its own; they are never expanded, so the score is refused";
+        return false;
+    }
+    const pugi::xml_node root = xml.document_element();
+    const std::string rootName = root.name();
+    if (rootName == "score-timewise") {
+        *error = "a timewise MusicXML score: only partwise scores (<score-partwise>) are read";
+        return false;
+    }
+    if (rootName != "score-partwise") {
+        *error = "not a MusicXML score: the root element is <" + rootName + ">, not <score-partwise>";
+        return false;
+    }
+    host::ScoreLayout layout;
+    Reader reader(&read, &layout);
+    if (!reader.Run(root, error)) return false;
+    host::Document filled;
+    host::LayOut(layout, &filled);
+    *document = std::move(filled);
+    *score = std::move(read);
+    return true;
+}
+
+}  // namespace musicxml

@@ -1,0 +1,97 @@
+// A MusicXML score as the host holds it: the file's own bytes, and for
+// every text the plug-in can see, where it came from and what it said, so
+// that the writer changes only what the plug-in changed.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "host/document/document.h"
+#include "host/musicxml/archive.h"
+#include "host/musicxml/encoding.h"
+
+namespace musicxml {
+
+// An element's content in the UTF-8 text: from after its start tag to the
+// start of its end tag.
+struct Span {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+
+// Where the document holds a mapped text; see docs/musicxml.md.
+enum class TextSource {
+    PageText,          // key: page, index on the page
+    MeasureText,       // key: staff, measure, index
+    Expression,        // key: expression number
+    StaffFull,         // key: staff number
+    StaffAbbreviated,  // key: staff number
+    GroupFull,         // key: staff system (0), group number
+    GroupAbbreviated,  // key: staff system (0), group number
+    TextRepeat,        // key: repeat number
+    Ending,            // key: measure
+};
+
+struct MappedText {
+    TextSource source = TextSource::PageText;
+    host::Key key{};
+    std::string original;
+    std::vector<Span> spans;  // every element that shows this text (an ending in each part)
+    std::string where;        // for messages: "part "Flute" (P1), measure 3"
+};
+
+struct Syllable {
+    Span span;
+    std::string text;
+    bool hyphenAfter = false;  // begin or middle: the word goes on
+    int part = 0;              // index into Score::parts
+    int measure = 0;
+};
+
+struct Verse {
+    int number = 0;
+    std::string label;  // the lyric's number attribute as written
+    std::string original;
+    std::vector<Syllable> syllables;
+};
+
+struct Part {
+    std::string id;
+    std::string name;
+};
+
+struct Score {
+    std::string file;  // the bytes as read: a run that changes nothing writes them again
+    bool compressed = false;
+    std::string rootPath;  // .mxl: the score's path in the archive
+    TextEncoding encoding;
+    std::string xml;  // the score's text as UTF-8
+    std::vector<Part> parts;
+    std::vector<MappedText> texts;
+    std::vector<Verse> verses;
+};
+
+struct ReadOptions {
+    ArchiveLimits limits;
+};
+
+// Content sniffing: a ZIP archive, or text whose first markup is "<"
+// (UTF-8 or UTF-16, with or without a byte order mark).
+bool LooksLikeMusicXml(const std::string& bytes);
+
+// Fills an empty document with the score's texts, laid out as the JSON
+// reader lays out its sections. False with *error (naming line and column
+// where there is one) when the file is refused; then nothing is filled.
+bool ReadScore(const std::string& bytes, const ReadOptions& options, host::Document* document, Score* score,
+               std::string* error);
+
+// The file's bytes with the texts the document now holds spliced in.
+// Changes that cannot be written back go to *warnings; the rest is written.
+bool WriteScore(const Score& score, const host::Document& document, std::string* out,
+                std::vector<std::string>* warnings, std::string* error);
+
+// The text of a mapped element as the document now holds it.
+std::string CurrentText(const host::Document& document, const MappedText& text);
+
+}  // namespace musicxml

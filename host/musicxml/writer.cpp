@@ -1,0 +1,193 @@
+// Writing MusicXML back: the texts the plug-in changed are spliced into the
+// file's own bytes at the places the reader found them; nothing else moves.
+#include <algorithm>
+#include <map>
+
+#include "host/musicxml/lyrics.h"
+#include "host/musicxml/score.h"
+#include "host/musicxml/xml_text.h"
+
+namespace musicxml {
+
+namespace {
+
+std::int16_t Int16At(const host::Bytes& bytes, std::size_t offset) {
+    return static_cast<std::int16_t>(bytes[offset] | (bytes[offset + 1] << 8));
+}
+
+// Record -> text block id at `offset` -> text number -> text.
+std::optional<std::string> BlockText(const host::Document& document, std::uint32_t tag, const host::Key& key,
+                                     std::size_t offset) {
+    const host::Bytes* record = document.Record(tag, key);
+    if (!record || record->size() < offset + 2) return std::nullopt;
+    const host::Bytes* block = document.Record(host::kTagTextBlock, {Int16At(*record, offset), 0, 0});
+    if (!block || block->size() < 2) return std::nullopt;
+    return document.RecordText(host::kTagTextBlockText, {Int16At(*block, 0), 0, 0});
+}
+
+std::optional<std::string> Current(const host::Document& document, const MappedText& text) {
+    switch (text.source) {
+        case TextSource::PageText:
+            return BlockText(document, host::kTagPageTextAssignment, text.key, 0);
+        case TextSource::MeasureText:
+            return BlockText(document, host::kTagMeasureTextAssignment, text.key, 0);
+        case TextSource::StaffFull:
+            return BlockText(document, host::kTagStaff, text.key, 30);
+        case TextSource::StaffAbbreviated:
+            return BlockText(document, host::kTagStaff, text.key, 32);
+        case TextSource::GroupFull:
+            return BlockText(document, host::kTagGroup, text.key, 4);
+        case TextSource::GroupAbbreviated:
+            return BlockText(document, host::kTagGroup, text.key, 22);
+        case TextSource::Expression:
+            return document.RecordText(host::kTagTextExpression, text.key);
+        case TextSource::TextRepeat:
+            return document.RecordText(host::kTagTextRepeatText, text.key);
+        case TextSource::Ending:
+            return document.RecordText(host::kTagEndingRepeatText, text.key);
+    }
+    return std::nullopt;
+}
+
+const char* KindName(TextSource source) {
+    switch (source) {
+        case TextSource::PageText:
+            return "page text";
+        case TextSource::MeasureText:
+            return "rehearsal mark";
+        case TextSource::Expression:
+            return "text expression";
+        case TextSource::StaffFull:
+            return "staff name";
+        case TextSource::StaffAbbreviated:
+            return "abbreviated staff name";
+        case TextSource::GroupFull:
+            return "group name";
+        case TextSource::GroupAbbreviated:
+            return "abbreviated group name";
+        case TextSource::TextRepeat:
+            return "text repeat";
+        case TextSource::Ending:
+            return "ending";
+    }
+    return "text";
+}
+
+class Edits {
+public:
+    explicit Edits(std::vector<std::string>* warnings) : warnings_(*warnings) {}
+
+    // A text that would make the file invalid is not written.
+    bool Writable(const std::string& text, const std::string& what) {
+        if (IsXmlText(text)) return true;
+        warnings_.push_back(what + ": the new text is not valid UTF-8 XML text; it is not written");
+        return false;
+    }
+
+    // Two staves of one part share the part's name: the first change wins.
+    void Add(const Span& span, const std::string& text, const std::string& what) {
+        const auto [at, added] = edits_.emplace(span.begin, std::make_pair(span, text));
+        if (!added && at->second.second != text)
+            warnings_.push_back(what + ": shares its element with an earlier text that was changed to \"" +
+                                at->second.second + "\"; \"" + text + "\" is not written");
+    }
+
+    bool Empty() const { return edits_.empty(); }
+
+    std::string Apply(const std::string& xml) const {
+        std::string out;
+        out.reserve(xml.size() + 64);
+        std::size_t copied = 0;
+        for (const auto& [begin, edit] : edits_) {
+            const Span& span = edit.first;
+            if (span.begin < copied) continue;  // cannot happen for elements of text only
+            out.append(xml, copied, span.begin - copied);
+            out += EscapeContent(edit.second);
+            copied = span.end;
+        }
+        out.append(xml, copied, std::string::npos);
+        return out;
+    }
+
+private:
+    std::vector<std::string>& warnings_;
+    std::map<std::size_t, std::pair<Span, std::string>> edits_;
+};
+
+void VerseEdits(const Score& score, const Verse& verse, const std::string& now, Edits* edits,
+                std::vector<std::string>* warnings) {
+    const std::vector<std::string> split = SplitVerse(now);
+    const std::vector<std::string> before = SplitVerse(verse.original);
+    std::string name = "verse " + std::to_string(verse.number);
+    if (verse.label != std::to_string(verse.number)) name += " (lyric number \"" + verse.label + "\")";
+    const auto refuse = [&](const std::string& why, std::size_t at) {
+        const Syllable& syllable = verse.syllables[std::min(at, verse.syllables.size() - 1)];
+        const Part& part = score.parts[static_cast<std::size_t>(syllable.part)];
+        warnings->push_back(name + ", part \"" + part.name + "\" (" + part.id + "), measure " +
+                            std::to_string(syllable.measure) + ": " + why + "; the verse is not written back");
+    };
+    std::size_t first = 0;
+    while (first < split.size() && first < verse.syllables.size() && split[first] == verse.syllables[first].text)
+        ++first;
+    if (before.size() != verse.syllables.size()) {
+        refuse("a syllable of this verse holds a space or hyphen, so a changed verse cannot be split back", first);
+        return;
+    }
+    if (split.size() != verse.syllables.size()) {
+        refuse("the number of syllables changed from " + std::to_string(verse.syllables.size()) + " to " +
+                   std::to_string(split.size()),
+               first);
+        return;
+    }
+    for (std::size_t i = 0; i < split.size(); ++i) {
+        const Syllable& syllable = verse.syllables[i];
+        if (split[i] == syllable.text) continue;
+        if (syllable.span.end == 0) {
+            refuse("an empty syllable cannot take a text", i);
+            return;
+        }
+        if (!edits->Writable(split[i], name)) return;
+    }
+    for (std::size_t i = 0; i < split.size(); ++i)
+        if (split[i] != verse.syllables[i].text) edits->Add(verse.syllables[i].span, split[i], name);
+}
+
+}  // namespace
+
+std::string CurrentText(const host::Document& document, const MappedText& text) {
+    return Current(document, text).value_or(text.original);
+}
+
+bool WriteScore(const Score& score, const host::Document& document, std::string* out,
+                std::vector<std::string>* warnings, std::string* error) {
+    Edits edits(warnings);
+    for (const MappedText& text : score.texts) {
+        const std::string now = CurrentText(document, text);
+        if (now == text.original) continue;
+        const std::string what = std::string(KindName(text.source)) + " \"" + text.original + "\" (" + text.where + ")";
+        if (!edits.Writable(now, what)) continue;
+        for (const Span& span : text.spans) edits.Add(span, now, what);
+    }
+    for (const Verse& verse : score.verses) {
+        const std::string now =
+            document.RecordText(host::kTagVerseLyrics, {static_cast<std::int16_t>(verse.number), 0, 0})
+                .value_or(verse.original);
+        if (now != verse.original) VerseEdits(score, verse, now, &edits, warnings);
+    }
+    if (edits.Empty()) {
+        *out = score.file;
+        return true;
+    }
+    std::string encoded;
+    if (!EncodeFromUtf8(edits.Apply(score.xml), score.encoding, &encoded)) {
+        *error = "the changed score cannot be written in its encoding";
+        return false;
+    }
+    if (!score.compressed) {
+        *out = std::move(encoded);
+        return true;
+    }
+    return ReplaceInArchive(score.file, score.rootPath, encoded, out, error);
+}
+
+}  // namespace musicxml

@@ -1,0 +1,22 @@
+// Byte-level helpers over the score's UTF-8 text: where an element's
+// content lies, and how a new content is written.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "host/musicxml/score.h"
+
+namespace musicxml {
+
+// nameOffset: where the element's name starts, just after its "<". False
+// for an empty element ("<part-name/>"), which has no content to replace.
+bool ContentSpan(const std::string& xml, std::size_t nameOffset, Span* span);
+
+// &, < and > as character references; everything else as it is.
+std::string EscapeContent(const std::string& text);
+
+// 1-based line and column (in characters) of a byte offset.
+void LineAndColumn(const std::string& text, std::size_t offset, std::size_t* line, std::size_t* column);
+
+}  // namespace musicxml

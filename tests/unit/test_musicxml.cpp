@@ -1,0 +1,420 @@
+// MusicXML scores: every text kind read from its element and written back
+// into the file's own bytes, lyrics split back into syllables, and every
+// kind of damaged file refused with a message.
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/musicxml/encoding.h"
+#include "host/musicxml/lyrics.h"
+#include "host/musicxml/score.h"
+
+namespace {
+
+using host::Document;
+using host::Key;
+
+std::string ReadTestFile(const std::string& name) {
+    std::ifstream in(std::string(ORVO_SOURCE_DIR) + "/tests/musicxml/" + name, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+const std::string& AllKinds() {
+    static const std::string text = ReadTestFile("all_kinds.musicxml");
+    return text;
+}
+
+// A ZIP archive in memory, members in the order given.
+std::string MakeArchive(const std::vector<std::pair<std::string, std::string>>& members) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(nullptr, 0, 0, &error);
+    zip_t* archive = zip_open_from_source(source, ZIP_TRUNCATE, &error);
+    zip_source_keep(source);
+    for (const auto& [name, bytes] : members) {
+        zip_source_t* member = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+        zip_file_add(archive, name.c_str(), member, ZIP_FL_ENC_UTF_8);
+    }
+    zip_close(archive);
+    zip_source_open(source);
+    zip_stat_t stat;
+    zip_source_stat(source, &stat);
+    std::string out(static_cast<std::size_t>(stat.size), '\0');
+    zip_source_read(source, out.data(), stat.size);
+    zip_source_close(source);
+    zip_source_free(source);
+    zip_error_fini(&error);
+    return out;
+}
+
+std::string Container(const std::string& rootPath) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<container><rootfiles><rootfile full-path=\"" + rootPath +
+           "\" media-type=\"application/vnd.recordare.musicxml+xml\"/></rootfiles></container>\n";
+}
+
+std::string Mxl(const std::string& score) {
+    return MakeArchive({{"mimetype", "application/vnd.recordare.musicxml"},
+                        {"META-INF/container.xml", Container("score.musicxml")},
+                        {"score.musicxml", score}});
+}
+
+std::string Utf16(const std::string& utf8, musicxml::Encoding encoding, bool mark) {
+    std::string out;
+    EXPECT_TRUE(musicxml::EncodeFromUtf8(utf8, {encoding, mark}, &out));
+    return out;
+}
+
+struct Read {
+    bool ok = false;
+    Document document;
+    musicxml::Score score;
+    std::string error;
+};
+
+Read ReadBytes(const std::string& bytes, musicxml::ReadOptions options = {}) {
+    Read read;
+    read.ok = musicxml::ReadScore(bytes, options, &read.document, &read.score, &read.error);
+    return read;
+}
+
+std::string Write(const Read& read, std::vector<std::string>* warnings = nullptr) {
+    std::vector<std::string> ignored;
+    std::string out;
+    std::string error;
+    EXPECT_TRUE(musicxml::WriteScore(read.score, read.document, &out, warnings ? warnings : &ignored, &error)) << error;
+    return out;
+}
+
+std::int16_t Int16At(const host::Bytes& bytes, std::size_t offset) {
+    return static_cast<std::int16_t>(bytes[offset] | (bytes[offset + 1] << 8));
+}
+
+// The text behind a record that names a text block at `offset`.
+std::string BlockText(const Document& d, std::uint32_t tag, Key key, std::size_t offset) {
+    const host::Bytes* record = d.Record(tag, key);
+    if (!record) return "<no record>";
+    const host::Bytes* block = d.Record(host::kTagTextBlock, {Int16At(*record, offset), 0, 0});
+    if (!block) return "<no block>";
+    return d.RecordText(host::kTagTextBlockText, {Int16At(*block, 0), 0, 0}).value_or("<no text>");
+}
+
+void SetBlockText(Document& d, std::uint32_t tag, Key key, std::size_t offset, const std::string& text) {
+    const host::Bytes* block = d.Record(host::kTagTextBlock, {Int16At(*d.Record(tag, key), offset), 0, 0});
+    host::Bytes bytes(text.begin(), text.end());
+    bytes.push_back(0);
+    d.SetRecord(host::kTagTextBlockText, {Int16At(*block, 0), 0, 0}, bytes);
+}
+
+void SetText(Document& d, std::uint32_t tag, Key key, const std::string& text, std::size_t header = 0) {
+    host::Bytes bytes(header, 0);
+    bytes.insert(bytes.end(), text.begin(), text.end());
+    bytes.push_back(0);
+    d.SetRecord(tag, key, bytes);
+}
+
+// Each place a text kind is held in the document, as the plug-in reads it.
+struct Place {
+    const char* what;
+    std::uint32_t tag;
+    Key key;
+    int offset;  // text block id at this offset; -1: the record is the text, -12: after a 12-byte header
+    const char* text;
+    const char* element;  // as it stands in the file
+};
+
+const Place kPlaces[] = {
+    {"page text, page 1", host::kTagPageTextAssignment, {1, 0, 0}, 0, "Kleine Suite", "\"24\">Kleine Suite<"},
+    {"second page text, page 1",
+     host::kTagPageTextAssignment,
+     {1, 1, 0},
+     0,
+     "Bach & Söhne ^(arr.)",
+     ">Bach &amp; Söhne ^(arr.)<"},
+    {"page text, page 2", host::kTagPageTextAssignment, {2, 0, 0}, 0, "Kleine Suite, page 2", ">Kleine Suite, page 2<"},
+    {"rehearsal mark, staff 1", host::kTagMeasureTextAssignment, {1, 1, 0}, 0, "A", ">A<"},
+    // the piano's second staff: the third staff of the score
+    {"rehearsal mark, staff 3", host::kTagMeasureTextAssignment, {3, 1, 0}, 0, "B", ">B<"},
+    {"words", host::kTagTextExpression, {1, 0, 0}, -12, "dolce <sempre>", ">dolce &lt;sempre&gt;<"},
+    {"full staff name", host::kTagStaff, {1, 0, 0}, 30, "Flöte", ">Flöte<"},
+    {"abbreviated staff name", host::kTagStaff, {1, 0, 0}, 32, "Fl.", ">Fl.<"},
+    {"full group name", host::kTagGroup, {0, 1, 0}, 4, "Holzbläser", ">Holzbläser<"},
+    {"abbreviated group name", host::kTagGroup, {0, 1, 0}, 22, "Hbl.", ">Hbl.<"},
+    {"jump with its sound", host::kTagTextRepeatText, {1, 0, 0}, -1, "D.S. al Coda", ">D.S. al Coda<"},
+    {"Fine by its words", host::kTagTextRepeatText, {2, 0, 0}, -1, "Fine", ">Fine<"},
+    {"ending", host::kTagEndingRepeatText, {2, 0, 0}, -1, "1.", ">1.<"},
+};
+
+std::string TextAt(const Document& d, const Place& place) {
+    if (place.offset >= 0) return BlockText(d, place.tag, place.key, static_cast<std::size_t>(place.offset));
+    return d.RecordText(place.tag, place.key).value_or("<no record>");
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+TEST(MusicXmlRead, EveryTextKindComesFromItsElement) {
+    const Read read = ReadBytes(AllKinds());
+    ASSERT_TRUE(read.ok) << read.error;
+    for (const Place& place : kPlaces) EXPECT_EQ(TextAt(read.document, place), place.text) << place.what;
+    // Every staff of a part carries the part's names.
+    EXPECT_EQ(BlockText(read.document, host::kTagStaff, {2, 0, 0}, 30), "Klavier");
+    EXPECT_EQ(BlockText(read.document, host::kTagStaff, {3, 0, 0}, 32), "Kl.");
+    EXPECT_EQ(read.document.Record(host::kTagStaff, {4, 0, 0}), nullptr);
+    // Verses across both parts, as a person types them: hyphens inside a
+    // word, spaces between words and around an elision; carets as they are.
+    EXPECT_EQ(read.document.RecordText(host::kTagVerseLyrics, {1, 0, 0}), "Glo-ry to God a^men");
+    EXPECT_EQ(read.document.RecordText(host::kTagVerseLyrics, {2, 0, 0}), "Sing we all");
+    EXPECT_EQ(read.document.Record(host::kTagMeasure, {3, 0, 0}) != nullptr, true);
+    EXPECT_EQ(read.document.Record(host::kTagMeasure, {4, 0, 0}), nullptr);
+}
+
+TEST(MusicXmlWrite, NothingChangedWritesTheSameBytes) {
+    const std::string plain = AllKinds();
+    // a Windows file: line ends and a byte order mark stay as they were
+    std::string crlf = "\xEF\xBB\xBF";
+    for (char c : plain) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    const std::pair<const char*, std::string> files[] = {
+        {"UTF-8", plain},
+        {"UTF-8 with a mark and CRLF", crlf},
+        {"UTF-16 little endian", Utf16(plain, musicxml::Encoding::Utf16LittleEndian, true)},
+        {"UTF-16 big endian", Utf16(plain, musicxml::Encoding::Utf16BigEndian, true)},
+        {".mxl", Mxl(plain)},
+    };
+    for (const auto& [what, bytes] : files) {
+        const Read read = ReadBytes(bytes);
+        ASSERT_TRUE(read.ok) << what << ": " << read.error;
+        EXPECT_EQ(TextAt(read.document, kPlaces[1]), kPlaces[1].text) << what;
+        EXPECT_TRUE(Write(read) == bytes) << what;
+    }
+}
+
+TEST(MusicXmlWrite, EachChangedTextIsSplicedIntoItsElementOnly) {
+    for (const Place& place : kPlaces) {
+        Read read = ReadBytes(AllKinds());
+        ASSERT_TRUE(read.ok);
+        const std::string changed = "neu & <anders> ^(x) é";
+        if (place.offset >= 0)
+            SetBlockText(read.document, place.tag, place.key, static_cast<std::size_t>(place.offset), changed);
+        else
+            SetText(read.document, place.tag, place.key, changed, place.offset == -12 ? 12 : 0);
+        const std::string out = Write(read);
+        // The file as it was, with this one element's content replaced.
+        std::string expected = AllKinds();
+        const std::string element = place.element;
+        const std::size_t at = expected.find(element);
+        ASSERT_NE(at, std::string::npos) << place.what;
+        const std::size_t inner = element.find('>') + 1;
+        expected.replace(at + inner, element.size() - inner - 1, "neu &amp; &lt;anders&gt; ^(x) é");
+        if (place.tag == host::kTagEndingRepeatText) {
+            // every part's copy of the ending
+            const std::size_t second = expected.find(element, at + 1);
+            ASSERT_NE(second, std::string::npos);
+            expected.replace(second + 1, element.size() - 2, "neu &amp; &lt;anders&gt; ^(x) é");
+        }
+        EXPECT_EQ(out, expected) << place.what;
+        const Read again = ReadBytes(out);
+        ASSERT_TRUE(again.ok) << place.what << ": " << again.error;
+        // Words without a sound are a repeat by what they say; new words read as an expression.
+        if (std::string(place.what) != "Fine by its words") {
+            EXPECT_EQ(TextAt(again.document, place), changed) << place.what;
+        }
+    }
+}
+
+TEST(MusicXmlWrite, ChangesInsideCompressedAndUtf16ScoresStayInTheirForm) {
+    const std::string kinds[] = {Mxl(AllKinds()), Utf16(AllKinds(), musicxml::Encoding::Utf16BigEndian, true)};
+    for (const std::string& bytes : kinds) {
+        Read read = ReadBytes(bytes);
+        ASSERT_TRUE(read.ok) << read.error;
+        SetBlockText(read.document, host::kTagStaff, {1, 0, 0}, 30, "Querflöte");
+        const std::string out = Write(read);
+        EXPECT_EQ(out.compare(0, 2, bytes, 0, 2), 0) << "the same container or byte order mark";
+        const Read again = ReadBytes(out);
+        ASSERT_TRUE(again.ok) << again.error;
+        EXPECT_EQ(BlockText(again.document, host::kTagStaff, {1, 0, 0}, 30), "Querflöte");
+        EXPECT_EQ(again.score.xml.size(), read.score.xml.size() + std::string("Quer").size());
+    }
+}
+
+TEST(MusicXmlWrite, StavesOfOnePartShareItsName) {
+    Read read = ReadBytes(AllKinds());
+    ASSERT_TRUE(read.ok);
+    SetBlockText(read.document, host::kTagStaff, {2, 0, 0}, 30, "Piano");
+    SetBlockText(read.document, host::kTagStaff, {3, 0, 0}, 30, "Piano");
+    std::vector<std::string> warnings;
+    std::string out = Write(read, &warnings);
+    EXPECT_EQ(Count(out, "<part-name>Piano</part-name>"), 1u);
+    EXPECT_TRUE(warnings.empty());
+    // Two different names for one element: the first is written, the other reported.
+    SetBlockText(read.document, host::kTagStaff, {3, 0, 0}, 30, "Flügel");
+    out = Write(read, &warnings);
+    EXPECT_EQ(Count(out, "<part-name>Piano</part-name>"), 1u);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("Flügel"), std::string::npos) << warnings[0];
+}
+
+TEST(MusicXmlLyrics, AVerseGoesBackToTheSameNotes) {
+    Read read = ReadBytes(AllKinds());
+    ASSERT_TRUE(read.ok);
+    SetText(read.document, host::kTagVerseLyrics, {1, 0, 0}, "Eh-re sei Gott A^men");
+    SetText(read.document, host::kTagVerseLyrics, {2, 0, 0}, "Sing you all");
+    std::vector<std::string> warnings;
+    const std::string out = Write(read, &warnings);
+    EXPECT_TRUE(warnings.empty());
+    for (const char* part :
+         {"<syllabic>begin</syllabic><text>Eh</text>", "<syllabic>end</syllabic><text>re</text><extend/>",
+          "<text>sei</text>", "<text>Gott</text>", "<text>A^men</text>",
+          "<text>you</text><elision>‿</elision><syllabic>single</syllabic><text>all</text>"})
+        EXPECT_NE(out.find(part), std::string::npos) << part;
+    EXPECT_EQ(out.size(), AllKinds().size() + 1 - 1 + 1 - 1 + 1 + 1);  // ehre/glory, sei/to, gott/god, you/we
+}
+
+TEST(MusicXmlLyrics, AVerseWhoseSyllablesChangedInNumberIsNotWritten) {
+    const struct {
+        const char* verse;
+        const char* part;  // the part the warning names
+    } cases[] = {
+        {"Glo-ry to God in a^men", "\"Klavier\" (P2)"},  // one more, after the flute's last syllable
+        {"Glory to God a^men", "\"Flöte\" (P1), measure 1"},
+        {"Glo-ry to God", "\"Klavier\" (P2)"},
+    };
+    for (const auto& c : cases) {
+        Read read = ReadBytes(AllKinds());
+        ASSERT_TRUE(read.ok);
+        SetText(read.document, host::kTagVerseLyrics, {1, 0, 0}, c.verse);
+        SetBlockText(read.document, host::kTagStaff, {1, 0, 0}, 30, "Flute");  // still written
+        std::vector<std::string> warnings;
+        const std::string out = Write(read, &warnings);
+        ASSERT_EQ(warnings.size(), 1u) << c.verse;
+        EXPECT_NE(warnings[0].find("verse 1"), std::string::npos) << warnings[0];
+        EXPECT_NE(warnings[0].find(c.part), std::string::npos) << warnings[0];
+        EXPECT_NE(warnings[0].find("not written back"), std::string::npos) << warnings[0];
+        std::string expected = AllKinds();
+        expected.replace(expected.find(">Flöte<") + 1, std::string("Flöte").size(), "Flute");
+        EXPECT_EQ(out, expected) << c.verse;
+    }
+}
+
+TEST(MusicXmlLyrics, JoinAndSplitAsAPersonTypes) {
+    std::vector<musicxml::Syllable> syllables(4);
+    syllables[0].text = "Hal", syllables[0].hyphenAfter = true;
+    syllables[1].text = "le", syllables[1].hyphenAfter = true;
+    syllables[2].text = "lu", syllables[2].hyphenAfter = true;
+    syllables[3].text = "ja", syllables[3].part = 1;  // a word never runs into the next part
+    EXPECT_EQ(musicxml::JoinVerse(syllables), "Hal-le-lu ja");
+    EXPECT_EQ(musicxml::SplitVerse("Hal-le-lu ja"), (std::vector<std::string>{"Hal", "le", "lu", "ja"}));
+    EXPECT_EQ(musicxml::SplitVerse("a--b").size(), 3u);
+    EXPECT_EQ(musicxml::SplitVerse(""), std::vector<std::string>{""});
+}
+
+TEST(MusicXmlWrite, ATextThatCannotBeXmlIsReportedNotWritten) {
+    Read read = ReadBytes(AllKinds());
+    ASSERT_TRUE(read.ok);
+    SetBlockText(read.document, host::kTagStaff, {1, 0, 0}, 32, "Fl\x01");
+    SetBlockText(read.document, host::kTagStaff, {1, 0, 0}, 30, "Fl\xC3");
+    std::vector<std::string> warnings;
+    EXPECT_EQ(Write(read, &warnings), AllKinds());
+    EXPECT_EQ(warnings.size(), 2u);
+}
+
+std::string Score(const std::string& inside) { return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n" + inside + "\n"; }
+const char kMinimal[] =
+    "<score-partwise version=\"3.1\"><part-list><score-part id=\"P1\"><part-name>Oboe</part-name></score-part>"
+    "</part-list><part id=\"P1\"><measure number=\"1\"/></part></score-partwise>";
+
+TEST(MusicXmlRead, DamagedFilesAreRefusedWithAMessage) {
+    std::string encrypted =
+        MakeArchive({{"META-INF/container.xml", Container("score.musicxml")}, {"score.musicxml", Score(kMinimal)}});
+    // Mark every member as encrypted, in its local header and the directory.
+    for (std::size_t at = encrypted.find("PK\x03\x04"); at != std::string::npos;
+         at = encrypted.find("PK\x03\x04", at + 4))
+        encrypted[at + 6] = static_cast<char>(encrypted[at + 6] | 1);
+    for (std::size_t at = encrypted.find("PK\x01\x02"); at != std::string::npos;
+         at = encrypted.find("PK\x01\x02", at + 4))
+        encrypted[at + 8] = static_cast<char>(encrypted[at + 8] | 1);
+
+    musicxml::ReadOptions small;
+    small.limits.memberBytes = 4096;
+    small.limits.totalBytes = 6000;
+    const std::string big(5000, ' ');
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const char* message;
+        musicxml::ReadOptions options;
+    };
+    const Case cases[] = {
+        {"not XML", "Hello, world", "not well-formed XML at line 1, column 1", {}},
+        {"not well-formed",
+         Score("<score-partwise>\n  <part-list>\n    <score-part id=\"P1\"></part-list>"),
+         "line 4, column 27: Start-end tags mismatch",
+         {}},
+        {"not MusicXML", Score("<html><body/></html>"), "the root element is <html>", {}},
+        {"timewise", Score("<score-timewise version=\"3.1\"><part-list/></score-timewise>"), "timewise", {}},
+        {"no part list", Score("<score-partwise/>"), "no <part-list>", {}},
+        {"entities of its own",
+         Score("<!DOCTYPE score-partwise [<!ENTITY lol \"lol\">]>\n" + std::string(kMinimal)),
+         "declares entities",
+         {}},
+        {"another encoding",
+         "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n" + std::string(kMinimal),
+         "only UTF-8 and UTF-16",
+         {}},
+        {"UTF-16 broken in a character", std::string("\xFF\xFE<\0a", 5), "middle of a character", {}},
+        {"no container", MakeArchive({{"score.musicxml", Score(kMinimal)}}), "without META-INF/container.xml", {}},
+        {"no rootfile",
+         MakeArchive({{"META-INF/container.xml", "<container><rootfiles/></container>"}}),
+         "names no rootfile",
+         {}},
+        {"rootfile outside",
+         MakeArchive({{"META-INF/container.xml", Container("../../etc/passwd")}}),
+         "leaves the archive",
+         {}},
+        {"rootfile missing",
+         MakeArchive({{"META-INF/container.xml", Container("score.musicxml")}}),
+         "is not in the archive",
+         {}},
+        {"member too large",
+         MakeArchive({{"META-INF/container.xml", Container("s.xml")}, {"s.xml", Score(kMinimal) + big}}),
+         "s.xml unpacks to more than", small},
+        {"all members too large",
+         MakeArchive({{"META-INF/container.xml", Container("s.xml")},
+                      {"a", big.substr(0, 4000)},
+                      {"s.xml", Score(kMinimal) + big.substr(0, 3000)}}),
+         "the archive unpacks to more than", small},
+        {"encrypted", encrypted, "encrypted", {}},
+        {"a broken archive", std::string("PK\x03\x04", 4) + "garbage", "not a readable .mxl archive", {}},
+    };
+    for (const Case& c : cases) {
+        const Read read = ReadBytes(c.bytes, c.options);
+        EXPECT_FALSE(read.ok) << c.what;
+        EXPECT_NE(read.error.find(c.message), std::string::npos) << c.what << ": got " << read.error;
+        EXPECT_EQ(read.document.RecordCount(), 0u) << c.what;
+    }
+    // The usual DOCTYPE is read as normal, and so is UTF-16 without a mark.
+    EXPECT_TRUE(ReadBytes(AllKinds()).ok);
+    const Read unmarked = ReadBytes(Utf16(Score(kMinimal), musicxml::Encoding::Utf16LittleEndian, false));
+    ASSERT_TRUE(unmarked.ok) << unmarked.error;
+    EXPECT_EQ(BlockText(unmarked.document, host::kTagStaff, {1, 0, 0}, 30), "Oboe");
+}
+
+TEST(MusicXmlRead, ContentDecidesTheFormat) {
+    EXPECT_TRUE(musicxml::LooksLikeMusicXml(AllKinds()));
+    EXPECT_TRUE(musicxml::LooksLikeMusicXml(Mxl(AllKinds())));
+    EXPECT_TRUE(musicxml::LooksLikeMusicXml(Utf16(kMinimal, musicxml::Encoding::Utf16BigEndian, false)));
+    EXPECT_TRUE(musicxml::LooksLikeMusicXml("\xEF\xBB\xBF  <score-partwise/>"));
+    EXPECT_FALSE(musicxml::LooksLikeMusicXml("{\"measures\": 2}"));
+    EXPECT_FALSE(musicxml::LooksLikeMusicXml(""));
+}
+
+}  // namespace

@@ -1,0 +1,184 @@
+// veldune-host on MusicXML files: the text command over real elements,
+// outputs in the input's form, batches, and writes that never lose a file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/cli/host_main.h"
+#include "host/cli/score_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class MusicXmlProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::path(::testing::TempDir()) / (std::string("veldune_mxl_") + info->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        original_ = Read(std::string(ORVO_SOURCE_DIR) + "/tests/musicxml/all_kinds.musicxml");
+        score_ = Write("score.musicxml", original_);
+        hive_ = (dir_ / "registry.reg").string();
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Write(const std::string& name, const std::string& text) {
+        fs::path path = dir_ / name;
+        std::ofstream(path, std::ios::binary) << text;
+        return path.string();
+    }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    std::string In(const std::string& name) const { return (dir_ / name).string(); }
+
+    Outcome Run(std::vector<std::string> args) {
+        args.insert(args.begin(), "veldune-host");
+        for (const char* extra : {"--registry", hive_.c_str(), "--plugin", ORVO_MODULE_PATH}) args.push_back(extra);
+        std::vector<const char*> argv;
+        for (const std::string& arg : args) argv.push_back(arg.c_str());
+        std::istringstream in;
+        std::ostringstream out;
+        std::ostringstream err;
+        cli::Console console{&in, &out, &err, false};
+        Outcome outcome;
+        outcome.status = cli::HostMain(static_cast<int>(argv.size()), argv.data(), console);
+        outcome.out = out.str();
+        outcome.err = err.str();
+        return outcome;
+    }
+
+    fs::path dir_;
+    std::string original_;
+    std::string score_;
+    std::string hive_;
+};
+
+TEST_F(MusicXmlProgram, ASearchThatChangesNothingWritesTheFileAgain) {
+    Outcome outcome = Run({score_, "--output", In("out.musicxml"), "text", "--search", "e", "--elements", "all"});
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_TRUE(Contains(outcome.out, "instance(s) found")) << outcome.out;
+    EXPECT_TRUE(Read(In("out.musicxml")) == original_);
+}
+
+TEST_F(MusicXmlProgram, ReplacementsAcrossEveryKindReachTheFile) {
+    // "l" stands in page texts, words, staff and group names, repeats and lyrics.
+    Outcome outcome = Run({score_, "--output", In("out.musicxml"), "text", "--search", "l", "--replace", "L",
+                           "--elements", "all", "--all", "--case", "--yes"});
+    ASSERT_EQ(outcome.status, 0) << outcome.err << outcome.out;
+    const std::string out = Read(In("out.musicxml"));
+    for (const char* part :
+         {">KLeine Suite</credit-words>", ">doLce &lt;sempre&gt;</words>", "<part-name>FLöte</part-name>",
+          "<part-abbreviation>FL.</part-abbreviation>", "<group-name>HoLzbLäser</group-name>",
+          "<part-name>KLavier</part-name>", "<words>D.S. aL Coda</words>", "<text>GLo</text>", "<text>aLL</text>",
+          "<work-title>Kleine Suite</work-title>"})
+        EXPECT_TRUE(Contains(out, part)) << part;
+    EXPECT_EQ(out.size(), original_.size());
+}
+
+TEST_F(MusicXmlProgram, ACaretIsKeptAndFoundWithSearchTags) {
+    // "^(arr.)" reads as a formatting tag: hidden from match starts unless tags take part.
+    Outcome hidden = Run({score_, "text", "--search", "arr", "--elements", "page"});
+    EXPECT_EQ(hidden.status, 0) << hidden.err;
+    EXPECT_TRUE(Contains(hidden.out, "0 instance(s) found")) << hidden.out;
+    Outcome shown =
+        Run({score_, "--output", In("out.musicxml"), "text", "--search", "arr", "--tags", "--elements", "page"});
+    EXPECT_TRUE(Contains(shown.out, "Bach & Söhne ^(arr.)")) << shown.out;
+    EXPECT_TRUE(Contains(shown.out, "1 instance(s) found")) << shown.out;
+    EXPECT_TRUE(Read(In("out.musicxml")) == original_);
+}
+
+TEST_F(MusicXmlProgram, ABatchGoesOnPastABadFile) {
+    const std::string broken = Write("broken.musicxml", "<score-partwise><part-list>");
+    const std::string json = Write("doc.json", R"({"staves": [{"number": 1, "full": "Flute", "abbreviated": "Fl."}]})");
+    Outcome outcome = Run({score_, broken, json, "--output-dir", In("out"), "text", "--search", "Fl", "--replace",
+                           "Pic", "--elements", "staff", "--all"});
+    EXPECT_EQ(outcome.status, 2) << outcome.err;
+    EXPECT_TRUE(Contains(outcome.err, "broken.musicxml: not well-formed XML at line 1")) << outcome.err;
+    EXPECT_TRUE(Contains(Read(In("out/score.musicxml")), "<part-name>Picöte</part-name>"));
+    EXPECT_TRUE(Contains(Read(In("out/doc.json")), "\"Picute\""));
+    EXPECT_FALSE(fs::exists(In("out/broken.musicxml")));
+    // The summary: one row a file with its counts and result.
+    EXPECT_TRUE(Contains(outcome.out, "file")) << outcome.out;
+    const std::size_t row = outcome.out.find(score_ + "  ");
+    ASSERT_NE(row, std::string::npos) << outcome.out;
+    std::istringstream cells(outcome.out.substr(row + score_.size()));
+    std::string found, replaced, warnings, result;
+    cells >> found >> replaced >> warnings >> result;
+    EXPECT_EQ(found + " " + replaced + " " + warnings + " " + result, "2 2 0 ok") << outcome.out;
+    EXPECT_TRUE(Contains(outcome.out, broken)) << outcome.out;
+}
+
+TEST_F(MusicXmlProgram, WritingOverTheInputNeedsInPlaceAndKeepsTheOriginal) {
+    Outcome refused = Run({score_, "--output", score_, "text", "--search", "Fl", "--replace", "X", "--all"});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(Contains(refused.err, "--in-place")) << refused.err;
+    EXPECT_TRUE(Read(score_) == original_);
+
+    const char* const runs[][2] = {{"Fl", "Pic"}, {"Pic", "Alt"}};
+    for (const auto& run : runs) {
+        Outcome outcome = Run(
+            {score_, "--in-place", "text", "--search", run[0], "--replace", run[1], "--elements", "staff", "--all"});
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+    }
+    EXPECT_TRUE(Contains(Read(score_), "<part-abbreviation>Alt.</part-abbreviation>"));
+    // The first original is kept; the second run does not replace it.
+    EXPECT_TRUE(Read(score_ + ".orig") == original_);
+}
+
+TEST_F(MusicXmlProgram, CompressedScoresStayCompressedAndJsonOutputIsTheDocument) {
+    Outcome outcome = Run({score_, "--output", In("out.json"), "text", "--search", "zzz"});
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_TRUE(Contains(Read(In("out.json")), "\"full\": \"Flöte\"")) << Read(In("out.json"));
+}
+
+TEST_F(MusicXmlProgram, AFailedWriteLeavesTheTargetAsItWas) {
+    const std::string target = Write("target.musicxml", "the old file");
+    std::string error;
+    EXPECT_FALSE(cli::WriteFileAtomically(target, "new contents", &error, true));
+    EXPECT_TRUE(Contains(error, "left as it was")) << error;
+    EXPECT_EQ(Read(target), "the old file");
+    // A target that cannot be replaced (a folder) and a folder that is not there.
+    fs::create_directories(In("folder/inside"));
+    EXPECT_FALSE(cli::WriteFileAtomically(In("folder"), "x", &error));
+    EXPECT_TRUE(fs::is_directory(In("folder/inside")));
+    EXPECT_FALSE(cli::WriteFileAtomically(In("none/out.musicxml"), "x", &error));
+    // No temporary file is left behind.
+    for (const auto& entry : fs::directory_iterator(dir_))
+        EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
+    EXPECT_TRUE(cli::WriteFileAtomically(target, "new contents", &error)) << error;
+    EXPECT_EQ(Read(target), "new contents");
+}
+
+TEST_F(MusicXmlProgram, DamagedScoresAreRefusedAndNothingIsWritten) {
+    const std::string timewise =
+        Write("t.musicxml", "<?xml version=\"1.0\"?>\n<score-timewise><part-list/></score-timewise>\n");
+    Outcome outcome = Run({timewise, "--output", In("out.musicxml"), "text", "--search", "x"});
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_TRUE(Contains(outcome.err, "t.musicxml: a timewise MusicXML score")) << outcome.err;
+    EXPECT_FALSE(fs::exists(In("out.musicxml")));
+    // Named .mxl but not a ZIP: still the MusicXML reader's word.
+    const std::string fake = Write("fake.mxl", "not a score");
+    outcome = Run({fake, "text", "--search", "x"});
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_TRUE(Contains(outcome.err, "fake.mxl: not well-formed XML")) << outcome.err;
+}
+
+}  // namespace
