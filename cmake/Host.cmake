@@ -81,5 +81,12 @@ add_test(NAME host.lacking_service
                  $<TARGET_FILE:OrvoSearchReplace>)
 set_tests_properties(host.lacking_service PROPERTIES LABELS scenario)
 
+# Real scores: MuseScore's demos converted at test time, run through the text
+# command, checked against the MusicXML schema and read back by MuseScore.
+add_test(NAME musescore.demos
+         COMMAND bash ${CMAKE_SOURCE_DIR}/tests/musescore/musescore-test.sh $<TARGET_FILE:veldune-host>
+                 $<TARGET_FILE:OrvoSearchReplace> ${CMAKE_BINARY_DIR}/musescore-test ${CMAKE_SOURCE_DIR})
+set_tests_properties(musescore.demos PROPERTIES LABELS musescore TIMEOUT 900)
+
 include(${CMAKE_SOURCE_DIR}/cmake/Fuzz.cmake)
 include(${CMAKE_SOURCE_DIR}/cmake/Bench.cmake)

