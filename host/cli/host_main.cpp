@@ -78,6 +78,7 @@ struct Arguments {
     bool inPlace = false;
     std::string plugin;
     std::string lackService;
+    bool keepGoing = false;
     TextOptions text;
     std::string replace;
     std::string elements;
@@ -204,6 +205,7 @@ int RunDocument(Session& session, const std::string& path, FileResult* result) {
         status = RunEntriesSubcommand(module, hostWindow, plan, args.entries, session.console);
     } else {
         Runner runner(module, hostWindow);
+        runner.SetKeepGoing(args.keepGoing, &err);
         if (session.needScript) {
             if (!runner.Run(session.script)) {
                 err << runner.Failure() << "\n";
@@ -281,6 +283,9 @@ int HostMain(int argc, const char* const* argv, Console& console) {
                    "act as a host program that does not export this service (such as HS_LoadTGF), to see how "
                    "the plug-in copes")
         ->type_name("NAME");
+    app.add_flag("--keep-going", args.keepGoing,
+                 "a failed expectation of the script is reported and the script goes on (exit status 1 at the "
+                 "end), to see everything two hosts do differently in one run");
 
     CLI::App* text = app.add_subcommand("text", "run the text command: search (and replace) stored texts");
     text->fallthrough();

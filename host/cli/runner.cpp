@@ -60,6 +60,7 @@ std::string Label(const Action& action) {
         case ActionKind::ExpectEnabled:
         case ActionKind::ExpectColor:
         case ActionKind::ExpectFocus:
+        case ActionKind::ExpectDefault:
         case ActionKind::ExpectHive:
             keep = 3;
             break;
@@ -190,7 +191,7 @@ bool Runner::Run(const Script& script) {
     }
     sim::SetUser(nullptr);
     script_ = nullptr;
-    return !failed_;
+    return !failed_ && !anyFailed_;
 }
 
 bool Runner::RunInteractive(std::istream& in, std::ostream& out) {
@@ -274,6 +275,11 @@ void Runner::Fail(const Action* action, const std::string& message) {
         return;
     }
     if (failed_) return;  // keep the first failure
+    if (keepGoing_ && action != nullptr && action->IsExpectation()) {
+        if (failure_.empty()) failure_ = where + ": " + message;
+        if (report_ != nullptr) *report_ << where << ": " << message << "\n";
+        return;
+    }
     failed_ = true;
     failure_ = where + ": " + message;
     // A mass edit that has started stops at its next progress call.
@@ -312,6 +318,7 @@ int Runner::AnswerMessageBox(const sim::MessageBoxInfo& box) {
         const Action* next = Peek();
         if (next != nullptr && next->kind == ActionKind::Key) {
             const Action* keys = Take();
+            boxKeys_ = keys;
             int answer = 0;
             std::string why = sim::PressMessageBoxKeys(box, keys->keys, &answer);
             if (!why.empty()) {
@@ -466,7 +473,9 @@ void Runner::PerformKeys(const Action& action) {
     }
 }
 
-void Runner::MessageBoxKeysFailed(const std::string& why) { Fail(current_, "key: " + why); }
+void Runner::MessageBoxKeysFailed(const std::string& why) {
+    Fail(boxKeys_ != nullptr ? boxKeys_ : current_, "key: " + why);
+}
 
 void Runner::Check(const Action& action) {
     const std::string label = Label(action);
@@ -537,6 +546,12 @@ void Runner::Check(const Action& action) {
             if (!needDialog()) break;
             int focused = sim::FocusedControl(dialog);
             if (focused != id) got("control " + std::to_string(focused), "control " + std::to_string(id));
+            break;
+        }
+        case ActionKind::ExpectDefault: {
+            if (!needDialog()) break;
+            int button = sim::DefaultButton(dialog);
+            if (button != id) got("control " + std::to_string(button), "control " + std::to_string(id));
             break;
         }
         case ActionKind::ExpectDialogPos: {

@@ -30,6 +30,13 @@ public:
     // expectation failed.
     bool RunInteractive(std::istream& in, std::ostream& out);
 
+    // With keepGoing, a failed expectation is written to `report` and the
+    // script goes on; Run still answers false at the end.
+    void SetKeepGoing(bool keepGoing, std::ostream* report) {
+        keepGoing_ = keepGoing;
+        report_ = report;
+    }
+
     const std::string& Failure() const { return failure_; }
     std::optional<long long> LastResult() const { return lastResult_; }
 
@@ -64,10 +71,13 @@ private:
 
     std::deque<Action> answers_;  // queued ahead of their message boxes
     const Action* current_ = nullptr;
+    const Action* boxKeys_ = nullptr;  // the keys last given to a message box
     std::optional<long long> lastResult_;
     std::size_t boxesAtLastExpectation_ = 0;
     bool failed_ = false;  // unwinding: no more actions run
     bool anyFailed_ = false;
+    bool keepGoing_ = false;
+    std::ostream* report_ = nullptr;
     std::string failure_;
 };
 

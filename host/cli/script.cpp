@@ -232,10 +232,11 @@ bool ParseTagAndKey(LineParser& p, Action* a) {
 
 bool ParseExpect(LineParser& p, Action* a) {
     int which = 0;
-    if (!p.Choice("what to expect",
-                  {"text", "state", "visible", "enabled", "color", "message", "no-message", "message-count", "record",
-                   "record-hex", "entry", "note", "result", "dialog", "focus", "dialog-pos", "leaks", "hive"},
-                  &which)) {
+    if (!p.Choice(
+            "what to expect",
+            {"text", "state", "visible", "enabled", "color", "message", "no-message", "message-count", "record",
+             "record-hex", "entry", "note", "result", "dialog", "focus", "dialog-pos", "leaks", "hive", "default"},
+            &which)) {
         return false;
     }
     static const ActionKind kinds[] = {
@@ -244,10 +245,12 @@ bool ParseExpect(LineParser& p, Action* a) {
         ActionKind::ExpectNoMessage, ActionKind::ExpectMessageCount, ActionKind::ExpectRecord,
         ActionKind::ExpectRecordHex, ActionKind::ExpectEntry,        ActionKind::ExpectNote,
         ActionKind::ExpectResult,    ActionKind::ExpectDialogOpen,   ActionKind::ExpectFocus,
-        ActionKind::ExpectDialogPos, ActionKind::ExpectLeaks,        ActionKind::ExpectHive};
-    static const char* const names[] = {"text",       "state",         "visible", "enabled",    "color", "message",
-                                        "no-message", "message-count", "record",  "record-hex", "entry", "note",
-                                        "result",     "dialog",        "focus",   "dialog-pos", "leaks", "hive"};
+        ActionKind::ExpectDialogPos, ActionKind::ExpectLeaks,        ActionKind::ExpectHive,
+        ActionKind::ExpectDefault};
+    static const char* const names[] = {"text",       "state",      "visible",       "enabled", "color",
+                                        "message",    "no-message", "message-count", "record",  "record-hex",
+                                        "entry",      "note",       "result",        "dialog",  "focus",
+                                        "dialog-pos", "leaks",      "hive",          "default"};
     a->kind = kinds[which];
     p.verb = std::string("expect ") + names[which];
     long long n = 0;
@@ -311,6 +314,7 @@ bool ParseExpect(LineParser& p, Action* a) {
             return p.Numbers({"a dialog template id"}, 0, 0xFFFF, &a->numbers);
         }
         case ActionKind::ExpectFocus:
+        case ActionKind::ExpectDefault:
             return p.Numbers({"a control id"}, kInt16Min, 0xFFFF, &a->numbers);
         case ActionKind::ExpectDialogPos:
             return p.Numbers({"x", "y"}, kInt32Min, kInt32Max, &a->numbers);
@@ -500,6 +504,7 @@ const char* ScriptActionSummary() {
            "syscolor btnface|window|windowtext|graytext R G B   change a system colour\n"
            "expect text ID \"text\"                 expect state ID N      expect visible ID 0|1\n"
            "expect enabled ID 0|1                 expect color ID R G B  expect focus ID\n"
+           "expect default ID                     the push button drawn as the default one (0: none)\n"
            "expect message \"text\" \"caption\" error|warning|information ok|yesno|okcancel\n"
            "expect no-message                     expect message-count N\n"
            "expect record TAG KEY... \"text\"       expect record-hex TAG KEY... \"hex\"\n"

@@ -41,6 +41,7 @@ enum class ActionKind {
     ExpectDialogOpen,    // numbers: template id
     ExpectDialogClosed,
     ExpectFocus,      // numbers: id
+    ExpectDefault,    // numbers: id (0: none)
     ExpectDialogPos,  // numbers: x, y
     ExpectLeaks,
     ExpectHive,  // text: value name; bytes

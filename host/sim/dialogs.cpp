@@ -14,6 +14,8 @@ RECT DialogUnitsToPixels(int x, int y, int width, int height) {
     return RECT{left, top, left + MulDiv(width, 6, 4), top + MulDiv(height, 13, 8)};
 }
 
+Window* FindDefButton(const Window& dialog);
+
 HWND BuildDialog(const DialogTemplate& layout, HS_DialogProc proc, HWND host) {
     auto dialog = std::make_unique<Window>();
     dialog->type = WindowType::Dialog;
@@ -31,6 +33,9 @@ HWND BuildDialog(const DialogTemplate& layout, HS_DialogProc proc, HWND host) {
     RECT client = DialogUnitsToPixels(layout.x, layout.y, layout.width, layout.height);
     dialog->rect = RECT{originX + client.left, originY + client.top, originX + client.right + 2 * kFrame,
                         originY + client.bottom + 2 * kFrame + kCaption};
+    // The default id starts as IDOK, as in Windows' dialog manager, unless
+    // the template names a default push button.
+    dialog->defId = IDOK;
     HWND handle = AddWindow(std::move(dialog));
 
     for (const ControlTemplate& item : layout.controls) {
@@ -52,8 +57,7 @@ HWND BuildDialog(const DialogTemplate& layout, HS_DialogProc proc, HWND host) {
         HWND child = AddWindow(std::move(control));
         Window* owner = DialogObject(handle);
         if (isDefault) {
-            if (Window* previous = ControlObject(handle, owner->defId); previous != nullptr && owner->defId != 0)
-                previous->style &= ~static_cast<DWORD>(BS_TYPEMASK);
+            if (Window* previous = FindDefButton(*owner)) previous->style &= ~static_cast<DWORD>(BS_TYPEMASK);
             owner->defId = id;
         }
         owner->controls.push_back(child);
@@ -230,6 +234,21 @@ void ClickControl(Window& dialog, Window& control) {
 }
 
 void TextReplaced(Window& edit) { edit.anchor = edit.caret = 0; }
+
+void FocusLeaves(Window& control) {
+    Window* dialog = WindowObject(control.parent);
+    if (dialog == nullptr || dialog->focus != control.handle) return;
+    // As Wine's dialog manager does: the focus goes back to the dialog, which
+    // hands it to its first tab stop, or else to its first control that can
+    // take it at all. The default border stays where it was.
+    Window* next = WindowObject(NextTabStop(*dialog, nullptr, false));
+    for (std::size_t i = 0; next == nullptr && i < dialog->controls.size(); ++i) {
+        Window* candidate = WindowObject(dialog->controls[i]);
+        if (candidate != nullptr && candidate->visible && candidate->enabled) next = candidate;
+    }
+    if (next != nullptr && next->kind == "edit") SendMessageA(next->handle, EM_SETSEL, 0, -1);
+    dialog->focus = next == nullptr ? nullptr : next->handle;
+}
 
 LRESULT CALLBACK DialogProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     Window* dialog = DialogObject(handle);
@@ -517,6 +536,11 @@ std::int16_t HS_EnableDlgItem(HWND dialog, std::int16_t id, std::int16_t enable)
     Window* control = ServiceControl("HS_EnableDlgItem", dialog, id);
     if (control == nullptr) return 0;
     control->enabled = enable != 0;
+    // A disabled window cannot keep the focus; as on Windows, no window has it then.
+    if (!control->enabled) {
+        if (Window* owner = DialogObject(dialog); owner != nullptr && owner->focus == control->handle)
+            owner->focus = nullptr;
+    }
     return 1;
 }
 

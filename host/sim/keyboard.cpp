@@ -42,6 +42,18 @@ HWND NextInGroup(const Window& dialog, HWND from, bool previous) {
     return from;
 }
 
+// Tab into a group of radio buttons lands on its checked one.
+Window* CheckedRadioOfGroup(const Window& dialog, Window* landing) {
+    if (landing == nullptr || landing->kind != "radio" || landing->state == BST_CHECKED) return landing;
+    HWND start = landing->handle;
+    for (HWND at = NextInGroup(dialog, start, false); at != start; at = NextInGroup(dialog, at, false)) {
+        Window* control = WindowObject(at);
+        if (control == nullptr) break;
+        if (control->kind == "radio" && control->state == BST_CHECKED) return control;
+    }
+    return landing;
+}
+
 // The character after the caption's mnemonic '&' ("&&" is a plain '&'), or 0.
 char Mnemonic(const std::string& text) {
     for (std::size_t i = 0; i + 1 < text.size(); ++i) {
@@ -199,7 +211,7 @@ std::string PressKey(HWND dialog, const KeyStroke& key) {
     }
     switch (key.key) {
         case VK_TAB:
-            MoveFocus(*owner, WindowObject(NextTabStop(*owner, owner->focus, key.shift)));
+            MoveFocus(*owner, CheckedRadioOfGroup(*owner, WindowObject(NextTabStop(*owner, owner->focus, key.shift))));
             return "";
         case VK_RETURN:
             Enter(*owner);
@@ -276,9 +288,10 @@ std::string PressMessageBoxKeys(const MessageBoxInfo& box, const std::vector<Key
                 *answer = buttons[focus].id;
                 break;
             case VK_ESCAPE:
-                // Escape is Cancel where there is one, and OK in a box with OK alone.
-                if (hasCancel) *answer = IDCANCEL;
-                if (okOnly) *answer = IDOK;
+                // Escape is Cancel where there is one, and OK in a box with OK
+                // alone. Wine closes a Yes/No box too (Windows would not), and
+                // the box then answers anything but Yes: No here.
+                *answer = hasCancel ? IDCANCEL : okOnly ? IDOK : IDNO;
                 break;
             case VK_TAB:
                 focus = (focus + (key.shift ? buttons.size() - 1 : 1)) % buttons.size();

@@ -103,6 +103,7 @@ BOOL WINAPI ShowWindow(HWND window, int command) {
     if (object == nullptr) return FALSE;
     BOOL wasVisible = object->visible ? TRUE : FALSE;
     object->visible = command != SW_HIDE;
+    if (!object->visible && object->type == WindowType::Control) FocusLeaves(*object);
     return wasVisible;
 }
 

@@ -88,6 +88,8 @@ void MoveFocus(Window& dialog, Window* control);
 // What a click (BM_CLICK) does: the focus, the state of an automatic box,
 // BN_CLICKED to the dialog.
 void ClickControl(Window& dialog, Window& control);
+// A control with the focus is being hidden: where the focus goes.
+void FocusLeaves(Window& control);
 // The edit's text was replaced (WM_SETTEXT): no selection, caret at the start.
 void TextReplaced(Window& edit);
 // GetNextDlgTabItem: the next (or previous) visible, enabled WS_TABSTOP

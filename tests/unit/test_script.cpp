@@ -152,7 +152,7 @@ TEST(ScriptParse, ErrorsNameTheLineAndWhatWasExpected) {
         {"expect sound",
          "t.script:7: expect: expected what to expect "
          "(text|state|visible|enabled|color|message|no-message|message-count|"
-         "record|record-hex|entry|note|result|dialog|focus|dialog-pos|leaks|hive), got \"sound\""},
+         "record|record-hex|entry|note|result|dialog|focus|dialog-pos|leaks|hive|default), got \"sound\""},
         {"expect message \"t\" \"c\" loud ok",
          "t.script:7: expect message: expected the icon (error|warning|information), got \"loud\""},
         {"expect record xx 1 \"t\"", "t.script:7: expect record: \"xx\" is not a tag (four characters or 0x hex)"},
