@@ -355,6 +355,19 @@ std::string Click(HWND dialog, int id) {
     return "";
 }
 
+std::string ClickEdit(HWND dialog, int id, int caret) {
+    Window* control = nullptr;
+    std::string refusal = Refusal(dialog, id, &control);
+    if (!refusal.empty()) return refusal;
+    if (control->kind != "edit") return Name(id) + " is " + KindName(control->kind) + ", not an edit field";
+    // SetFocus, as a mouse press gives it: no selection, and the default
+    // border does not move.
+    DialogObject(dialog)->focus = control->handle;
+    int length = static_cast<int>(control->text.size());
+    control->anchor = control->caret = caret < 0 ? 0 : caret > length ? length : caret;
+    return "";
+}
+
 std::string Type(HWND dialog, int id, const std::string& text) {
     Window* control = nullptr;
     std::string refusal = Refusal(dialog, id, &control);

@@ -108,6 +108,9 @@ std::string Click(HWND dialog, int id);
 std::string Type(HWND dialog, int id, const std::string& text);  // the edit's limit applies
 std::string SetState(HWND dialog, int id, int state);            // clicks until the state is reached
 std::string Close(HWND dialog);                                  // the close box: WM_COMMAND IDCANCEL
+// A mouse press in an edit: the focus goes to it, the caret before the
+// character at `caret` (clamped to the text).
+std::string ClickEdit(HWND dialog, int id, int caret);
 
 // What the user sees. Each returns nullopt when there is no such control.
 std::optional<std::string> ControlText(HWND dialog, int id);
