@@ -5,8 +5,11 @@
 #include <initializer_list>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
+#include "host/cli/plugin_module.h"
 #include "host/sim/sim.h"
+#include "shell/host_records.h"
 
 namespace cli {
 
@@ -15,7 +18,19 @@ struct Console {
     std::ostream* out = nullptr;
     std::ostream* err = nullptr;
     bool terminal = false;  // a person types the input: ask instead of assuming
+    bool screen = false;    // input and output are one terminal the dialogs can be drawn on
 };
+
+// What a session at the terminal's screen is told.
+struct ScreenOptions {
+    std::string documentName;   // shown in the menu's caption
+    std::string output;         // where the score is written after the session; empty: nowhere
+    RegionRecord wholeScore{};  // the note entry command's region to start with
+};
+// Runs the plug-in's commands for a person at the terminal's screen until
+// they quit; returns what was done, one line each, to print afterwards.
+using ScreenSession = std::vector<std::string> (*)(const PluginModule& module, HWND hostWindow,
+                                                   const ScreenOptions& options);
 
 // Asks until the person types one of the choices (or its first letter);
 // returns the index, or -1 when the input ends.

@@ -35,8 +35,10 @@ const char kDescription[] =
 const char kFooter[] =
     "Ways to run:\n"
     "  veldune-host DOCUMENT --script FILE     run a session script (- reads it from standard input)\n"
-    "  veldune-host DOCUMENT                   at a terminal: type the actions yourself ('help' lists them);\n"
-    "                                          otherwise the script is read from standard input\n"
+    "  veldune-host DOCUMENT                   at a terminal: a menu of the two commands, then the plug-in's\n"
+    "                                          dialogs drawn on the screen, worked with the keys (F1: help)\n"
+    "                                          and the mouse; otherwise the script is read from standard input\n"
+    "  veldune-host DOCUMENT --script -        at a terminal: type the actions yourself ('help' lists them)\n"
     "  veldune-host DOCUMENT text ...          search (and replace) texts; see 'veldune-host x text --help'\n"
     "  veldune-host DOCUMENT entries ...       search and change note entries; see 'veldune-host x entries --help'\n"
     "  veldune-host A.mxl B.musicxml --output-dir DIR text ...   the same run on each file, a summary at the end\n"
@@ -49,7 +51,8 @@ const char kFooter[] =
     "\n"
     "Exit status: 0 success; 1 a script expectation failed, or the plug-in refused the request or a\n"
     "question was not confirmed; 2 bad arguments, an unreadable or malformed document or script, a\n"
-    "settings file or plug-in that cannot be loaded, or an output file that cannot be written.\n"
+    "settings file or plug-in that cannot be loaded, or an output file that cannot be written; 130 Ctrl+C\n"
+    "at the terminal (nothing is written).\n"
     "A document is written only after a successful run. With several documents the status is the worst one,\n"
     "and one bad document does not stop the others.\n"
     "\n"
@@ -106,6 +109,7 @@ struct Session {
     bool scriptRead = false;
     bool scriptRefused = false;  // a script that cannot run stops every document
     Script script;
+    ScreenSession screen = nullptr;  // a person works the dialogs on the terminal's screen
 };
 
 // The whole script is read and checked before anything runs, after the
@@ -203,6 +207,13 @@ int RunDocument(Session& session, const std::string& path, FileResult* result) {
                                    session.console, &result->counts);
     } else if (session.entriesCommand) {
         status = RunEntriesSubcommand(module, hostWindow, plan, args.entries, session.console);
+    } else if (session.screen != nullptr) {
+        ScreenOptions options;
+        options.documentName = std::filesystem::path(path).filename().string();
+        options.output = output;
+        options.wholeScore = WholeDocumentRegion(document);
+        for (const std::string& line : session.screen(module, hostWindow, options))
+            *session.console.out << line << "\n";
     } else {
         Runner runner(module, hostWindow);
         runner.SetKeepGoing(args.keepGoing, &err);
@@ -237,6 +248,10 @@ int RunDocument(Session& session, const std::string& path, FileResult* result) {
             Refuse(result, err, error);
             return unwind(2);
         }
+    }
+    if (session.screen != nullptr) {
+        *session.console.out << (output.empty() ? "The score was not written: no --output was given.\n"
+                                                : "The score was written to " + output + ".\n");
     }
     return unwind(status);
 }
@@ -382,7 +397,14 @@ int HostMain(int argc, const char* const* argv, Console& console) {
     }
 
     Session session{args, textCommand, entriesCommand, hivePath, pluginPath, console, false, false, false, {}};
-    session.needScript = !args.script.empty() || (!textCommand && !entriesCommand && !console.terminal);
+    // At a terminal without a script the dialogs are drawn on its screen;
+    // the line prompt stays for "--script -" typed at a terminal and for a
+    // terminal the screen cannot be drawn on. Anything else reads a script.
+    const bool plain = !textCommand && !entriesCommand;
+    if (plain && args.script.empty() && console.screen) session.screen = TerminalFrontEnd();
+    const bool linePrompt =
+        plain && session.screen == nullptr && console.terminal && (args.script.empty() || args.script == "-");
+    session.needScript = plain && session.screen == nullptr && !linePrompt;
     const bool batch = args.documents.size() > 1;
     std::vector<FileResult> results(args.documents.size());
     int status = 0;

@@ -10,5 +10,6 @@ int main(int argc, char** argv) {
     console.out = &std::cout;
     console.err = &std::cerr;
     console.terminal = cli::StdinIsTerminal();
+    console.screen = console.terminal && cli::StdoutIsTerminal();
     return cli::HostMain(argc, argv, console);
 }

@@ -4,11 +4,16 @@
 
 #include <string>
 
+#include "host/cli/console.h"
+
 namespace cli {
 
 bool StdinIsTerminal();
 bool StdoutIsTerminal();
 // Folder of the running executable (no trailing separator); empty when unknown.
 std::string ExecutableDirectory();
+// The front end that draws the dialogs on a terminal's screen; null where
+// the platform has none (its dialogs are real windows).
+ScreenSession TerminalFrontEnd();
 
 }  // namespace cli

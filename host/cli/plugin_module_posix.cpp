@@ -7,6 +7,8 @@
 
 #include "host/cli/platform.h"
 #include "host/cli/plugin_module.h"
+#include "host/terminal/curses_screen.h"
+#include "host/terminal/session.h"
 
 namespace cli {
 
@@ -66,6 +68,8 @@ const char* PluginModuleFileName() { return "OrvoSearchReplace.so"; }
 
 bool StdinIsTerminal() { return isatty(STDIN_FILENO) != 0; }
 bool StdoutIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
+
+ScreenSession TerminalFrontEnd() { return term::CursesScreen::Usable() ? &term::RunSession : nullptr; }
 
 std::string ExecutableDirectory() {
     char buffer[PATH_MAX];

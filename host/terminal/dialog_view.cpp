@@ -369,12 +369,8 @@ private:
         const ControlView& c = *l.control;
         int inner = std::max(1, l.right - l.left - 1);
         std::u32string text = DecodeText(c.text);
-        int caret = c.caret < 0
-                        ? static_cast<int>(text.size())
-                        : static_cast<int>(DecodeText(c.text.substr(0, static_cast<std::size_t>(c.caret))).size());
-        caret = std::clamp(caret, 0, static_cast<int>(text.size()));
-        // Scrolled so that the caret stays in sight.
-        int start = caret >= inner ? caret - inner + 1 : 0;
+        int caret = CaretCharacter(c);
+        int start = EditScroll(c, inner);
         Role frame = c.focused ? Role::Focus : Role::Face;
         Role inside = c.enabled ? Role::Field : Role::Disabled;
         Run run;
@@ -400,6 +396,29 @@ private:
 };
 
 }  // namespace
+
+int CaretCharacter(const ControlView& edit) {
+    std::vector<std::size_t> offsets;
+    DecodeText(edit.text, &offsets);
+    int index = 0;
+    while (index < static_cast<int>(offsets.size()) && static_cast<int>(offsets[index]) < edit.caret) ++index;
+    return edit.caret < 0 ? static_cast<int>(offsets.size()) : index;
+}
+
+int EditScroll(const ControlView& edit, int inner) {
+    // Scrolled so that the caret stays in sight.
+    int caret = CaretCharacter(edit);
+    return caret >= inner ? caret - inner + 1 : 0;
+}
+
+int EditCharacterAt(const ControlView& edit, const Placement& place, int col) {
+    int inner = std::max(1, place.right - place.left - 1);
+    std::vector<std::size_t> offsets;
+    DecodeText(edit.text, &offsets);
+    int index = std::clamp(EditScroll(edit, inner) + col - place.left - 1, 0, static_cast<int>(offsets.size()));
+    return index == static_cast<int>(offsets.size()) ? static_cast<int>(edit.text.size())
+                                                     : static_cast<int>(offsets[static_cast<std::size_t>(index)]);
+}
 
 DialogView ViewOf(HWND dialog) {
     DialogView view;

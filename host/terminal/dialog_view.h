@@ -45,6 +45,12 @@ struct Placement {
 // The dialog drawn: caption bar on the first row with the close box at its
 // right end, a frame, the controls. The cursor stands in a focused edit.
 Grid DrawDialog(const DialogView& view, std::vector<Placement>* placements = nullptr);
+// An edit's caret as a character index, and the first character the
+// field shows (it scrolls to keep the caret in sight).
+int CaretCharacter(const ControlView& edit);
+int EditScroll(const ControlView& edit, int innerWidth);
+// The byte offset a mouse press at this column of the drawn edit puts the caret at.
+int EditCharacterAt(const ControlView& edit, const Placement& place, int col);
 // Column of the close box's middle on the caption row.
 int CloseBoxColumn(const Grid& dialog);
 

@@ -108,7 +108,7 @@ std::string RolesText(const Grid& grid) {
     return out;
 }
 
-std::u32string DecodeText(const std::string& bytes) {
+std::u32string DecodeText(const std::string& bytes, std::vector<std::size_t>* offsets) {
     std::u32string out;
     std::size_t i = 0;
     while (i < bytes.size()) {
@@ -126,6 +126,7 @@ std::u32string DecodeText(const std::string& bytes) {
         }
         valid = valid && !(extra == 2 && value < 0x800) && !(extra == 3 && (value < 0x10000 || value > 0x10FFFF)) &&
                 !(value >= 0xD800 && value < 0xE000);
+        if (offsets != nullptr) offsets->push_back(i);
         if (valid) {
             out += value;
             i += static_cast<std::size_t>(extra) + 1;

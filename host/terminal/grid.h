@@ -65,7 +65,8 @@ std::string GridText(const Grid& grid);
 std::string RolesText(const Grid& grid);
 
 // Texts are 8-bit; valid UTF-8 is read as such, any other byte as Latin-1.
-std::u32string DecodeText(const std::string& bytes);
+// offsets, when given, receives the byte offset where each character starts.
+std::u32string DecodeText(const std::string& bytes, std::vector<std::size_t>* offsets = nullptr);
 std::string EncodeUtf8(char32_t ch);
 
 }  // namespace term

@@ -83,6 +83,9 @@ const char* PluginModuleFileName() { return "OrvoSearchReplace.dll"; }
 bool StdinIsTerminal() { return IsConsole(STD_INPUT_HANDLE); }
 bool StdoutIsTerminal() { return IsConsole(STD_OUTPUT_HANDLE); }
 
+// Dialogs are real windows here.
+ScreenSession TerminalFrontEnd() { return nullptr; }
+
 std::string ExecutableDirectory() {
     char buffer[MAX_PATH];
     DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof buffer);

@@ -13,6 +13,8 @@
 #include "host/services/services.h"
 #include "host/sim/sim.h"
 #include "host/terminal/dialog_view.h"
+#include "host/terminal/screen.h"
+#include "host/terminal/session.h"
 #include "resources/resource.h"
 #include "shell/plugin_exports.h"
 #include "shell/plugin_state.h"
@@ -130,6 +132,71 @@ TEST_F(TerminalLayout, MessageBoxes) {
     question.type = MB_YESNO | MB_ICONWARNING;
     question.focus = 1;
     ExpectGolden("box-question", term::DrawMessageBox(question, 60));
+}
+
+// The host's own windows and the screen around them.
+TEST(TerminalScreen, MenuFormAndScreens) {
+    term::MenuView menu;
+    menu.caption = "veldune-host - demo.json";
+    menu.commands = {"Search/Replace - Note Entries", "Search/Replace - Text"};
+    menu.selected = 1;
+    menu.region = "staves 1 to 4, measures 1 to 8 (the whole score)";
+    menu.notes = {"Last run: Search/Replace - Text: 2 records of the score written.",
+                  "The score has changed; it is written to out.json when you quit."};
+    term::Grid drawn = term::DrawMenu(menu);
+    ExpectGolden("menu", drawn);
+    // The selected command's row is where a click runs it.
+    EXPECT_EQ(drawn.At(term::kMenuFirstCommandRow + 1, 4).role, term::Role::Focus);
+    EXPECT_EQ(term::GridText(drawn).find("2  Search/Replace - Text"),
+              term::GridText(drawn).find("1  Search/Replace - Note Entries") + drawn.width + 1);
+
+    term::FormView form;
+    form.caption = "Region for the note entry command";
+    form.intro = "The staves and measures the note entry command searches.";
+    form.fields = {{"First staff", "1"}, {"Last staff", "12"}};
+    form.focus = 1;
+    form.error = "expected six numbers";
+    term::Grid formGrid = term::DrawForm(form);
+    ExpectGolden("region-form", formGrid);
+    EXPECT_EQ(formGrid.cursorCol, 2 + 11 + 2 + 1 + 2);  // after "12"
+
+    // A message box over a dialog over the desktop, the status line below.
+    term::Grid under = term::WindowFrame("Under", 30, 8, true);
+    term::BoxView box;
+    box.caption = "Question";
+    box.text = "Go on?";
+    box.type = MB_YESNO;
+    term::Grid over = term::DrawMessageBox(box, 40);
+    std::vector<std::pair<int, int>> origins;
+    term::Grid screen = term::ComposeScreen(40, 12, {&under, &over}, "Enter answers", &origins);
+    ExpectGolden("screen-box-over-dialog", screen);
+    ASSERT_EQ(origins.size(), 2u);
+    EXPECT_EQ(origins[0], std::make_pair(1, 5));
+
+    int width = 0, height = 0;
+    term::NeededSize({&under, &over}, &width, &height);
+    EXPECT_EQ(width, 30);
+    EXPECT_EQ(height, 9);  // the taller window and the status line
+    ExpectGolden("screen-too-small", term::TooSmallScreen(50, 10, 80, 34));
+}
+
+TEST(TerminalScreen, RegionDescriptions) {
+    RegionRecord r{0, 1, 1, 0, 0, 4, 8, 0x7FFFFFFF};
+    EXPECT_EQ(term::DescribeRegion(r), "staves 1 to 4, measures 1 to 8");
+    r = RegionRecord{0, 2, 3, 512, 0, 2, 3, 1024};
+    EXPECT_EQ(term::DescribeRegion(r), "staff 2, measure 3, from position 512, to position 1024");
+}
+
+// Text the plug-in hands over is 8-bit: UTF-8 where it is valid, Latin-1
+// bytes otherwise, and no control character reaches the terminal.
+TEST(TerminalScreen, TextDecoding) {
+    EXPECT_EQ(term::DecodeText("Caf\xC3\xA9"), std::u32string(U"Caf\u00E9"));
+    EXPECT_EQ(term::DecodeText("Caf\xE9"), std::u32string(U"Caf\u00E9"));
+    EXPECT_EQ(term::DecodeText("a\tb\x1B[2J"), std::u32string(U"a?b?[2J"));
+    EXPECT_EQ(term::DecodeText("\xE2\x82"), std::u32string(U"\u00E2?"));  // cut short
+    EXPECT_EQ(term::DecodeText("\xF0\x9D\x84\x9E"), std::u32string(U"\U0001D11E"));
+    EXPECT_EQ(term::EncodeUtf8(U'\U0001D11E'), "\xF0\x9D\x84\x9E");
+    EXPECT_EQ(term::EncodeUtf8(U'\u00E9'), "\xC3\xA9");
 }
 
 }  // namespace

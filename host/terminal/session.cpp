@@ -1,0 +1,440 @@
+#include "host/terminal/session.h"
+
+#include <climits>
+#include <cstdint>
+#include <optional>
+
+#include "host/cli/entries_command.h"
+#include "host/services/services.h"
+#include "host/sim/sim.h"
+#include "host/terminal/curses_screen.h"
+#include "host/terminal/dialog_view.h"
+#include "host/terminal/screen.h"
+#include "shell/records.h"
+
+namespace term {
+
+namespace {
+
+const char kDialogStatus[] = "Tab move  Space press  Enter default  Esc cancel  Alt+letter  F1 help  Ctrl+C quit";
+const char kBoxStatus[] = "Enter the marked button  Tab/arrows move  Esc cancel  letter: that button  F1 help";
+const char kMenuStatus[] = "Up/Down choose  Enter or 1-9 run  R region  Q quit  F1 help  Ctrl+C quit, writing nothing";
+const char kFormStatus[] = "Digits type  Tab/Up/Down move  Enter accept  Esc keep the old region  W whole score";
+
+const std::vector<std::string> kDialogHelp = {
+    "The plug-in's dialog, as it is laid out on Windows. Keys work as in a Windows dialog:",
+    "  Tab, Shift+Tab   the next or previous control",
+    "  arrows           the next control of a group (radio buttons: select it)",
+    "  Space            press the focused button, tick the focused box",
+    "  Enter            the default button, drawn < like this >",
+    "  Escape           Cancel",
+    "  Alt+letter       the control whose underlined letter it is (the letter alone",
+    "                   where the focus is not in a text field)",
+    "  typing           edits the focused field: Backspace, Delete, Home, End, Left, Right",
+    "The mouse clicks buttons and boxes where the terminal reports it; [X] closes.",
+    "Dimmed controls are disabled; red captions are the dialog's own warnings.",
+    "Ctrl+C leaves at once: the terminal is restored and nothing is written.",
+    "",
+    "Any key closes this help.",
+};
+const std::vector<std::string> kBoxHelp = {
+    "A message of the plug-in. Enter presses the marked button; Tab and the arrows",
+    "move between the buttons; Y, N or O presses Yes, No or OK; Escape answers",
+    "Cancel or No where the message has that button. The mouse clicks a button.",
+    "",
+    "Any key closes this help.",
+};
+const std::vector<std::string> kMenuHelp = {
+    "veldune-host stands in for the Veldune notation program: it holds the score and",
+    "runs the plug-in's commands on it.",
+    "  Up, Down, Enter  choose and run a command (or its number)",
+    "  R                the region of the score the note entry command works on",
+    "  Q, F10           quit: the score is written to --output if one was given",
+    "  Ctrl+C           quit at once and write nothing",
+    "Settings the plug-in keeps are written to the registry file when you quit.",
+    "",
+    "Any key closes this help.",
+};
+
+// A menu text as a menu shows it: "&&" is an ampersand, a lone "&" marks
+// the mnemonic (the menu numbers its commands instead).
+std::string MenuLabel(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '&' && i + 1 < text.size()) ++i;
+        out += text[i];
+    }
+    return out;
+}
+
+std::size_t SavedRecords() {
+    std::size_t count = 0;
+    for (const std::string& line : host::ServiceLog()) {
+        if (line.rfind("save ", 0) == 0 || line.rfind("savedata ", 0) == 0) ++count;
+    }
+    return count;
+}
+
+class Session : public sim::User {
+public:
+    Session(ScreenIo& screen, const cli::PluginModule& module, HWND hostWindow, const cli::ScreenOptions& options)
+        : screen_(screen), module_(module), hostWindow_(hostWindow), options_(options), region_(options.wholeScore) {
+        for (std::int16_t i = 0;; ++i) {
+            MenuItemRecord item{};
+            if (module_.enumerate == nullptr || module_.enumerate(nullptr, i, &item) == 0) break;
+            item.menuText[sizeof item.menuText - 1] = 0;
+            commands_.push_back(MenuLabel(item.menuText));
+        }
+    }
+
+    std::vector<std::string> Run() {
+        sim::SetUser(this);
+        Menu();
+        sim::SetUser(nullptr);
+        return report_;
+    }
+
+    void DriveDialog(HWND dialog) override {
+        while (!sim::DialogEnded(dialog)) {
+            DialogView view = ViewOf(dialog);
+            std::vector<Placement> placements;
+            Grid drawn = DrawDialog(view, &placements);
+            std::vector<std::pair<int, int>> origins;
+            if (!Show({&drawn}, Status(kDialogStatus), &origins)) continue;
+            Input input = screen_.Read();
+            status_.clear();
+            switch (input.kind) {
+                case Input::Key:
+                    PressKeys(dialog, input);
+                    break;
+                case Input::Mouse:
+                    ClickDialog(dialog, view, drawn, placements, input.row - origins[0].first,
+                                input.col - origins[0].second);
+                    break;
+                case Input::Help:
+                    Help("Help: dialogs", kDialogHelp, {&drawn});
+                    break;
+                case Input::Interrupt:
+                case Input::End:
+                    screen_.Abandon();
+                    break;  // not reached
+                default:
+                    break;
+            }
+        }
+    }
+
+    int AnswerMessageBox(const sim::MessageBoxInfo& box) override {
+        std::vector<sim::KeyStroke> keys;
+        std::vector<int> buttons = BoxButtons(box.type);
+        for (;;) {
+            BoxView view;
+            view.caption = box.caption;
+            view.text = box.text;
+            view.type = box.type;
+            view.focus = FocusedBoxButton(box, keys, buttons);
+            std::vector<const Grid*> windows;
+            std::optional<Grid> beneath;
+            if (HWND dialog = sim::ActiveDialog(); dialog != nullptr) {
+                beneath = DrawDialog(ViewOf(dialog));
+                windows.push_back(&*beneath);
+            }
+            std::vector<Placement> placements;
+            Grid drawn = DrawMessageBox(view, screen_.Width(), &placements);
+            windows.push_back(&drawn);
+            std::vector<std::pair<int, int>> origins;
+            if (!Show(windows, Status(kBoxStatus), &origins)) continue;
+            Input input = screen_.Read();
+            status_.clear();
+            if (input.kind == Input::Interrupt || input.kind == Input::End) screen_.Abandon();
+            if (input.kind == Input::Help) Help("Help: messages", kBoxHelp, windows);
+            if (input.kind == Input::Mouse) {
+                int row = input.row - origins.back().first, col = input.col - origins.back().second;
+                for (const Placement& p : placements) {
+                    if (row == p.top && col >= p.left && col <= p.right) return p.id;
+                }
+                continue;
+            }
+            if (input.kind != Input::Key) continue;
+            std::vector<sim::KeyStroke> strokes;
+            if (!Strokes(input, &strokes)) continue;
+            for (const sim::KeyStroke& stroke : strokes) {
+                keys.push_back(stroke);
+                int answer = 0;
+                if (sim::PressMessageBoxKeys(box, keys, &answer).empty() && answer != 0) return answer;
+            }
+        }
+    }
+
+private:
+    // Which button Enter would press now: the one the keys so far have
+    // moved the focus to.
+    static int FocusedBoxButton(const sim::MessageBoxInfo& box, std::vector<sim::KeyStroke> keys,
+                                const std::vector<int>& buttons) {
+        sim::KeyStroke enter;
+        std::string error;
+        if (!sim::ParseKeyStroke("Enter", &enter, &error)) return 0;
+        keys.push_back(enter);
+        int answer = 0;
+        sim::PressMessageBoxKeys(box, keys, &answer);
+        for (std::size_t i = 0; i < buttons.size(); ++i) {
+            if (buttons[i] == answer) return static_cast<int>(i);
+        }
+        return 0;
+    }
+
+    bool Strokes(const Input& input, std::vector<sim::KeyStroke>* strokes) {
+        if (input.typed) {
+            *strokes = sim::KeyStrokesTyping(input.key);
+            return !strokes->empty();
+        }
+        sim::KeyStroke stroke;
+        std::string error;
+        if (!sim::ParseKeyStroke(input.key, &stroke, &error)) return false;
+        strokes->push_back(stroke);
+        return true;
+    }
+
+    void PressKeys(HWND dialog, const Input& input) {
+        std::vector<sim::KeyStroke> strokes;
+        if (!Strokes(input, &strokes)) return;
+        for (const sim::KeyStroke& stroke : strokes) {
+            if (sim::DialogEnded(dialog)) return;
+            std::string why = sim::PressKey(dialog, stroke);
+            if (!why.empty()) status_ = why;
+        }
+    }
+
+    void ClickDialog(HWND dialog, const DialogView& view, const Grid& drawn, const std::vector<Placement>& placements,
+                     int row, int col) {
+        if (row == 0 && col >= CloseBoxColumn(drawn) - 1 && col <= CloseBoxColumn(drawn) + 1) {
+            sim::Close(dialog);
+            return;
+        }
+        for (std::size_t i = 0; i < placements.size(); ++i) {
+            const Placement& p = placements[i];
+            const ControlView& control = view.controls[i];
+            if (row < p.top || row > p.bottom || col < p.left || col > p.right) continue;
+            if (control.kind == "groupbox" || control.kind == "static") continue;
+            // In an edit the caret goes to the character clicked.
+            std::string why = control.kind == "edit"
+                                  ? sim::ClickEdit(dialog, control.id, EditCharacterAt(control, p, col))
+                                  : sim::Click(dialog, control.id);
+            if (!why.empty()) status_ = why;
+            return;
+        }
+    }
+
+    std::string Status(const char* keys) const { return status_.empty() ? keys : status_; }
+
+    // Paints the windows over the desktop, or says the terminal is too small
+    // and waits for it to grow; false when nothing of the windows was shown.
+    bool Show(const std::vector<const Grid*>& windows, const std::string& status,
+              std::vector<std::pair<int, int>>* origins) {
+        int needWidth = 0, needHeight = 0;
+        NeededSize(windows, &needWidth, &needHeight);
+        int width = screen_.Width(), height = screen_.Height();
+        if (width >= needWidth && height >= needHeight) {
+            screen_.Paint(ComposeScreen(width, height, windows, status, origins));
+            return true;
+        }
+        screen_.Paint(TooSmallScreen(width, height, needWidth, needHeight));
+        Input input = screen_.Read();
+        if (input.kind == Input::Interrupt || input.kind == Input::End) screen_.Abandon();
+        return false;
+    }
+
+    void Help(const std::string& caption, const std::vector<std::string>& lines, std::vector<const Grid*> windows) {
+        Grid help = DrawTextWindow(caption, lines, screen_.Width() - 2);
+        windows.push_back(&help);
+        for (;;) {
+            std::vector<std::pair<int, int>> origins;
+            if (!Show(windows, "Any key closes the help", &origins)) continue;
+            Input input = screen_.Read();
+            if (input.kind == Input::Interrupt || input.kind == Input::End) screen_.Abandon();
+            if (input.kind == Input::Key || input.kind == Input::Mouse || input.kind == Input::Help) return;
+        }
+    }
+
+    MenuView MenuState() const {
+        MenuView menu;
+        menu.caption = "veldune-host - " + options_.documentName;
+        menu.commands = commands_;
+        menu.selected = selected_;
+        menu.region = DescribeRegion(region_);
+        if (region_.firstStaff == options_.wholeScore.firstStaff &&
+            region_.firstMeasure == options_.wholeScore.firstMeasure &&
+            region_.lastStaff == options_.wholeScore.lastStaff &&
+            region_.lastMeasure == options_.wholeScore.lastMeasure &&
+            region_.startPosition == options_.wholeScore.startPosition &&
+            region_.endPosition == options_.wholeScore.endPosition)
+            menu.region += " (the whole score)";
+        menu.notes = notes_;
+        if (menu.notes.empty()) menu.notes.push_back(OutputNote());
+        return menu;
+    }
+
+    std::string OutputNote() const {
+        if (options_.output.empty())
+            return changed_ ? "The score has changed, but it is not written anywhere: no --output was given."
+                            : "No --output was given: changes to the score are not written.";
+        return changed_ ? "The score has changed; it is written to " + options_.output + " when you quit."
+                        : "The score is written to " + options_.output + " when you quit.";
+    }
+
+    void Menu() {
+        for (;;) {
+            MenuView view = MenuState();
+            Grid drawn = DrawMenu(view, screen_.Width());
+            std::vector<std::pair<int, int>> origins;
+            if (!Show({&drawn}, kMenuStatus, &origins)) continue;
+            Input input = screen_.Read();
+            int count = static_cast<int>(commands_.size());
+            switch (input.kind) {
+                case Input::Interrupt:
+                case Input::End:
+                    screen_.Abandon();
+                    break;  // not reached
+                case Input::Help:
+                    Help("Help: veldune-host", kMenuHelp, {&drawn});
+                    continue;
+                case Input::Mouse: {
+                    int row = input.row - origins[0].first - kMenuFirstCommandRow;
+                    if (row >= 0 && row < count) {
+                        selected_ = row;
+                        RunCommand(row);
+                    }
+                    continue;
+                }
+                case Input::Key:
+                    break;
+                default:
+                    continue;
+            }
+            const std::string& key = input.key;
+            if (key == "Up" || key == "Shift+Tab") {
+                selected_ = (selected_ + count - 1) % (count == 0 ? 1 : count);
+            } else if (key == "Down" || key == "Tab") {
+                selected_ = (selected_ + 1) % (count == 0 ? 1 : count);
+            } else if (key == "Enter" && count > 0) {
+                RunCommand(selected_);
+            } else if (input.typed && key.size() == 1 && key[0] >= '1' && key[0] < '1' + count) {
+                selected_ = key[0] - '1';
+                RunCommand(selected_);
+            } else if (key == "r" || key == "R") {
+                EditRegion();
+            } else if (key == "q" || key == "Q" || key == "F10") {
+                return;
+            }
+        }
+    }
+
+    void RunCommand(int index) {
+        std::size_t boxesBefore = sim::MessageBoxes().size();
+        std::size_t savedBefore = SavedRecords();
+        status_.clear();
+        module_.invoke(hostWindow_, static_cast<std::int16_t>(index), &region_, nullptr);
+        const std::vector<sim::MessageBoxInfo>& boxes = sim::MessageBoxes();
+        std::size_t saved = SavedRecords() - savedBefore;
+        changed_ = changed_ || saved > 0;
+        notes_.clear();
+        std::string name = commands_[static_cast<std::size_t>(index)];
+        std::string said;
+        for (std::size_t i = boxesBefore; i < boxes.size(); ++i) said += (said.empty() ? "" : " ") + boxes[i].text;
+        std::string done =
+            saved == 0 ? "nothing in the score changed."
+                       : std::to_string(saved) + (saved == 1 ? " record" : " records") + " of the score written.";
+        notes_.push_back("Last run: " + name + ": " + (said.empty() ? "" : said + " ") + done);
+        notes_.push_back(OutputNote());
+        report_.push_back(name + ": " + (said.empty() ? "" : said + " ") + done);
+    }
+
+    void EditRegion() {
+        RegionRecord old = region_;
+        FormView form;
+        form.caption = "Region for the note entry command";
+        form.intro = "The staves and measures the note entry command searches, as if selected in the score.";
+        auto fill = [&form](const RegionRecord& r) {
+            form.fields = {
+                {"First staff", std::to_string(r.firstStaff)},       {"First measure", std::to_string(r.firstMeasure)},
+                {"Start position", std::to_string(r.startPosition)}, {"Last staff", std::to_string(r.lastStaff)},
+                {"Last measure", std::to_string(r.lastMeasure)},     {"End position", std::to_string(r.endPosition)}};
+        };
+        fill(region_);
+        int count = static_cast<int>(form.fields.size());
+        for (;;) {
+            Grid drawn = DrawForm(form);
+            std::vector<std::pair<int, int>> origins;
+            if (!Show({&drawn}, kFormStatus, &origins)) continue;
+            Input input = screen_.Read();
+            if (input.kind == Input::Interrupt || input.kind == Input::End) screen_.Abandon();
+            if (input.kind != Input::Key) continue;
+            std::string& value = form.fields[static_cast<std::size_t>(form.focus)].value;
+            const std::string& key = input.key;
+            if (key == "Escape") {
+                region_ = old;
+                return;
+            }
+            if (key == "Tab" || key == "Down") {
+                form.focus = (form.focus + 1) % count;
+            } else if (key == "Shift+Tab" || key == "Up") {
+                form.focus = (form.focus + count - 1) % count;
+            } else if (key == "Backspace") {
+                if (!value.empty()) value.pop_back();
+            } else if (input.typed && ((key[0] >= '0' && key[0] <= '9') || (key == "-" && value.empty()))) {
+                if (value.size() < 11) value += key;
+            } else if (key == "w" || key == "W") {
+                fill(options_.wholeScore);
+            } else if (key == "Enter") {
+                std::string text;
+                for (const FormField& field : form.fields) text += (text.empty() ? "" : ",") + field.value;
+                RegionRecord parsed{};
+                std::string error;
+                if (cli::ParseRegion(text, &parsed, &error)) {
+                    region_ = parsed;
+                    return;
+                }
+                form.error = error.rfind("--region: ", 0) == 0 ? error.substr(10) : error;
+            }
+        }
+    }
+
+    ScreenIo& screen_;
+    cli::PluginModule module_;
+    HWND hostWindow_;
+    cli::ScreenOptions options_;
+    RegionRecord region_;
+    std::vector<std::string> commands_;
+    int selected_ = 0;
+    std::vector<std::string> notes_;
+    std::vector<std::string> report_;
+    std::string status_;  // what the window system said of the last key, if it refused it
+    bool changed_ = false;
+};
+
+}  // namespace
+
+std::string DescribeRegion(const RegionRecord& r) {
+    std::string text = r.firstStaff == r.lastStaff
+                           ? "staff " + std::to_string(r.firstStaff)
+                           : "staves " + std::to_string(r.firstStaff) + " to " + std::to_string(r.lastStaff);
+    text += r.firstMeasure == r.lastMeasure
+                ? ", measure " + std::to_string(r.firstMeasure)
+                : ", measures " + std::to_string(r.firstMeasure) + " to " + std::to_string(r.lastMeasure);
+    if (r.startPosition != 0) text += ", from position " + std::to_string(r.startPosition);
+    if (r.endPosition != INT32_MAX) text += ", to position " + std::to_string(r.endPosition);
+    return text;
+}
+
+std::vector<std::string> RunSession(const cli::PluginModule& module, HWND hostWindow,
+                                    const cli::ScreenOptions& options) {
+    CursesScreen screen;
+    return RunSessionOn(screen, module, hostWindow, options);
+}
+
+std::vector<std::string> RunSessionOn(ScreenIo& screen, const cli::PluginModule& module, HWND hostWindow,
+                                      const cli::ScreenOptions& options) {
+    return Session(screen, module, hostWindow, options).Run();
+}
+
+}  // namespace term
