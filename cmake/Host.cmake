@@ -90,3 +90,13 @@ set_tests_properties(musescore.demos PROPERTIES LABELS musescore TIMEOUT 900)
 
 include(${CMAKE_SOURCE_DIR}/cmake/Fuzz.cmake)
 include(${CMAKE_SOURCE_DIR}/cmake/Bench.cmake)
+
+# The host at a real terminal, in tmux: both commands worked with keys (and a
+# click), Ctrl+C, a terminal too small. Label "terminal".
+foreach(scenario text entries ctrl-c small)
+  add_test(NAME terminal.${scenario}
+           COMMAND bash ${CMAKE_SOURCE_DIR}/tests/terminal/tmux-session.sh $<TARGET_FILE:veldune-host>
+                   $<TARGET_FILE:OrvoSearchReplace> ${CMAKE_SOURCE_DIR}/examples/demo.json
+                   ${CMAKE_BINARY_DIR}/terminal-runs/${scenario} ${scenario})
+  set_tests_properties(terminal.${scenario} PROPERTIES LABELS terminal TIMEOUT 120)
+endforeach()
