@@ -100,3 +100,8 @@ foreach(scenario text entries ctrl-c small)
                    ${CMAKE_BINARY_DIR}/terminal-runs/${scenario} ${scenario})
   set_tests_properties(terminal.${scenario} PROPERTIES LABELS terminal TIMEOUT 120)
 endforeach()
+add_test(NAME terminal.musicxml
+         COMMAND bash ${CMAKE_SOURCE_DIR}/tests/terminal/tmux-session.sh $<TARGET_FILE:veldune-host>
+                 $<TARGET_FILE:OrvoSearchReplace> ${CMAKE_SOURCE_DIR}/tests/musicxml/all_kinds.musicxml
+                 ${CMAKE_BINARY_DIR}/terminal-runs/musicxml musicxml)
+set_tests_properties(terminal.musicxml PROPERTIES LABELS terminal TIMEOUT 120)

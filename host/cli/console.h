@@ -26,6 +26,7 @@ struct ScreenOptions {
     std::string documentName;   // shown in the menu's caption
     std::string output;         // where the score is written after the session; empty: nowhere
     RegionRecord wholeScore{};  // the note entry command's region to start with
+    int progressDelayMs = 300;  // a scan shorter than this shows no progress
 };
 // Runs the plug-in's commands for a person at the terminal's screen until
 // they quit; returns what was done, one line each, to print afterwards.

@@ -29,6 +29,7 @@ std::int16_t HS_MassEditProgress(std::uint32_t handle, std::int16_t four, std::i
         state.cancelAtCall = 0;
         return 0;
     }
+    if (state.progressWatcher && !state.progressWatcher(staff, measure)) return 0;
     return 1;
 }
 

@@ -2,6 +2,7 @@
 // failures, the frames on loan and the call log.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -29,6 +30,7 @@ struct ServiceState {
     std::uint32_t nextHandle = 1;
     std::uint32_t openHandle = 0;
     std::vector<std::string> log;
+    std::function<bool(int, int)> progressWatcher;
 };
 
 ServiceState& Services();

@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <utility>
 
 #include "host/services/service_state.h"
 
@@ -16,6 +17,10 @@ void Complain(const std::string& what) { std::fprintf(stderr, "veldune-host: %s\
 void AttachDocument(Document* document) { Services().document = document; }
 
 Document* AttachedDocument() { return Services().document; }
+
+void WatchProgress(std::function<bool(int staff, int measure)> watcher) {
+    Services().progressWatcher = std::move(watcher);
+}
 
 void ResetServices() {
     ServiceState& state = Services();

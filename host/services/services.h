@@ -2,6 +2,7 @@
 // the attached document, with the failures a test or script can plan.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,10 @@ void CancelAtProgress(int n);
 void RefuseRecordWrites(bool refuse);
 // HS_LoadTGF returns null for this cell and layer.
 void FailFrameLoad(const FrameKey& key);
+
+// Told of every mass edit progress call (staff, measure), as a person sees
+// the host's progress; false is the person's cancel. Empty: nobody watches.
+void WatchProgress(std::function<bool(int staff, int measure)> watcher);
 
 int LiveFrames();     // loaded and not yet freed
 int ProgressCalls();  // since ResetServices

@@ -301,6 +301,13 @@ Input CursesScreen::Read() {
     }
 }
 
+Input CursesScreen::Poll() {
+    nodelay(stdscr, TRUE);
+    Input input = Read();
+    nodelay(stdscr, FALSE);
+    return input;
+}
+
 void CursesScreen::Abandon() {
     Restore();
     _exit(130);

@@ -26,6 +26,8 @@ public:
     virtual int Height() const = 0;
     virtual void Paint(const Grid& grid) = 0;
     virtual Input Read() = 0;
+    // What was pressed meanwhile, without waiting: End when nothing was.
+    virtual Input Poll() { return Input{}; }
     // Ctrl+C: leave at once, writing nothing.
     [[noreturn]] virtual void Abandon() = 0;
 };
@@ -48,6 +50,7 @@ public:
     int Height() const override;
     void Paint(const Grid& grid) override;
     Input Read() override;
+    Input Poll() override;
     // Gives the terminal back and ends the process at once with status 130:
     // nothing is written, no settings either.
     [[noreturn]] void Abandon() override;

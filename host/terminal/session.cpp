@@ -1,5 +1,6 @@
 #include "host/terminal/session.h"
 
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <optional>
@@ -91,7 +92,9 @@ public:
 
     std::vector<std::string> Run() {
         sim::SetUser(this);
+        host::WatchProgress([this](int staff, int measure) { return Progress(staff, measure); });
         Menu();
+        host::WatchProgress(nullptr);
         sim::SetUser(nullptr);
         return report_;
     }
@@ -137,10 +140,14 @@ public:
             view.focus = FocusedBoxButton(box, keys, buttons);
             std::vector<const Grid*> windows;
             std::optional<Grid> beneath;
+            // Over the dialog that asks, or over the menu once the command's
+            // dialogs have closed (the count message).
             if (HWND dialog = sim::ActiveDialog(); dialog != nullptr) {
                 beneath = DrawDialog(ViewOf(dialog));
-                windows.push_back(&*beneath);
+            } else {
+                beneath = DrawMenu(MenuState(), screen_.Width());
             }
+            windows.push_back(&*beneath);
             std::vector<Placement> placements;
             Grid drawn = DrawMessageBox(view, screen_.Width(), &placements);
             windows.push_back(&drawn);
@@ -169,6 +176,33 @@ public:
     }
 
 private:
+    // A long scan shows where it is and can be stopped, as the host's
+    // progress window allows; a short one shows nothing.
+    bool Progress(int staff, int measure) {
+        using Clock = std::chrono::steady_clock;
+        Clock::time_point now = Clock::now();
+        if (!scanning_) {
+            scanning_ = true;
+            scanStart_ = lastProgressPaint_ = now;
+        }
+        if (now - scanStart_ < std::chrono::milliseconds(options_.progressDelayMs) ||
+            (now - lastProgressPaint_ < std::chrono::milliseconds(100) && lastProgressPaint_ != scanStart_))
+            return true;
+        lastProgressPaint_ = now;
+        Grid window = DrawTextWindow("Working",
+                                     {"Staff " + std::to_string(staff) + ", measure " + std::to_string(measure) + ".",
+                                      "", "Escape stops the note entry command."},
+                                     44);
+        std::vector<std::pair<int, int>> origins;
+        if (screen_.Width() >= window.width && screen_.Height() > window.height)
+            screen_.Paint(ComposeScreen(screen_.Width(), screen_.Height(), {&window}, "Escape stops", &origins));
+        for (Input input = screen_.Poll(); input.kind != Input::End; input = screen_.Poll()) {
+            if (input.kind == Input::Interrupt) screen_.Abandon();
+            if (input.kind == Input::Key && input.key == "Escape") return false;
+        }
+        return true;
+    }
+
     // Which button Enter would press now: the one the keys so far have
     // moved the focus to.
     static int FocusedBoxButton(const sim::MessageBoxInfo& box, std::vector<sim::KeyStroke> keys,
@@ -335,6 +369,7 @@ private:
         std::size_t boxesBefore = sim::MessageBoxes().size();
         std::size_t savedBefore = SavedRecords();
         status_.clear();
+        scanning_ = false;
         module_.invoke(hostWindow_, static_cast<std::int16_t>(index), &region_, nullptr);
         const std::vector<sim::MessageBoxInfo>& boxes = sim::MessageBoxes();
         std::size_t saved = SavedRecords() - savedBefore;
@@ -412,6 +447,8 @@ private:
     std::vector<std::string> report_;
     std::string status_;  // what the window system said of the last key, if it refused it
     bool changed_ = false;
+    bool scanning_ = false;  // the progress calls of this run have begun
+    std::chrono::steady_clock::time_point scanStart_, lastProgressPaint_;
 };
 
 }  // namespace

@@ -121,6 +121,35 @@ small)
     wait_for "Choose a command"
     finish 0
     ;;
+musicxml)
+    # Both commands on a MusicXML score, its texts in UTF-8.
+    start 100 40
+    keys 2
+    wait_for "Search for text:"
+    type_text "Flöte"
+    keys M-r
+    type_text "Querflöte"
+    keys Enter
+    wait_for "Match was found in"
+    screen | grep -qF "Flöte" || fail "the match's text is not shown as UTF-8"
+    keys M-a
+    wait_for "instance(s) replaced"
+    keys Enter
+    wait_for "Last run"
+    keys 1
+    wait_for "Search for..."
+    keys Tab Tab Tab Tab Tab Tab Tab Tab Space Space M-d
+    wait_for "Replace with..."
+    click_on "Up/Down"
+    keys M-g
+    wait_for "were made"
+    keys Enter
+    wait_for "Last run"
+    finish 0
+    grep -qF "<part-name>Querflöte</part-name>" "$work/out$ext" || fail "the written score has no Querflöte"
+    # Only the replaced texts changed; every other line is as it was.
+    [ "$(diff "$work/score$ext" "$work/out$ext" | grep -c '^>')" -le 3 ] || fail "more changed than the texts"
+    ;;
 *)
     echo "unknown scenario $scenario"
     exit 2

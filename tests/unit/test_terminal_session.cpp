@@ -28,7 +28,8 @@ class ListScreen : public term::ScreenIo {
 public:
     int width = 100, height = 40;
     std::deque<term::Input> inputs;
-    std::vector<std::string> painted;  // every screen as text, oldest first
+    std::vector<std::string> painted;   // every screen as text, oldest first
+    std::deque<term::Input> meanwhile;  // what Poll finds, one a call
 
     int Width() const override { return width; }
     int Height() const override { return height; }
@@ -44,6 +45,12 @@ public:
             width = input.row;
             height = input.col;
         }
+        return input;
+    }
+    term::Input Poll() override {
+        if (meanwhile.empty()) return term::Input{};
+        term::Input input = meanwhile.front();
+        meanwhile.pop_front();
         return input;
     }
     [[noreturn]] void Abandon() override { throw Abandoned(); }
@@ -106,7 +113,8 @@ const char kDocumentPath[] = ORVO_SOURCE_DIR "/tests/documents/basic.json";
 class TerminalSession : public ::testing::Test {
 protected:
     // The score after a session on the screen, from a fresh world.
-    std::string AfterSession(ClickingScreen& screen, std::vector<std::string>* report = nullptr) {
+    std::string AfterSession(ClickingScreen& screen, std::vector<std::string>* report = nullptr,
+                             int progressDelayMs = 300) {
         host::Document document;
         std::string error;
         EXPECT_TRUE(host::Document::Load(kDocumentPath, &document, &error)) << error;
@@ -117,6 +125,7 @@ protected:
         cli::ScreenOptions options;
         options.documentName = "basic.json";
         options.wholeScore = cli::WholeDocumentRegion(document);
+        options.progressDelayMs = progressDelayMs;
         std::vector<std::string> lines = term::RunSessionOn(screen, module, hostWindow, options);
         if (report != nullptr) *report = lines;
         module.terminate(nullptr);
@@ -190,6 +199,33 @@ TEST_F(TerminalSession, CriteriaByKeysAndMouseChangeWhatTheScriptChanges) {
     // Whole scores differ in too many lines to print.
     EXPECT_TRUE(byKeys == byScript);
     EXPECT_TRUE(byKeys != AfterScript(""));
+}
+
+// The scan shows where it is; Escape meanwhile is the cancel of the mass
+// edit, so no count message follows.
+TEST_F(TerminalSession, EscapeDuringTheScanStopsIt) {
+    ClickingScreen screen;
+    screen.Key("Enter");
+    for (int i = 0; i < 8; ++i) screen.Key("Tab");
+    screen.Key("Space");
+    screen.Key("Space");
+    screen.Key("Alt+d");
+    screen.ClickOn("Up/Down");
+    screen.Key("Alt+g");
+    screen.Key("q");
+    term::Input escape;
+    escape.kind = term::Input::Key;
+    escape.key = "Escape";
+    screen.meanwhile.push_back(escape);
+    std::vector<std::string> report;
+    AfterSession(screen, &report, 0);
+    bool working = false;
+    for (const std::string& text : screen.painted)
+        working = working || text.find("Staff 1, measure 1.") != std::string::npos;
+    EXPECT_TRUE(working);
+    ASSERT_EQ(report.size(), 1u);
+    EXPECT_EQ(report[0].find("were made"), std::string::npos) << report[0];
+    EXPECT_EQ(host::ProgressCalls(), 1);
 }
 
 TEST_F(TerminalSession, ATooSmallTerminalSaysWhatItNeedsAndARedrawFollowsTheResize) {
