@@ -98,6 +98,32 @@ TEST_F(TerminalLayout, TextSetupAndResults) {
     EXPECT_EQ(VelduneExtensionInvoke(hostWindow, 1, nullptr, nullptr), 1);
 }
 
+// Searching only: Next > instead of the answers.
+TEST_F(TerminalLayout, TextResultsSearchOnly) {
+    onDialog = [](HWND d) {
+        if (sim::DialogTemplateId(d) == IDD_TEXT_SETUP) {
+            DO(sim::Type(d, IDC_SETUP_SEARCH, "dolce"));
+            DO(sim::Click(d, IDOK));
+            return;
+        }
+        ExpectGolden("text-results-search-only", Draw(d));
+        DO(sim::Click(d, IDCANCEL));
+    };
+    EXPECT_EQ(VelduneExtensionInvoke(hostWindow, 1, nullptr, nullptr), 1);
+}
+
+// A note criterion on the search page: the replace page offers the notes.
+TEST_F(TerminalLayout, CriteriaReplacePageForNotes) {
+    onDialog = [](HWND d) {
+        DO(sim::SetState(d, IDC_CRIT_N_TIE_START, 1));
+        DO(sim::Click(d, IDC_CRIT_DONE));
+        ExpectGolden("criteria-replace-notes", Draw(d));
+        DO(sim::Click(d, IDCANCEL));
+    };
+    RegionRecord region{0, 1, 1, 0, 0, 2, 4, 0x7FFFFFFF};
+    EXPECT_EQ(VelduneExtensionInvoke(hostWindow, 0, &region, nullptr), 1);
+}
+
 TEST_F(TerminalLayout, CriteriaPages) {
     onDialog = [](HWND d) {
         ExpectGolden("criteria-search", Draw(d));
