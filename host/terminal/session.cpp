@@ -11,6 +11,7 @@
 #include "host/terminal/curses_screen.h"
 #include "host/terminal/dialog_view.h"
 #include "host/terminal/screen.h"
+#include "resources/resource.h"
 #include "shell/records.h"
 
 namespace term {
@@ -127,6 +128,7 @@ public:
                     break;
             }
         }
+        NoteSummary(dialog);
     }
 
     int AnswerMessageBox(const sim::MessageBoxInfo& box) override {
@@ -176,6 +178,18 @@ public:
     }
 
 private:
+    // The text command's counts, as its results dialog showed them at the
+    // end (its OK shows only with the summary), for the lines after the run.
+    void NoteSummary(HWND dialog) {
+        if (sim::DialogTemplateId(dialog) != IDD_TEXT_RESULTS || !sim::ControlVisible(dialog, IDOK).value_or(false))
+            return;
+        for (int id : {IDC_RESULTS_TEXT, IDC_RESULTS_REPLACED}) {
+            std::string line = sim::ControlText(dialog, id).value_or("");
+            if (!line.empty()) summary_ += (summary_.empty() ? "" : ", ") + line;
+        }
+        if (!summary_.empty()) summary_ += ".";
+    }
+
     // A long scan shows where it is and can be stopped, as the host's
     // progress window allows; a short one shows nothing.
     bool Progress(int staff, int measure) {
@@ -370,6 +384,7 @@ private:
         std::size_t savedBefore = SavedRecords();
         status_.clear();
         scanning_ = false;
+        summary_.clear();
         module_.invoke(hostWindow_, static_cast<std::int16_t>(index), &region_, nullptr);
         const std::vector<sim::MessageBoxInfo>& boxes = sim::MessageBoxes();
         std::size_t saved = SavedRecords() - savedBefore;
@@ -378,6 +393,7 @@ private:
         std::string name = commands_[static_cast<std::size_t>(index)];
         std::string said;
         for (std::size_t i = boxesBefore; i < boxes.size(); ++i) said += (said.empty() ? "" : " ") + boxes[i].text;
+        if (!summary_.empty()) said += (said.empty() ? "" : " ") + summary_;
         std::string done =
             saved == 0 ? "nothing in the score changed."
                        : std::to_string(saved) + (saved == 1 ? " record" : " records") + " of the score written.";
@@ -447,6 +463,7 @@ private:
     std::vector<std::string> report_;
     std::string status_;  // what the window system said of the last key, if it refused it
     bool changed_ = false;
+    std::string summary_;    // what the text command's results dialog said at the end
     bool scanning_ = false;  // the progress calls of this run have begun
     std::chrono::steady_clock::time_point scanStart_, lastProgressPaint_;
 };
