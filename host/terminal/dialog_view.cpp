@@ -5,6 +5,7 @@
 
 #include "host/sim/resource_script.h"
 #include "host/sim/sim.h"
+#include "host/terminal/screen.h"
 
 namespace term {
 
@@ -191,22 +192,7 @@ private:
         return end;
     }
 
-    void DrawWindow() {
-        grid_.Fill(0, 0, grid_.width, Role::Caption);
-        std::u32string caption = DecodeText(view_.caption);
-        int room = grid_.width - 6;
-        if (static_cast<int>(caption.size()) > room) caption.resize(room < 0 ? 0 : static_cast<std::size_t>(room));
-        grid_.PutText(0, 1, caption, Role::Caption);
-        grid_.PutText(0, grid_.width - 4, U"[X]", Role::Caption);
-        int bottom = grid_.height - 1, right = grid_.width - 1;
-        for (int row = 1; row < bottom; ++row) {
-            grid_.PutLine(row, 0, Line::Vertical, Role::Face);
-            grid_.PutLine(row, right, Line::Vertical, Role::Face);
-        }
-        for (int col = 1; col < right; ++col) grid_.PutLine(bottom, col, Line::Horizontal, Role::Face);
-        grid_.PutLine(bottom, 0, Line::BottomLeft, Role::Face);
-        grid_.PutLine(bottom, right, Line::BottomRight, Role::Face);
-    }
+    void DrawWindow() { grid_ = WindowFrame(view_.caption, grid_.width, grid_.height, true); }
 
     int DrawControl(const Laid& l, int index) {
         const ControlView& c = *l.control;
@@ -523,19 +509,7 @@ Grid DrawMessageBox(const BoxView& box, int maxWidth, std::vector<Placement>* bu
     std::u32string caption = DecodeText(box.caption);
     int inner = std::max({textWidth + iconWidth + 4, buttonsWidth + 4, static_cast<int>(caption.size()) + 5});
     int textRows = std::max(static_cast<int>(lines.size()), icon != nullptr ? 1 : 0);
-    Grid grid(inner + 2, textRows + 6, Role::Face);
-
-    grid.Fill(0, 0, grid.width, Role::Caption);
-    grid.PutText(0, 1, caption, Role::Caption);
-    grid.PutText(0, grid.width - 4, U"[X]", Role::Caption);
-    int bottom = grid.height - 1, right = grid.width - 1;
-    for (int row = 1; row < bottom; ++row) {
-        grid.PutLine(row, 0, Line::Vertical, Role::Face);
-        grid.PutLine(row, right, Line::Vertical, Role::Face);
-    }
-    for (int col = 1; col < right; ++col) grid.PutLine(bottom, col, Line::Horizontal, Role::Face);
-    grid.PutLine(bottom, 0, Line::BottomLeft, Role::Face);
-    grid.PutLine(bottom, right, Line::BottomRight, Role::Face);
+    Grid grid = WindowFrame(box.caption, inner + 2, textRows + 6, true);
 
     if (icon != nullptr) grid.PutText(2, 3, DecodeText(icon), Role::Face);
     for (std::size_t i = 0; i < lines.size(); ++i) {

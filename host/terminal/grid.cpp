@@ -35,27 +35,6 @@ void Grid::Fill(int row, int col, int count, Role role) {
     for (int i = 0; i < count; ++i) Put(row, col + i, U' ', role);
 }
 
-void Grid::SetRole(int row, int col, int count, Role role) {
-    for (int i = 0; i < count; ++i) {
-        if (Inside(row, col + i)) At(row, col + i).role = role;
-    }
-}
-
-void Grid::Frame(int top, int left, int bottom, int right, Role role) {
-    for (int col = left + 1; col < right; ++col) {
-        PutLine(top, col, Line::Horizontal, role);
-        PutLine(bottom, col, Line::Horizontal, role);
-    }
-    for (int row = top + 1; row < bottom; ++row) {
-        PutLine(row, left, Line::Vertical, role);
-        PutLine(row, right, Line::Vertical, role);
-    }
-    PutLine(top, left, Line::TopLeft, role);
-    PutLine(top, right, Line::TopRight, role);
-    PutLine(bottom, left, Line::BottomLeft, role);
-    PutLine(bottom, right, Line::BottomRight, role);
-}
-
 void Grid::Blit(const Grid& other, int row, int col) {
     for (int r = 0; r < other.height; ++r) {
         for (int c = 0; c < other.width; ++c) {

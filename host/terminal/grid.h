@@ -53,8 +53,6 @@ struct Grid {
     // Returns the column after the text.
     int PutText(int row, int col, const std::u32string& text, Role role);
     void Fill(int row, int col, int width, Role role);  // spaces
-    void SetRole(int row, int col, int width, Role role);
-    void Frame(int top, int left, int bottom, int right, Role role);  // inclusive corners
     // Copies another grid in at this place, its cursor too.
     void Blit(const Grid& other, int row, int col);
 };
