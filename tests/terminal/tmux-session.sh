@@ -30,7 +30,7 @@ fail() {
 }
 start() {  # WIDTH HEIGHT: the host on the score, writing to out$ext
     T -f /dev/null new-session -d -s t -x "$1" -y "$2" \
-        "'$host' '$work/score$ext' --output '$work/out$ext' --registry '$work/registry.reg' --plugin '$plugin'; echo EXIT=\$?; sleep 3600" ||
+        "TERM=tmux-256color '$host' '$work/score$ext' --output '$work/out$ext' --registry '$work/registry.reg' --plugin '$plugin'; echo EXIT=\$?; sleep 3600" ||
         fail "tmux cannot start"
     wait_for "Choose a command"
 }
@@ -44,7 +44,7 @@ wait_for() {
 keys() { T send-keys -t t "$@"; }
 type_text() { T send-keys -t t -l "$1"; }
 # A mouse press and release on the first cell showing TEXT, as xterm's
-# normal mouse mode reports it (the terminal type tmux gives its panes).
+# normal mouse mode reports it (as tmux-256color's kmous says).
 click_on() {
     local at row col
     at=$(screen | awk -v text="$1" '{ i = index($0, text); if (i > 0) { print NR - 1, i - 1; exit } }')
@@ -90,6 +90,10 @@ entries)
     keys Tab Tab Tab Tab Tab Tab Tab Tab Space Space
     keys M-d # Done >>
     wait_for "Replace with..."
+    # Dangerous attributes in red, search-only ones dimmed, mnemonics underlined.
+    T capture-pane -p -e -t t | grep -qF $'\e[31mNote Detail' || fail "Note Detail is not red"
+    T capture-pane -p -e -t t | grep -qF $'\e[90mLegality' || fail "Legality is not dimmed"
+    T capture-pane -p -e -t t | grep -qF $'\e[4mG' || fail "the G of GO! is not underlined"
     click_on "Up/Down" # leave as it is -> off
     click_on "Up/Down" # -> on
     keys M-g
