@@ -207,7 +207,9 @@ void CursesScreen::Paint(const Grid& grid) {
                 mvadd_wch(row, col, &piece);
                 continue;
             }
-            wchar_t text[2] = {static_cast<wchar_t>(cell.ch), 0};
+            char32_t shown = Shown(grid, row, col);
+            if (shown == kWideTail) continue;  // the wide character before covers it
+            wchar_t text[2] = {static_cast<wchar_t>(shown), 0};
             cchar_t out;
             setcchar(&out, text, attrs, pair, nullptr);
             mvadd_wch(row, col, &out);

@@ -46,6 +46,17 @@ Run CaptionRun(const std::string& text, Role role, bool prefix) {
             cell.ch = chars[i];
         }
         run.push_back(cell);
+        // A wide character takes two cells, a combining mark none.
+        if (int width = CharWidth(cell.ch); width != 1) {
+            if (width == 0) {
+                run.pop_back();
+            } else {
+                Cell tail = cell;
+                tail.ch = kWideTail;
+                tail.underline = false;
+                run.push_back(tail);
+            }
+        }
     }
     return run;
 }
@@ -354,8 +365,8 @@ private:
     int DrawEdit(const Laid& l) {
         const ControlView& c = *l.control;
         int inner = std::max(1, l.right - l.left - 1);
-        std::u32string text = DecodeText(c.text);
-        int caret = CaretCharacter(c);
+        EditLayout text = LayOutEdit(c);
+        int caret = text.columns[static_cast<std::size_t>(CaretCharacter(c))];
         int start = EditScroll(c, inner);
         Role frame = c.focused ? Role::Focus : Role::Face;
         Role inside = c.enabled ? Role::Field : Role::Disabled;
@@ -363,7 +374,7 @@ private:
         Append(&run, U"[", frame);
         for (int i = 0; i < inner; ++i) {
             std::size_t at = static_cast<std::size_t>(start + i);
-            Append(&run, std::u32string(1, at < text.size() ? text[at] : U' '), inside);
+            Append(&run, std::u32string(1, at < text.cells.size() ? text.cells[at] : U' '), inside);
         }
         Append(&run, U"]", frame);
         int end = PlaceRun(l.top, l.left, l.right, {run});
@@ -383,6 +394,19 @@ private:
 
 }  // namespace
 
+EditLayout LayOutEdit(const ControlView& edit) {
+    EditLayout layout;
+    std::u32string chars = DecodeText(edit.text, &layout.offsets);
+    layout.cells = ToCells(chars);
+    int column = 0;
+    for (char32_t ch : chars) {
+        layout.columns.push_back(column);
+        column += CharWidth(ch);
+    }
+    layout.columns.push_back(column);
+    return layout;
+}
+
 int CaretCharacter(const ControlView& edit) {
     std::vector<std::size_t> offsets;
     DecodeText(edit.text, &offsets);
@@ -393,17 +417,24 @@ int CaretCharacter(const ControlView& edit) {
 
 int EditScroll(const ControlView& edit, int inner) {
     // Scrolled so that the caret stays in sight.
-    int caret = CaretCharacter(edit);
+    EditLayout layout = LayOutEdit(edit);
+    int caret = layout.columns[static_cast<std::size_t>(CaretCharacter(edit))];
     return caret >= inner ? caret - inner + 1 : 0;
 }
 
 int EditCharacterAt(const ControlView& edit, const Placement& place, int col) {
     int inner = std::max(1, place.right - place.left - 1);
-    std::vector<std::size_t> offsets;
-    DecodeText(edit.text, &offsets);
-    int index = std::clamp(EditScroll(edit, inner) + col - place.left - 1, 0, static_cast<int>(offsets.size()));
-    return index == static_cast<int>(offsets.size()) ? static_cast<int>(edit.text.size())
-                                                     : static_cast<int>(offsets[static_cast<std::size_t>(index)]);
+    EditLayout layout = LayOutEdit(edit);
+    int target = EditScroll(edit, inner) + col - place.left - 1;
+    std::size_t count = layout.offsets.size();
+    for (std::size_t k = 0; k < count; ++k) {
+        if (target >= layout.columns[k + 1]) continue;
+        // The right half of a wide character puts the caret after it.
+        if (target > layout.columns[k])
+            return k + 1 < count ? static_cast<int>(layout.offsets[k + 1]) : static_cast<int>(edit.text.size());
+        return static_cast<int>(layout.offsets[k]);
+    }
+    return static_cast<int>(edit.text.size());
 }
 
 DialogView ViewOf(HWND dialog) {
@@ -506,7 +537,7 @@ Grid DrawMessageBox(const BoxView& box, int maxWidth, std::vector<Placement>* bu
     std::vector<Run> lines = Wrap(CaptionRun(box.text, Role::Face, false), textRoom);
     int textWidth = 0;
     for (const Run& line : lines) textWidth = std::max(textWidth, static_cast<int>(line.size()));
-    std::u32string caption = DecodeText(box.caption);
+    std::u32string caption = ToCells(DecodeText(box.caption));
     int inner = std::max({textWidth + iconWidth + 4, buttonsWidth + 4, static_cast<int>(caption.size()) + 5});
     int textRows = std::max(static_cast<int>(lines.size()), icon != nullptr ? 1 : 0);
     Grid grid = WindowFrame(box.caption, inner + 2, textRows + 6, true);

@@ -45,8 +45,15 @@ struct Placement {
 // The dialog drawn: caption bar on the first row with the close box at its
 // right end, a frame, the controls. The cursor stands in a focused edit.
 Grid DrawDialog(const DialogView& view, std::vector<Placement>* placements = nullptr);
-// An edit's caret as a character index, and the first character the
-// field shows (it scrolls to keep the caret in sight).
+// An edit's text as cells: each character's byte offset and first column.
+struct EditLayout {
+    std::u32string cells;
+    std::vector<std::size_t> offsets;  // a character each
+    std::vector<int> columns;          // a character each, then the end
+};
+EditLayout LayOutEdit(const ControlView& edit);
+// An edit's caret as a character index, and the first column the field
+// shows (it scrolls to keep the caret in sight).
 int CaretCharacter(const ControlView& edit);
 int EditScroll(const ControlView& edit, int innerWidth);
 // The byte offset a mouse press at this column of the drawn edit puts the caret at.

@@ -47,6 +47,41 @@ void Grid::Blit(const Grid& other, int row, int col) {
     }
 }
 
+int CharWidth(char32_t ch) {
+    if ((ch >= 0x0300 && ch < 0x0370) || (ch >= 0x200B && ch < 0x2010) || (ch >= 0xFE20 && ch < 0xFE30)) return 0;
+    if ((ch >= 0x1100 && ch < 0x1160) || (ch >= 0x2E80 && ch < 0x303F) || (ch >= 0x3041 && ch < 0xA4D0) ||
+        (ch >= 0xAC00 && ch < 0xD7A4) || (ch >= 0xF900 && ch < 0xFB00) || (ch >= 0xFE30 && ch < 0xFE50) ||
+        (ch >= 0xFF00 && ch < 0xFF61) || (ch >= 0xFFE0 && ch < 0xFFE7) || (ch >= 0x1F300 && ch < 0x1F650) ||
+        (ch >= 0x20000 && ch < 0x3FFFE))
+        return 2;
+    return 1;
+}
+
+std::u32string ToCells(const std::u32string& chars) {
+    std::u32string cells;
+    for (char32_t ch : chars) {
+        int width = CharWidth(ch);
+        if (width == 0) continue;
+        cells += ch;
+        if (width == 2) cells += kWideTail;
+    }
+    return cells;
+}
+
+char32_t Shown(const Grid& grid, int row, int col) {
+    const Cell& cell = grid.At(row, col);
+    if (cell.ch == kWideTail) {
+        bool head = col > 0 && grid.At(row, col - 1).line == Line::None && CharWidth(grid.At(row, col - 1).ch) == 2;
+        return head ? kWideTail : U' ';
+    }
+    if (CharWidth(cell.ch) == 2) {
+        bool tail =
+            col + 1 < grid.width && grid.At(row, col + 1).line == Line::None && grid.At(row, col + 1).ch == kWideTail;
+        return tail ? cell.ch : U'?';
+    }
+    return cell.ch;
+}
+
 std::string GridText(const Grid& grid) {
     std::string out;
     for (int row = 0; row < grid.height; ++row) {
@@ -55,7 +90,7 @@ std::string GridText(const Grid& grid) {
             const Cell& cell = grid.At(row, col);
             switch (cell.line) {
                 case Line::None:
-                    line += EncodeUtf8(cell.ch);
+                    if (char32_t shown = Shown(grid, row, col); shown != kWideTail) line += EncodeUtf8(shown);
                     break;
                 case Line::Horizontal:
                     line += '-';

@@ -67,4 +67,16 @@ std::string RolesText(const Grid& grid);
 std::u32string DecodeText(const std::string& bytes, std::vector<std::size_t>* offsets = nullptr);
 std::string EncodeUtf8(char32_t ch);
 
+// Columns a character takes at a terminal: 2 for the wide East Asian
+// characters, 0 for combining marks, else 1.
+int CharWidth(char32_t ch);
+// The second cell of a wide character holds this.
+constexpr char32_t kWideTail = 0;
+// Characters as cells: a wide one followed by kWideTail, combining marks
+// left out (they would shift everything after them).
+std::u32string ToCells(const std::u32string& chars);
+// A cell that shows its character whole: not a wide one cut off at its
+// second cell, nor the tail of one that is gone. What stands there instead.
+char32_t Shown(const Grid& grid, int row, int col);
+
 }  // namespace term

@@ -7,18 +7,18 @@ namespace term {
 namespace {
 
 std::u32string Clip(const std::string& text, int width) {
-    std::u32string chars = DecodeText(text);
+    std::u32string chars = ToCells(DecodeText(text));
     if (width < 0) width = 0;
     if (static_cast<int>(chars.size()) > width) chars.resize(static_cast<std::size_t>(width));
     return chars;
 }
 
-int Length(const std::string& text) { return static_cast<int>(DecodeText(text).size()); }
+int Length(const std::string& text) { return static_cast<int>(ToCells(DecodeText(text)).size()); }
 
 // Greedy word wrap; leading blanks of a line are kept (indentation).
 std::vector<std::string> WrapLine(const std::string& line, int width) {
     std::vector<std::string> out;
-    std::u32string chars = DecodeText(line);
+    std::u32string chars = ToCells(DecodeText(line));
     std::size_t indent = 0;
     while (indent < chars.size() && chars[indent] == U' ') ++indent;
     std::u32string current(chars.begin(), chars.begin() + static_cast<long>(indent));

@@ -30,7 +30,7 @@ fail() {
 }
 start() {  # WIDTH HEIGHT: the host on the score, writing to out$ext
     T -f /dev/null new-session -d -s t -x "$1" -y "$2" \
-        "TERM=tmux-256color '$host' '$work/score$ext' --output '$work/out$ext' --registry '$work/registry.reg' --plugin '$plugin'; echo EXIT=\$?; sleep 3600" ||
+        "TERM=tmux-256color LC_ALL=C.UTF-8 '$host' '$work/score$ext' --output '$work/out$ext' --registry '$work/registry.reg' --plugin '$plugin'; echo EXIT=\$?; sleep 3600" ||
         fail "tmux cannot start"
     wait_for "Choose a command"
 }

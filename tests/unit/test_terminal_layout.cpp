@@ -225,4 +225,59 @@ TEST(TerminalScreen, TextDecoding) {
     EXPECT_EQ(term::EncodeUtf8(U'\u00E9'), "\xC3\xA9");
 }
 
+// Columns a line of GridText takes at a terminal.
+int Columns(const std::string& line) {
+    int columns = 0;
+    for (char32_t ch : term::DecodeText(line)) columns += term::CharWidth(ch);
+    return columns;
+}
+
+// Wide East Asian characters take two cells; the frame stays where it is,
+// a wide character cut at the edge shows as '?', and the caret and the mouse
+// count columns, not characters.
+TEST(TerminalScreen, WideCharacters) {
+    term::DialogView view;
+    view.caption = "\xE6\xAD\x8C";  // 歌
+    view.width = 100;
+    view.height = 40;
+    term::ControlView label;
+    label.kind = "static";
+    label.text = "\xE6\xAD\x8C\xE8\xA9\x9E lyric";  // 歌詞 lyric
+    label.x = 4;
+    label.y = 4;
+    label.width = 40;
+    label.height = 8;
+    term::ControlView field;
+    field.id = 7;
+    field.kind = "edit";
+    field.text =
+        "\xE6\x97\xA5\xE6\x9C\xAC"
+        "abc";        // 日本abc
+    field.caret = 6;  // after 日本
+    field.focused = true;
+    field.x = 4;
+    field.y = 20;
+    field.width = 40;
+    field.height = 12;
+    view.controls = {label, field};
+    std::vector<term::Placement> places;
+    term::Grid grid = term::DrawDialog(view, &places);
+    std::istringstream lines(term::GridText(grid));
+    std::string line;
+    while (std::getline(lines, line)) EXPECT_EQ(Columns(line), grid.width) << line;
+    EXPECT_NE(term::GridText(grid).find("\xE6\xAD\x8C\xE8\xA9\x9E lyric"), std::string::npos);
+    // [日本abc: the caret after two wide characters is four columns in.
+    ASSERT_EQ(places.size(), 2u);
+    EXPECT_EQ(grid.cursorCol, places[1].left + 1 + 4);
+    EXPECT_EQ(term::EditCharacterAt(field, places[1], places[1].left + 2), 3);  // the second half of 日: 本
+    EXPECT_EQ(term::EditCharacterAt(field, places[1], places[1].left + 1), 0);
+    EXPECT_EQ(term::EditCharacterAt(field, places[1], places[1].left + 5), 6);  // a
+    EXPECT_EQ(term::EditCharacterAt(field, places[1], places[1].left + 9), 9);  // past the end
+
+    term::Grid cut(2, 1, term::Role::Face);
+    cut.PutText(0, 1, term::ToCells(U"\u6B4C"), term::Role::Face);  // its tail falls off the edge
+    EXPECT_EQ(term::GridText(cut), " ?\n");
+    EXPECT_EQ(term::ToCells(U"e\u0301x"), std::u32string(U"ex"));  // a combining mark takes no cell
+}
+
 }  // namespace
