@@ -42,3 +42,6 @@ diff "$mxl.orig" "$mxl" || true
 echo
 echo "The changed scores are in $score and $mxl (originals beside them as .orig); the plug-in's settings in"
 echo "$out/registry.reg."
+echo
+echo "At a terminal, the same commands through the plug-in's dialogs (F1 for help, Q to quit):"
+echo "  $host examples/demo.json --output $out/from-the-dialogs.json --registry $out/registry.reg"
