@@ -19,7 +19,7 @@ namespace term {
 namespace {
 
 const char kDialogStatus[] = "Tab move  Space press  Enter default  Esc cancel  Alt+letter  F1 help  Ctrl+C quit";
-const char kBoxStatus[] = "Enter the marked button  Tab/arrows move  Esc cancel  letter: that button  F1 help";
+const char kBoxStatus[] = "Enter the marked button  Tab/arrows move  Esc cancel  Y/N/O  F1 help  Ctrl+C quit";
 const char kMenuStatus[] = "Up/Down choose  Enter or 1-9 run  R region  Q quit  F1 help  Ctrl+C quit, writing nothing";
 const char kFormStatus[] = "Digits type  Tab/Up/Down move  Enter accept  Esc keep the old region  W whole score";
 
@@ -42,20 +42,23 @@ const std::vector<std::string> kDialogHelp = {
     "Any key closes this help.",
 };
 const std::vector<std::string> kBoxHelp = {
-    "A message of the plug-in. Enter presses the marked button; Tab and the arrows",
-    "move between the buttons; Y, N or O presses Yes, No or OK; Escape answers",
-    "Cancel or No where the message has that button. The mouse clicks a button.",
+    "A message of the plug-in.",
+    "  Enter            the marked button",
+    "  Tab, arrows      the next button",
+    "  Y, N, O          Yes, No, OK",
+    "  Escape           Cancel; OK where OK is alone; No in a Yes/No one",
+    "The mouse clicks a button.",
     "",
     "Any key closes this help.",
 };
 const std::vector<std::string> kMenuHelp = {
-    "veldune-host stands in for the Veldune notation program: it holds the score and",
-    "runs the plug-in's commands on it.",
-    "  Up, Down, Enter  choose and run a command (or its number)",
-    "  R                the region of the score the note entry command works on",
-    "  Q, F10           quit: the score is written to --output if one was given",
+    "veldune-host stands in for the Veldune notation program: it holds",
+    "the score and runs the plug-in's commands on it.",
+    "  Up, Down, Enter  choose and run a command (or type its number)",
+    "  R                the region the note entry command works on",
+    "  Q, F10           quit: the score is written to --output, if given",
     "  Ctrl+C           quit at once and write nothing",
-    "Settings the plug-in keeps are written to the registry file when you quit.",
+    "The plug-in's settings are written to the registry file on quitting.",
     "",
     "Any key closes this help.",
 };
