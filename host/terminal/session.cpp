@@ -364,6 +364,12 @@ private:
                 default:
                     continue;
             }
+            // Here Alt means nothing: Escape pressed just before a key
+            // arrives as Alt with it, and Escape does nothing in the menu.
+            if (input.key.rfind("Alt+", 0) == 0) {
+                input.key = input.key.substr(4);
+                input.typed = true;
+            }
             const std::string& key = input.key;
             if (key == "Up" || key == "Shift+Tab") {
                 selected_ = (selected_ + count - 1) % (count == 0 ? 1 : count);
@@ -427,7 +433,8 @@ private:
             if (input.kind != Input::Key) continue;
             std::string& value = form.fields[static_cast<std::size_t>(form.focus)].value;
             const std::string& key = input.key;
-            if (key == "Escape") {
+            // Escape pressed just before a key arrives as Alt with it.
+            if (key == "Escape" || key.rfind("Alt+", 0) == 0) {
                 region_ = old;
                 return;
             }
@@ -442,8 +449,15 @@ private:
             } else if (key == "w" || key == "W") {
                 fill(options_.wholeScore);
             } else if (key == "Enter") {
-                std::string text;
-                for (const FormField& field : form.fields) text += (text.empty() ? "" : ",") + field.value;
+                std::string text, empty;
+                for (const FormField& field : form.fields) {
+                    text += (text.empty() ? "" : ",") + field.value;
+                    if (field.value.empty() && empty.empty()) empty = field.label;
+                }
+                if (!empty.empty()) {
+                    form.error = empty + " needs a number.";
+                    continue;
+                }
                 RegionRecord parsed{};
                 std::string error;
                 if (cli::ParseRegion(text, &parsed, &error)) {

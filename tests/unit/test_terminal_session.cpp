@@ -267,6 +267,28 @@ TEST_F(TerminalSession, MessageBoxesTakeKeysAndClicks) {
     EXPECT_NE(screen.painted.back().find("Choose a command"), std::string::npos);
 }
 
+// The region form: digits, a refusal that names the field's problem,
+// Escape keeping the region; Escape pressed just before a key reads as Alt.
+TEST_F(TerminalSession, RegionForm) {
+    ClickingScreen screen;
+    screen.Type("r");
+    screen.Key("Down");  // First measure
+    screen.Key("Backspace");
+    screen.Type("3");
+    screen.Key("Enter");
+    screen.Type("r");
+    screen.Key("Backspace");  // First staff left empty
+    screen.Key("Enter");
+    screen.Key("Alt+x");  // Escape, then x: the region stays
+    screen.Key("Alt+q");  // Escape, then q: quit
+    AfterSession(screen);
+    bool refused = false;
+    for (const std::string& text : screen.painted)
+        refused = refused || text.find("First staff needs a number.") != std::string::npos;
+    EXPECT_TRUE(refused) << screen.painted[screen.painted.size() - 2];
+    EXPECT_NE(screen.painted.back().find("staves 1 to 2, measures 3 to 4"), std::string::npos) << screen.painted.back();
+}
+
 TEST_F(TerminalSession, CtrlCLeavesAtOnce) {
     ClickingScreen screen;
     screen.Key("2");
