@@ -169,6 +169,8 @@ int RunDocument(Session& session, const std::string& path, FileResult* result) {
     std::string error;
     if (!file.Load(path, &document, &error)) return Refuse(result, err, error);
     if (!ReadScript(session, &error)) return Refuse(result, err, error);
+    for (const std::string& note : file.ReadNotes()) err << "veldune-host: " << path << ": warning: " << note << "\n";
+    result->warnings = static_cast<int>(file.ReadNotes().size());
 
     std::string pluginPath = session.pluginPath;
     PluginModule module;
@@ -239,7 +241,7 @@ int RunDocument(Session& session, const std::string& path, FileResult* result) {
             return unwind(2);
         }
         for (const std::string& warning : warnings) err << "veldune-host: " << path << ": warning: " << warning << "\n";
-        result->warnings = static_cast<int>(warnings.size());
+        result->warnings += static_cast<int>(warnings.size());
         if (!args.outputDir.empty()) {
             std::error_code code;
             std::filesystem::create_directories(args.outputDir, code);

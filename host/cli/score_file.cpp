@@ -85,6 +85,13 @@ bool ScoreFile::Load(const std::string& path, host::Document* document, std::str
     return true;
 }
 
+std::vector<std::string> ScoreFile::ReadNotes() const {
+#if ORVO_HAVE_MUSICXML
+    if (musicXml_) return musicXml_->score.notes;
+#endif
+    return {};
+}
+
 bool ScoreFile::Render(const host::Document& document, const std::string& target, std::string* bytes,
                        std::vector<std::string>* warnings, std::string* error) const {
 #if ORVO_HAVE_MUSICXML

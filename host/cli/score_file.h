@@ -21,6 +21,8 @@ public:
     bool Load(const std::string& path, host::Document* document, std::string* error);
 
     bool IsMusicXml() const { return musicXml_ != nullptr; }
+    // What the reader left out of the search (texts too long for the plug-in).
+    std::vector<std::string> ReadNotes() const;
 
     // What to write to `target` after the run: a MusicXML score is written
     // as MusicXML (an .mxl stays an archive) with only the changed texts

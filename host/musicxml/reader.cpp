@@ -98,7 +98,8 @@ public:
             const auto found = parts.find(id);
             const pugi::xml_node part = found == parts.end() ? pugi::xml_node() : found->second;
             const int staves = StaffCount(part);
-            for (int s = 0; s < staves; ++s) Staff(item, staff + s);
+            for (int s = 0; s < staves; ++s)
+                if (Fits(staff + s, "staves")) Staff(item, staff + s);
             if (part) Measures(part, static_cast<int>(score_.parts.size()) - 1, staff, staves);
             staff += staves;
         }
@@ -109,6 +110,8 @@ public:
 private:
     Score& score_;
     host::ScoreLayout& layout_;
+    static constexpr std::size_t kLongest = 32767;
+    std::set<std::string> tooMany_;
     std::map<int, int> pageIndex_;
     std::map<std::pair<int, int>, int> measureTextIndex_;
     std::map<int, std::size_t> endingAt_;  // measure -> index in score_.texts
@@ -121,13 +124,29 @@ private:
     }
 
     // Records the element as the source of a text; an absent or empty one
-    // has nothing the plug-in could change.
+    // has nothing the plug-in could change. The plug-in's lengths and
+    // offsets are 16-bit: a longer text is left out of the search (and so
+    // never written), with a note.
     std::string Map(TextSource source, host::Key key, pugi::xml_node element, const std::string& where) {
         if (!element) return {};
-        const std::string text = ElementText(element);
+        std::string text = ElementText(element);
+        if (text.size() > kLongest) {
+            score_.notes.push_back(where + ": a text of " + std::to_string(text.size()) + " bytes, more than the " +
+                                   std::to_string(kLongest) + " the text command handles; it is not searched");
+            return {};
+        }
         Span span;
         if (!text.empty() && Locate(element, &span)) score_.texts.push_back({source, key, text, {span}, where});
         return text;
+    }
+
+    // Keys are 16-bit numbers: what lies beyond them is not searched, said once a kind.
+    bool Fits(int value, const char* what) {
+        if (value <= static_cast<int>(kLongest)) return true;
+        if (tooMany_.insert(what).second)
+            score_.notes.push_back(std::string("more than ") + std::to_string(kLongest) + " " + what +
+                                   ": the rest are not searched");
+        return false;
     }
 
     std::string Where(int part, pugi::xml_node measure, int ordinal) const {
@@ -145,6 +164,7 @@ private:
             const int page = IntAttributeOr(credit.attribute("page"), 1);
             for (pugi::xml_node words : credit.children("credit-words")) {
                 const int index = pageIndex_[page]++;
+                if (!Fits(page, "pages") || !Fits(index + 1, "credits on a page")) continue;
                 const std::string text =
                     Map(TextSource::PageText, {K(page), K(index), 0}, words, "credit on page " + std::to_string(page));
                 layout_.pageTexts.push_back({page, text});
@@ -155,7 +175,7 @@ private:
     void Group(pugi::xml_node partGroup, int* number) {
         const pugi::xml_node full = partGroup.child("group-name");
         const pugi::xml_node abbreviated = partGroup.child("group-abbreviation");
-        if (!full && !abbreviated) return;
+        if ((!full && !abbreviated) || !Fits(*number, "part groups")) return;
         const std::string where = "group " + std::string(partGroup.attribute("number").value());
         host::ScoreLayout::Names names;
         names.system = 0;
@@ -188,7 +208,7 @@ private:
     void Measures(pugi::xml_node part, int partIndex, int firstStaff, int staves) {
         int ordinal = 0;
         for (pugi::xml_node measure : part.children("measure")) {
-            ++ordinal;
+            if (!Fits(++ordinal, "measures in a part")) break;
             layout_.measures = std::max(layout_.measures, ordinal);
             for (pugi::xml_node item : measure.children()) {
                 const char* name = item.name();
@@ -196,6 +216,7 @@ private:
                     for (pugi::xml_node lyric : item.children("lyric")) Lyric(lyric, partIndex, ordinal);
                 } else if (std::strcmp(name, "direction") == 0) {
                     const int staff = std::clamp(IntOr(item.child("staff"), 1), 1, staves);
+                    if (!Fits(firstStaff + staff - 1, "staves")) continue;
                     Direction(item, firstStaff + staff - 1, ordinal, Where(partIndex, measure, ordinal));
                 } else if (std::strcmp(name, "barline") == 0) {
                     Ending(item.child("ending"), ordinal, Where(partIndex, measure, ordinal));
@@ -211,15 +232,18 @@ private:
                 const std::string name = item.name();
                 if (name == "rehearsal") {
                     const int index = measureTextIndex_[{staff, measure}]++;
+                    if (!Fits(index + 1, "rehearsal marks in one measure")) continue;
                     const std::string text =
                         Map(TextSource::MeasureText, {K(staff), K(measure), K(index)}, item, where);
                     layout_.measureTexts.push_back({staff, measure, text});
                 } else if (name == "words" && (repeat || IsRepeatWords(ElementText(item)))) {
                     const int number = static_cast<int>(layout_.textRepeats.size()) + 1;
+                    if (!Fits(number, "text repeats")) continue;
                     layout_.textRepeats.push_back(
                         {number, Map(TextSource::TextRepeat, {K(number), 0, 0}, item, where)});
                 } else if (name == "words") {
                     const int number = static_cast<int>(layout_.expressions.size()) + 1;
+                    if (!Fits(number, "text expressions")) continue;
                     const std::string text = Map(TextSource::Expression, {K(number), 0, 0}, item, where);
                     layout_.expressions.push_back({number, text, host::Bytes(12, 0)});
                 }
@@ -301,6 +325,12 @@ private:
             verse.label = label;
             verse.syllables = std::move(verses_[label]);
             verse.original = JoinVerse(verse.syllables);
+            if (verse.original.size() > kLongest) {
+                score_.notes.push_back("verse " + std::to_string(number) + ": " +
+                                       std::to_string(verse.original.size()) + " bytes, more than the " +
+                                       std::to_string(kLongest) + " the text command handles; it is not searched");
+                continue;
+            }
             layout_.lyrics[0].push_back({number, verse.original});
             score_.verses.push_back(std::move(verse));
         }

@@ -70,6 +70,7 @@ struct Score {
     std::vector<Part> parts;
     std::vector<MappedText> texts;
     std::vector<Verse> verses;
+    std::vector<std::string> notes;  // what the reader left out of the search, for the user
 };
 
 struct ReadOptions {
@@ -93,5 +94,8 @@ bool WriteScore(const Score& score, const host::Document& document, std::string*
 
 // The text of a mapped element as the document now holds it.
 std::string CurrentText(const host::Document& document, const MappedText& text);
+// Stores a new text for a mapped element, as the plug-in's write-back does.
+// False when the document has no such record.
+bool SetCurrentText(host::Document* document, const MappedText& text, const std::string& value);
 
 }  // namespace musicxml

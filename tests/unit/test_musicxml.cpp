@@ -418,3 +418,29 @@ TEST(MusicXmlRead, ContentDecidesTheFormat) {
 }
 
 }  // namespace
+
+namespace {
+
+// The plug-in's lengths and offsets are 16-bit: a longer text stays out of
+// the search, with a note, instead of reaching the plug-in.
+TEST(MusicXmlRead, TextsTooLongForThePlugInAreLeftOutWithANote) {
+    const std::string longName(40000, 'x');
+    std::string lyrics;
+    for (int i = 0; i < 7000; ++i)
+        lyrics += "<note><rest/><duration>1</duration><lyric><text>abcd</text></lyric></note>";
+    const std::string score = "<score-partwise><part-list><score-part id=\"P1\"><part-name>" + longName +
+                              "</part-name><part-abbreviation>Ob.</part-abbreviation></score-part></part-list>"
+                              "<part id=\"P1\"><measure>" +
+                              lyrics + "</measure></part></score-partwise>";
+    const Read read = ReadBytes(score);
+    ASSERT_TRUE(read.ok) << read.error;
+    EXPECT_EQ(BlockText(read.document, host::kTagStaff, {1, 0, 0}, 30), "");
+    EXPECT_EQ(BlockText(read.document, host::kTagStaff, {1, 0, 0}, 32), "Ob.");
+    EXPECT_EQ(read.document.Record(host::kTagVerseLyrics, {1, 0, 0}), nullptr);
+    ASSERT_EQ(read.score.notes.size(), 2u);
+    EXPECT_NE(read.score.notes[0].find("40000 bytes"), std::string::npos) << read.score.notes[0];
+    EXPECT_NE(read.score.notes[1].find("verse 1: 34999 bytes"), std::string::npos) << read.score.notes[1];
+    EXPECT_EQ(Write(read), score);
+}
+
+}  // namespace

@@ -1,0 +1,90 @@
+// The MusicXML reader and writer over random files. A score it accepts is
+// written back byte for byte when nothing changed; with one text and one
+// syllable changed it must read again, with the new texts where the old
+// ones stood and every other mapped text as it was.
+#include <cstdint>
+#include <string>
+
+#include "fuzz/fuzz_support.h"
+#include "host/musicxml/lyrics.h"
+#include "host/musicxml/score.h"
+
+namespace {
+
+// Small limits keep an archive that claims much from costing much.
+musicxml::ReadOptions Options() {
+    musicxml::ReadOptions options;
+    options.limits.memberBytes = 1 << 20;
+    options.limits.totalBytes = 4 << 20;
+    options.limits.members = 64;
+    return options;
+}
+
+const musicxml::MappedText* At(const musicxml::Score& score, std::size_t begin) {
+    for (const auto& text : score.texts)
+        if (!text.spans.empty() && text.spans[0].begin == begin) return &text;
+    return nullptr;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    host::Document document;
+    musicxml::Score score;
+    std::string error;
+    if (!musicxml::ReadScore(bytes, Options(), &document, &score, &error)) {
+        if (error.empty()) fuzz::Fail("ReadScore", "refused without saying why");
+        return 0;
+    }
+    std::string out;
+    std::vector<std::string> warnings;
+    if (!musicxml::WriteScore(score, document, &out, &warnings, &error)) fuzz::Fail("WriteScore", error);
+    if (out != bytes) fuzz::Fail("no-op write", "the bytes differ");
+    if (!warnings.empty()) fuzz::Fail("no-op write", "warned: " + warnings[0]);
+
+    // One text changed (the one the input's first byte picks) and the first
+    // syllable of the first verse that has one.
+    const std::string added = " & <ü>";
+    const musicxml::MappedText* changed = nullptr;
+    if (!score.texts.empty()) {
+        changed = &score.texts[static_cast<std::size_t>(data[0]) % score.texts.size()];
+        if (!musicxml::SetCurrentText(&document, *changed, changed->original + added))
+            fuzz::Fail("SetCurrentText", "no record for a mapped text");
+    }
+    const musicxml::Verse* verse = nullptr;
+    for (const auto& v : score.verses)
+        if (!v.syllables.empty() && v.syllables[0].span.end != 0 &&
+            musicxml::SplitVerse(v.original).size() == v.syllables.size()) {
+            verse = &v;
+            break;
+        }
+    if (verse != nullptr) {
+        const std::string text =
+            verse->syllables[0].text + "x" + verse->original.substr(verse->syllables[0].text.size());
+        host::Bytes record(text.begin(), text.end());
+        record.push_back(0);
+        document.SetRecord(host::kTagVerseLyrics, {static_cast<std::int16_t>(verse->number), 0, 0}, record);
+    }
+    warnings.clear();
+    if (!musicxml::WriteScore(score, document, &out, &warnings, &error)) fuzz::Fail("WriteScore", error);
+
+    host::Document again;
+    musicxml::Score reread;
+    if (!musicxml::ReadScore(out, Options(), &again, &reread, &error))
+        fuzz::Fail("read again", "own output refused: " + error);
+    // Spans before the first change keep their offsets; a text found there
+    // reads as it was, or as changed.
+    for (const auto& text : score.texts) {
+        if (text.spans.empty() || (changed && text.spans[0].begin > changed->spans[0].begin)) continue;
+        if (verse && text.spans[0].begin > verse->syllables[0].span.begin) continue;
+        const musicxml::MappedText* now = At(reread, text.spans[0].begin);
+        if (now == nullptr) fuzz::Fail("read again", "a text before the change moved: " + text.original);
+        // Two staves of a part share its name's element.
+        const bool same = changed && text.spans[0].begin == changed->spans[0].begin;
+        const std::string expected = same ? changed->original + added : text.original;
+        if (now->original != expected)
+            fuzz::Fail("read again", "\"" + now->original + "\" where \"" + expected + "\" was written");
+    }
+    return 0;
+}
