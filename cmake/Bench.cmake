@@ -11,4 +11,9 @@ if(ORVO_BENCH)
   target_include_directories(orvo_bench BEFORE PRIVATE ${CMAKE_SOURCE_DIR}/host/sim/include)
   target_link_libraries(orvo_bench PRIVATE host_objects benchmark::benchmark benchmark::benchmark_main ${CMAKE_DL_LIBS})
   orvo_warnings(orvo_bench)
+
+  # The MusicXML benchmark's generator and floor (scripts/run-musicxml-bench.sh).
+  add_executable(orvo_musicxml_tool ${CMAKE_SOURCE_DIR}/bench/musicxml/musicxml_tool.cpp)
+  target_link_libraries(orvo_musicxml_tool PRIVATE pugixml::pugixml)
+  orvo_warnings(orvo_musicxml_tool)
 endif()

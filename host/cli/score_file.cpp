@@ -17,8 +17,19 @@ namespace fs = std::filesystem;
 namespace {
 
 bool ReadBytes(const std::string& path, std::string* bytes) {
+    std::error_code code;
+    if (fs::is_directory(path, code)) return false;
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
+    if (fs::is_regular_file(path, code)) {
+        // A score can be large: one read of the known size, no stream copies.
+        const auto size = fs::file_size(path, code);
+        if (!code) {
+            bytes->resize(static_cast<std::size_t>(size));
+            in.read(bytes->data(), static_cast<std::streamsize>(size));
+            return in.gcount() == static_cast<std::streamsize>(size);
+        }
+    }
     std::ostringstream buffer;
     buffer << in.rdbuf();
     *bytes = buffer.str();
@@ -64,7 +75,7 @@ bool ScoreFile::Load(const std::string& path, host::Document* document, std::str
     if (!json && (musicxml::LooksLikeMusicXml(bytes) || xmlByName)) {
         auto loaded = std::make_unique<MusicXml>();
         std::string message;
-        if (!musicxml::ReadScore(bytes, musicxml::ReadOptions{}, document, &loaded->score, &message)) {
+        if (!musicxml::ReadScore(std::move(bytes), musicxml::ReadOptions{}, document, &loaded->score, &message)) {
             *error = path + ": " + message;
             return false;
         }

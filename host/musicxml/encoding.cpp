@@ -74,10 +74,7 @@ bool DecodeToUtf8(const std::string& bytes, TextEncoding* encoding, std::string*
     } else if (bytes.size() >= 2 && byte(0) == 0 && byte(1) == '<') {
         encoding->encoding = Encoding::Utf16BigEndian;
     }
-    if (encoding->encoding == Encoding::Utf8) {
-        *utf8 = bytes;
-        return true;
-    }
+    if (encoding->encoding == Encoding::Utf8) return true;
     const bool little = encoding->encoding == Encoding::Utf16LittleEndian;
     if ((bytes.size() - start) % 2 != 0) {
         *error = "the UTF-16 text ends in the middle of a character";

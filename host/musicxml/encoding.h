@@ -15,7 +15,8 @@ struct TextEncoding {
 };
 
 // Decides by the byte order mark or, without one, by the zero bytes around
-// the opening "<". False with *error for UTF-16 that does not decode.
+// the opening "<". A UTF-8 text is its own decoding: *utf8 is left as it
+// was. False with *error for UTF-16 that does not decode.
 bool DecodeToUtf8(const std::string& bytes, TextEncoding* encoding, std::string* utf8, std::string* error);
 
 // The inverse of DecodeToUtf8 for the same encoding. False when the text is

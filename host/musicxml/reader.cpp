@@ -120,7 +120,7 @@ private:
 
     bool Locate(pugi::xml_node element, Span* span) const {
         const std::ptrdiff_t offset = element.offset_debug();
-        return offset >= 0 && ContentSpan(score_.xml, static_cast<std::size_t>(offset), span);
+        return offset >= 0 && ContentSpan(score_.Xml(), static_cast<std::size_t>(offset), span);
     }
 
     // Records the element as the source of a text; an absent or empty one
@@ -366,27 +366,28 @@ bool LooksLikeMusicXml(const std::string& bytes) {
     return at != std::string::npos && bytes[at] == '<';
 }
 
-bool ReadScore(const std::string& bytes, const ReadOptions& options, host::Document* document, Score* score,
+bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* document, Score* score,
                std::string* error) {
     Score read;
-    read.file = bytes;
-    std::string text;
-    if (IsZipArchive(bytes)) {
+    read.file = std::move(bytes);
+    const std::string* text = &read.file;
+    if (IsZipArchive(read.file)) {
         read.compressed = true;
-        if (!ReadArchive(bytes, options.limits, &read.rootPath, &text, error)) return false;
-    } else {
-        text = bytes;
+        if (!ReadArchive(read.file, options.limits, &read.rootPath, &read.xml, error)) return false;
+        text = &read.xml;
     }
-    if (!DecodeToUtf8(text, &read.encoding, &read.xml, error)) return false;
-    text.clear();
+    std::string decoded;
+    if (!DecodeToUtf8(*text, &read.encoding, &decoded, error)) return false;
+    if (read.encoding.encoding != Encoding::Utf8) read.xml = std::move(decoded);
+    const std::string& source = read.Xml();
 
     pugi::xml_document xml;
     const pugi::xml_parse_result parsed =
-        xml.load_buffer(read.xml.data(), read.xml.size(), kParseOptions, pugi::encoding_utf8);
+        xml.load_buffer(source.data(), source.size(), kParseOptions, pugi::encoding_utf8);
     if (!parsed) {
         std::size_t line = 0;
         std::size_t column = 0;
-        LineAndColumn(read.xml, static_cast<std::size_t>(parsed.offset), &line, &column);
+        LineAndColumn(source, static_cast<std::size_t>(parsed.offset), &line, &column);
         *error = (read.compressed ? read.rootPath + ": " : std::string()) + "not well-formed XML at line " +
                  std::to_string(line) + ", column " + std::to_string(column) + ": " + parsed.description();
         return false;

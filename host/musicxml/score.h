@@ -66,7 +66,8 @@ struct Score {
     bool compressed = false;
     std::string rootPath;  // .mxl: the score's path in the archive
     TextEncoding encoding;
-    std::string xml;  // the score's text as UTF-8
+    std::string xml;  // the score's text as UTF-8 when it is not the file itself
+    const std::string& Xml() const { return compressed || encoding.encoding != Encoding::Utf8 ? xml : file; }
     std::vector<Part> parts;
     std::vector<MappedText> texts;
     std::vector<Verse> verses;
@@ -84,7 +85,7 @@ bool LooksLikeMusicXml(const std::string& bytes);
 // Fills an empty document with the score's texts, laid out as the JSON
 // reader lays out its sections. False with *error (naming line and column
 // where there is one) when the file is refused; then nothing is filled.
-bool ReadScore(const std::string& bytes, const ReadOptions& options, host::Document* document, Score* score,
+bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* document, Score* score,
                std::string* error);
 
 // The file's bytes with the texts the document now holds spliced in.

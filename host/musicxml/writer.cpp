@@ -229,7 +229,7 @@ bool WriteScore(const Score& score, const host::Document& document, std::string*
         return true;
     }
     std::string encoded;
-    if (!EncodeFromUtf8(edits.Apply(score.xml), score.encoding, &encoded)) {
+    if (!EncodeFromUtf8(edits.Apply(score.Xml()), score.encoding, &encoded)) {
         *error = "the changed score cannot be written in its encoding";
         return false;
     }

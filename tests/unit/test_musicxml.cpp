@@ -242,7 +242,7 @@ TEST(MusicXmlWrite, ChangesInsideCompressedAndUtf16ScoresStayInTheirForm) {
         const Read again = ReadBytes(out);
         ASSERT_TRUE(again.ok) << again.error;
         EXPECT_EQ(BlockText(again.document, host::kTagStaff, {1, 0, 0}, 30), "Querflöte");
-        EXPECT_EQ(again.score.xml.size(), read.score.xml.size() + std::string("Quer").size());
+        EXPECT_EQ(again.score.Xml().size(), read.score.Xml().size() + std::string("Quer").size());
     }
 }
 
