@@ -10,6 +10,7 @@
 #include <pugixml.hpp>
 
 #include "host/document/score_layout.h"
+#include "host/musicxml/frames.h"
 #include "host/musicxml/lyrics.h"
 #include "host/musicxml/score.h"
 #include "host/musicxml/xml_text.h"
@@ -74,6 +75,8 @@ bool IsRepeatWords(const std::string& words) {
 
 class Reader {
 public:
+    std::vector<PartStaves> partStaves;  // in score order, for the frames
+
     Reader(Score* score, host::ScoreLayout* layout) : score_(*score), layout_(*layout) {}
 
     bool Run(pugi::xml_node root, std::string* error) {
@@ -100,7 +103,10 @@ public:
             const int staves = StaffCount(part);
             for (int s = 0; s < staves; ++s)
                 if (Fits(staff + s, "staves")) Staff(item, staff + s);
-            if (part) Measures(part, static_cast<int>(score_.parts.size()) - 1, staff, staves);
+            if (part) {
+                Measures(part, static_cast<int>(score_.parts.size()) - 1, staff, staves);
+                partStaves.push_back({part, static_cast<int>(score_.parts.size()) - 1, staff, staves});
+            }
             staff += staves;
         }
         Verses();
@@ -412,6 +418,7 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
     if (!reader.Run(root, error)) return false;
     host::Document filled;
     host::LayOut(layout, &filled);
+    ReadFrames(reader.partStaves, &filled, &read);
     *document = std::move(filled);
     *score = std::move(read);
     return true;

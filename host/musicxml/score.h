@@ -56,6 +56,32 @@ struct Verse {
     std::vector<Syllable> syllables;
 };
 
+// A child element of a <note> (or of its <pitch>), as it stands in the file.
+struct Child {
+    std::string name;
+    std::size_t begin = 0;  // at its "<"
+    std::size_t end = 0;    // after its end tag
+    Span content;           // empty for an empty element
+};
+
+struct NoteXml {
+    std::size_t begin = 0;  // the <note> element
+    std::size_t end = 0;    // where its end tag starts
+    std::vector<Child> children;
+    std::vector<Child> pitch;  // step, alter, octave
+    std::string accidental;    // the <accidental> value, if any
+};
+
+// A frame entry read from MusicXML: its place, what it read as, and the
+// note elements it came from (a rest's one element, or a chord's notes).
+struct EntrySource {
+    host::FrameKey frame;
+    std::size_t index = 0;
+    EntryRecord original{};
+    std::vector<NoteXml> elements;
+    std::string where;
+};
+
 struct Part {
     std::string id;
     std::string name;
@@ -71,6 +97,7 @@ struct Score {
     std::vector<Part> parts;
     std::vector<MappedText> texts;
     std::vector<Verse> verses;
+    std::vector<EntrySource> entries;
     std::vector<std::string> notes;  // what the reader left out of the search, for the user
 };
 

@@ -13,6 +13,7 @@
 #include "host/musicxml/encoding.h"
 #include "host/musicxml/lyrics.h"
 #include "host/musicxml/score.h"
+#include "shell/host_records.h"
 
 namespace {
 
@@ -430,7 +431,7 @@ TEST(MusicXmlRead, TextsTooLongForThePlugInAreLeftOutWithANote) {
         lyrics += "<note><rest/><duration>1</duration><lyric><text>abcd</text></lyric></note>";
     const std::string score = "<score-partwise><part-list><score-part id=\"P1\"><part-name>" + longName +
                               "</part-name><part-abbreviation>Ob.</part-abbreviation></score-part></part-list>"
-                              "<part id=\"P1\"><measure>" +
+                              "<part id=\"P1\"><measure><attributes><divisions>1</divisions></attributes>" +
                               lyrics + "</measure></part></score-partwise>";
     const Read read = ReadBytes(score);
     ASSERT_TRUE(read.ok) << read.error;
@@ -441,6 +442,68 @@ TEST(MusicXmlRead, TextsTooLongForThePlugInAreLeftOutWithANote) {
     EXPECT_NE(read.score.notes[0].find("40000 bytes"), std::string::npos) << read.score.notes[0];
     EXPECT_NE(read.score.notes[1].find("verse 1: 34999 bytes"), std::string::npos) << read.score.notes[1];
     EXPECT_EQ(Write(read), score);
+}
+
+}  // namespace
+
+namespace {
+
+// Voices, chords, a backup, a grace note and a tuplet into frames and positions.
+TEST(MusicXmlFrames, NotesBecomeEntriesInTimeOrderByStaffAndVoice) {
+    const std::string score = Score(R"(<score-partwise><part-list><score-part id="P1"><part-name>Piano</part-name>
+</score-part></part-list><part id="P1"><measure number="0" implicit="yes">
+<attributes><divisions>2</divisions><staves>2</staves></attributes>
+<note><pitch><step>C</step><octave>4</octave></pitch><duration>2</duration><voice>1</voice><stem>up</stem></note>
+<note><chord/><pitch><step>E</step><octave>4</octave></pitch><duration>2</duration><voice>1</voice><stem>up</stem></note>
+<note><grace slash="yes"/><pitch><step>D</step><octave>4</octave></pitch><voice>1</voice></note>
+<note><pitch><step>G</step><alter>1</alter><octave>4</octave></pitch><duration>1</duration><tie type="start"/>
+ <voice>1</voice><accidental parentheses="yes">sharp</accidental>
+ <time-modification><actual-notes>3</actual-notes><normal-notes>2</normal-notes></time-modification>
+ <notations><slur type="start"/><articulations><staccato/></articulations></notations><lyric><text>la</text></lyric></note>
+<backup><duration>3</duration></backup>
+<note><rest/><duration>2</duration><voice>2</voice><staff>1</staff></note>
+<note><pitch><step>F</step><octave>3</octave></pitch><duration>1</duration><voice>5</voice><staff>2</staff>
+ <stem>down</stem></note>
+</measure><measure number="12a"><note><rest/><duration>4</duration></note></measure></part></score-partwise>)");
+    Read read = ReadBytes(score);
+    ASSERT_TRUE(read.ok) << read.error;
+    EXPECT_TRUE(read.score.notes.empty()) << read.score.notes[0];
+    const std::vector<EntryRecord>* upper = read.document.Frame({1, 1, 0});
+    ASSERT_NE(upper, nullptr);
+    ASSERT_EQ(upper->size(), 3u);
+    const EntryRecord& chord = (*upper)[0];
+    EXPECT_EQ(chord.position, 0);
+    EXPECT_EQ(chord.duration, 1024);
+    EXPECT_EQ(chord.flagsA, 0x40000000u | 0x04000000u | 0x00000100u | 0x00000001u);  // note, chord, stem frozen up
+    ASSERT_EQ(chord.noteCount, 2);
+    EXPECT_EQ(chord.notes[0].displacement, 0);
+    EXPECT_EQ(chord.notes[1].displacement, 2);
+    const EntryRecord& grace = (*upper)[1];
+    EXPECT_EQ(grace.position, 1024);
+    EXPECT_EQ(grace.duration, 0);
+    EXPECT_EQ(grace.flagsA, 0x40000000u | 0x00800000u);
+    EXPECT_EQ(grace.flagsB, 0x0100u);  // slash grace
+    const EntryRecord& tuplet = (*upper)[2];
+    EXPECT_EQ(tuplet.position, 1024);
+    EXPECT_EQ(tuplet.duration, 512);
+    // note, tuplet, articulation, lyrics; slur in word B
+    EXPECT_EQ(tuplet.flagsA, 0x40000000u | 0x00080000u | 0x00200000u | 0x00100000u);
+    EXPECT_EQ(tuplet.flagsB, 0x0020u);
+    EXPECT_EQ(tuplet.notes[0].displacement, 4);
+    EXPECT_EQ(tuplet.notes[0].raiseLower, 1);
+    EXPECT_EQ(tuplet.notes[0].flags, 0x40000000u | 0x01000000u | 0x00800000u);  // tie start, accidental in parentheses
+    const std::vector<EntryRecord>* second = read.document.Frame({1, 1, 1});
+    ASSERT_TRUE(second && second->size() == 1u);
+    EXPECT_EQ((*second)[0].flagsA, 0x10000000u);  // a rest of the staff's second voice
+    EXPECT_EQ((*second)[0].noteCount, 0);
+    EXPECT_EQ((*second)[0].duration, 1024);
+    const std::vector<EntryRecord>* lower = read.document.Frame({2, 1, 0});
+    ASSERT_TRUE(lower && lower->size() == 1u);
+    EXPECT_EQ((*lower)[0].notes[0].displacement, -4);
+    EXPECT_EQ((*lower)[0].flagsA, 0x40000000u | 0x00000100u);  // stem frozen down
+    // Measures by their order in the part, whatever their numbers say.
+    ASSERT_NE(read.document.Frame({1, 2, 0}), nullptr);
+    EXPECT_EQ((*read.document.Frame({1, 2, 0}))[0].duration, 2048);
 }
 
 }  // namespace

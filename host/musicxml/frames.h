@@ -1,0 +1,57 @@
+// Note entries from MusicXML: one frame for each staff, measure and layer,
+// the notes' elements remembered so that a change is written into them.
+#pragma once
+
+#include <pugixml.hpp>
+#include <string>
+#include <vector>
+
+#include "host/document/document.h"
+#include "host/musicxml/score.h"
+
+namespace musicxml {
+
+struct PartStaves {
+    pugi::xml_node part;
+    int index = 0;       // into Score::parts
+    int firstStaff = 1;  // the document's number of the part's first staff
+    int staves = 1;
+};
+
+// Fills the document's frames and score->entries; what cannot be read as
+// it stands (overfull measures, a fifth voice) goes to score->notes.
+void ReadFrames(const std::vector<PartStaves>& parts, host::Document* document, Score* score);
+
+// Entry attribute bits with a MusicXML meaning (flag word A, then B), and
+// note bits; see docs/musicxml.md.
+namespace bits {
+constexpr std::uint32_t kNote = 0x40000000;
+constexpr std::uint32_t kVoice2 = 0x10000000;
+constexpr std::uint32_t kChord = 0x04000000;
+constexpr std::uint32_t kGrace = 0x00800000;
+constexpr std::uint32_t kArticulation = 0x00200000;
+constexpr std::uint32_t kLyrics = 0x00100000;
+constexpr std::uint32_t kTuplet = 0x00080000;
+constexpr std::uint32_t kFreezeStem = 0x00000100;
+constexpr std::uint32_t kUpDown = 0x00000001;
+constexpr std::uint16_t kSlur = 0x0020;
+constexpr std::uint16_t kSlashGrace = 0x0100;
+constexpr std::uint32_t kTieStart = 0x40000000;
+constexpr std::uint32_t kTieEnd = 0x20000000;
+constexpr std::uint32_t kCrossNote = 0x10000000;
+constexpr std::uint32_t kAccidental = 0x01000000;
+constexpr std::uint32_t kAccidentalParentheses = 0x00800000;
+}  // namespace bits
+
+// Edits for the entries the plug-in changed: stems, pitches and the
+// accidentals that go with them; a change without a MusicXML form is
+// counted in *unwritten by attribute name.
+struct EntryEdit {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::string raw;  // markup, already escaped
+};
+void EntryEdits(const Score& score, const host::Document& document, std::vector<EntryEdit>* edits,
+                std::vector<std::string>* warnings);
+
+}  // namespace musicxml
