@@ -272,3 +272,251 @@ void ReadFrames(const std::vector<PartStaves>& parts, host::Document* document, 
 }
 
 }  // namespace musicxml
+
+namespace musicxml {
+
+namespace {
+
+// Where the schema puts each child of <note>; a new element goes before
+// the first child that comes later.
+int NoteRank(const std::string& name) {
+    static const std::pair<const char*, int> kOrder[] = {
+        {"grace", 0},      {"cue", 0},        {"chord", 1},          {"pitch", 2},
+        {"unpitched", 2},  {"rest", 2},       {"duration", 3},       {"tie", 4},
+        {"instrument", 5}, {"footnote", 6},   {"level", 7},          {"voice", 8},
+        {"type", 9},       {"dot", 10},       {"accidental", 11},    {"time-modification", 12},
+        {"stem", 13},      {"notehead", 14},  {"notehead-text", 15}, {"staff", 16},
+        {"beam", 17},      {"notations", 18}, {"lyric", 19},         {"play", 20},
+        {"listen", 21}};
+    for (const auto& [element, rank] : kOrder)
+        if (name == element) return rank;
+    return 100;
+}
+
+const Child* Find(const std::vector<Child>& children, const char* name) {
+    for (const Child& child : children)
+        if (child.name == name) return &child;
+    return nullptr;
+}
+
+// The whitespace that stands before an element, to give a new one the same indentation.
+std::string IndentBefore(const std::string& xml, std::size_t at) {
+    std::size_t start = at;
+    while (start > 0 &&
+           (xml[start - 1] == ' ' || xml[start - 1] == '\t' || xml[start - 1] == '\n' || xml[start - 1] == '\r'))
+        --start;
+    return xml.substr(start, at - start);
+}
+
+class NoteEditor {
+public:
+    NoteEditor(const std::string& xml, const NoteXml& note, std::vector<EntryEdit>* edits)
+        : xml_(xml), note_(note), edits_(*edits) {}
+
+    void SetContent(const Child& child, const std::string& text) {
+        edits_.push_back({child.content.begin, child.content.end, text});
+    }
+
+    // Removes the element and the whitespace before it.
+    void Remove(const Child& child) {
+        edits_.push_back({child.begin - IndentBefore(xml_, child.begin).size(), child.end, ""});
+    }
+
+    void Replace(const Child& child, const std::string& markup) { edits_.push_back({child.begin, child.end, markup}); }
+
+    // Inserts an element of <note> where the schema's order puts it.
+    void Insert(const std::string& name, const std::string& markup) {
+        const int rank = NoteRank(name);
+        for (const Child& child : note_.children) {
+            if (NoteRank(child.name) > rank) {
+                edits_.push_back({child.begin, child.begin, markup + IndentBefore(xml_, child.begin)});
+                return;
+            }
+        }
+        const std::string indent =
+            note_.children.empty() ? std::string() : IndentBefore(xml_, note_.children.back().begin);
+        const std::size_t at = note_.children.empty() ? note_.end : note_.children.back().end;
+        edits_.push_back({at, at, indent + markup});
+    }
+
+    // Inserts <alter> into <pitch>, before <octave>.
+    void InsertAlter(const std::string& markup) {
+        const Child* octave = Find(note_.pitch, "octave");
+        if (octave == nullptr) return;
+        edits_.push_back({octave->begin, octave->begin, markup + IndentBefore(xml_, octave->begin)});
+    }
+
+private:
+    const std::string& xml_;
+    const NoteXml& note_;
+    std::vector<EntryEdit>& edits_;
+};
+
+const char* AccidentalFor(int alter) {
+    switch (alter) {
+        case -2:
+            return "flat-flat";
+        case -1:
+            return "flat";
+        case 0:
+            return "natural";
+        case 1:
+            return "sharp";
+        case 2:
+            return "double-sharp";
+        default:
+            return nullptr;
+    }
+}
+
+// The captions of the attribute bits, for the report of what was not written.
+struct BitName {
+    int word;  // 0: flag word A, 1: flag word B, 2: a note's flags
+    std::uint32_t mask;
+    const char* name;
+};
+constexpr BitName kBitNames[] = {
+    {0, 0x80000000, "Legality"},
+    {0, 0x40000000, "Note/Rest"},
+    {0, 0x20000000, "V2 Launch"},
+    {0, 0x10000000, "Voice 2"},
+    {0, 0x04000000, "Chord"},
+    {0, 0x02000000, "Clef Change"},
+    {0, 0x01000000, "Float Rest"},
+    {0, 0x00800000, "Grace"},
+    {0, 0x00400000, "Note Detail"},
+    {0, 0x00200000, "Articulation"},
+    {0, 0x00100000, "Lyrics"},
+    {0, 0x00080000, "Tuplet"},
+    {0, 0x00040000, "V2 Tup Para"},
+    {0, 0x00020000, "Perf Data"},
+    {0, 0x00008000, "Ignore"},
+    {0, 0x00004000, "Beam Ext"},
+    {0, 0x00002000, "Flip Tie"},
+    {0, 0x00001000, "Special"},
+    {0, 0x00000800, "Beam/Beat"},
+    {0, 0x00000400, "Sec Beam"},
+    {0, 0x00000080, "Stem Detail"},
+    {0, 0x00000040, "Cross Up"},
+    {0, 0x00000010, "Reverse Up"},
+    {0, 0x00000008, "Reverse Dn"},
+    {0, 0x00000004, "Double Stem"},
+    {0, 0x00000002, "Split Stem"},
+    {1, 0x0001, "Staff Expr"},
+    {1, 0x0008, "Is Tuplet"},
+    {1, 0x0020, "Slur"},
+    {1, 0x0040, "No Ledger"},
+    {1, 0x0100, "Slash Grace"},
+    {1, 0x0200, "Flat Beam"},
+    {2, 0x80000000, "Note Legality"},
+    {2, 0x40000000, "Tie Start"},
+    {2, 0x20000000, "Tie End"},
+    {2, 0x10000000, "Cross Note"},
+    {2, 0x08000000, "Upstem 2nd"},
+    {2, 0x02000000, "Upstem Split"},
+    {2, 0x04000000, "Downstem 2nd"},
+    {2, 0x00000002, "Freeze Accidental"},
+};
+
+void CountUnwritten(int word, std::uint32_t changed, std::map<std::string, int>* unwritten) {
+    for (const BitName& bit : kBitNames)
+        if (bit.word == word && (changed & bit.mask) != 0) ++(*unwritten)[bit.name];
+}
+
+}  // namespace
+
+void EntryEdits(const Score& score, const host::Document& document, std::vector<EntryEdit>* edits,
+                std::vector<std::string>* warnings) {
+    const std::string& xml = score.Xml();
+    std::map<std::string, int> unwritten;
+    for (const EntrySource& entry : score.entries) {
+        const auto found = document.Frames().find(entry.frame);
+        const std::vector<EntryRecord>* frame = found == document.Frames().end() ? nullptr : &found->second;
+        if (frame == nullptr || entry.index >= frame->size() || entry.elements.empty()) continue;
+        const EntryRecord& now = (*frame)[entry.index];
+        const EntryRecord& was = entry.original;
+        const std::uint32_t stemBits = bits::kFreezeStem | bits::kUpDown;
+        CountUnwritten(0, (now.flagsA ^ was.flagsA) & ~stemBits, &unwritten);
+        CountUnwritten(1, static_cast<std::uint32_t>(now.flagsB ^ was.flagsB), &unwritten);
+
+        if (((now.flagsA ^ was.flagsA) & stemBits) != 0) {
+            // Up/Down alone says nothing while the stem is not frozen.
+            const bool frozen = (now.flagsA & bits::kFreezeStem) != 0;
+            const std::string direction = (now.flagsA & bits::kUpDown) != 0 ? "up" : "down";
+            for (std::size_t e = 0; e < entry.elements.size(); ++e) {
+                NoteEditor editor(xml, entry.elements[e], edits);
+                const Child* stem = Find(entry.elements[e].children, "stem");
+                if (!frozen && stem != nullptr)
+                    editor.Remove(*stem);
+                else if (frozen && stem != nullptr && stem->content.end != 0)
+                    editor.SetContent(*stem, direction);
+                else if (frozen && stem == nullptr && e == 0)
+                    editor.Insert("stem", "<stem>" + direction + "</stem>");
+            }
+        }
+
+        const int notes = std::min<int>(was.noteCount, now.noteCount);
+        for (int n = 0; n < notes; ++n) {
+            const NoteRecord& a = was.notes[n];
+            const NoteRecord& b = now.notes[n];
+            // Notes are the entry's pitched elements in order.
+            const NoteXml* element = nullptr;
+            int seen = 0;
+            for (const NoteXml& candidate : entry.elements)
+                if (Find(candidate.pitch, "step") && seen++ == n) element = &candidate;
+            if (element == nullptr) continue;
+            NoteEditor editor(xml, *element, edits);
+            const std::uint32_t accidentalBits = bits::kAccidental | bits::kAccidentalParentheses;
+            CountUnwritten(2, (a.flags ^ b.flags) & ~accidentalBits, &unwritten);
+            const bool pitchChanged = a.displacement != b.displacement || a.raiseLower != b.raiseLower;
+            if (pitchChanged) {
+                const int d = b.displacement;
+                const int octave = 4 + (d >= 0 ? d / 7 : -((6 - d) / 7));
+                const int step = d - (octave - 4) * 7;
+                const Child* stepChild = Find(element->pitch, "step");
+                const Child* octaveChild = Find(element->pitch, "octave");
+                const Child* alterChild = Find(element->pitch, "alter");
+                if (stepChild && stepChild->content.end && octaveChild && octaveChild->content.end) {
+                    editor.SetContent(*stepChild, std::string(1, "CDEFGAB"[step]));
+                    editor.SetContent(*octaveChild, std::to_string(octave));
+                    if (b.raiseLower == 0 && alterChild)
+                        editor.Remove(*alterChild);
+                    else if (b.raiseLower != 0 && alterChild && alterChild->content.end)
+                        editor.SetContent(*alterChild, std::to_string(b.raiseLower));
+                    else if (b.raiseLower != 0 && !alterChild)
+                        editor.InsertAlter("<alter>" + std::to_string(b.raiseLower) + "</alter>");
+                } else {
+                    ++unwritten["Displacement"];
+                }
+            }
+            // The accidental shown: as the bits say when they changed; a pitch
+            // whose alteration changed shows its new sign, as a reader expects.
+            const bool showChanged = ((a.flags ^ b.flags) & accidentalBits) != 0;
+            const bool alterChanged = a.raiseLower != b.raiseLower;
+            if (!showChanged && !alterChanged) continue;
+            const Child* accidental = Find(element->children, "accidental");
+            const bool shown = showChanged ? (b.flags & bits::kAccidental) != 0 : true;
+            const bool parentheses = (b.flags & bits::kAccidentalParentheses) != 0;
+            const char* sign = AccidentalFor(b.raiseLower);
+            if (!shown) {
+                if (accidental != nullptr) editor.Remove(*accidental);
+            } else if (sign == nullptr) {
+                ++unwritten["Accidental"];
+            } else if (accidental == nullptr) {
+                editor.Insert("accidental", std::string("<accidental") + (parentheses ? " parentheses=\"yes\"" : "") +
+                                                ">" + sign + "</accidental>");
+            } else if (showChanged || accidental->content.end == 0) {
+                // The start tag changes too: the element is written anew.
+                editor.Replace(*accidental, std::string("<accidental") + (parentheses ? " parentheses=\"yes\"" : "") +
+                                                ">" + sign + "</accidental>");
+            } else if (element->accidental != sign) {
+                editor.SetContent(*accidental, sign);
+            }
+        }
+    }
+    for (const auto& [name, count] : unwritten)
+        warnings->push_back(std::to_string(count) + " change(s) of " + name +
+                            " not written: it has no MusicXML form here");
+}
+
+}  // namespace musicxml

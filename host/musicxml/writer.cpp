@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 
+#include "host/musicxml/frames.h"
 #include "host/musicxml/lyrics.h"
 #include "host/musicxml/score.h"
 #include "host/musicxml/xml_text.h"
@@ -125,11 +126,21 @@ public:
 
     // Two staves of one part share the part's name: the first change wins.
     void Add(const Span& span, const std::string& text, const std::string& what) {
-        const auto [at, added] = edits_.emplace(span.begin, std::make_pair(span, text));
-        if (!added && at->second.second != text)
-            warnings_.push_back(what + ": shares its element with an earlier text that was changed to \"" +
-                                at->second.second + "\"; \"" + text + "\" is not written");
+        const std::string markup = EscapeContent(text);
+        for (auto [at, last] = edits_.equal_range(span.begin); at != last; ++at) {
+            if (at->second.first == span.end) {
+                if (at->second.second != markup)
+                    warnings_.push_back(what + ": shares its element with an earlier text that was changed to \"" +
+                                        text_[span.begin] + "\"; \"" + text + "\" is not written");
+                return;
+            }
+        }
+        text_[span.begin] = text;
+        edits_.emplace(span.begin, std::make_pair(span.end, markup));
     }
+
+    // Markup for the entries; several insertions at one place keep their order.
+    void AddMarkup(const EntryEdit& edit) { edits_.emplace(edit.begin, std::make_pair(edit.end, edit.raw)); }
 
     bool Empty() const { return edits_.empty(); }
 
@@ -138,11 +149,14 @@ public:
         out.reserve(xml.size() + 64);
         std::size_t copied = 0;
         for (const auto& [begin, edit] : edits_) {
-            const Span& span = edit.first;
-            if (span.begin < copied) continue;  // cannot happen for elements of text only
-            out.append(xml, copied, span.begin - copied);
-            out += EscapeContent(edit.second);
-            copied = span.end;
+            if (begin < copied) {
+                warnings_.push_back("two changes overlap at byte " + std::to_string(begin) +
+                                    "; the later is not written");
+                continue;
+            }
+            out.append(xml, copied, begin - copied);
+            out += edit.second;
+            copied = edit.first;
         }
         out.append(xml, copied, std::string::npos);
         return out;
@@ -150,7 +164,8 @@ public:
 
 private:
     std::vector<std::string>& warnings_;
-    std::map<std::size_t, std::pair<Span, std::string>> edits_;
+    std::multimap<std::size_t, std::pair<std::size_t, std::string>> edits_;  // begin -> end, markup
+    std::map<std::size_t, std::string> text_;                                // begin -> text, for messages
 };
 
 void VerseEdits(const Score& score, const Verse& verse, const std::string& now, Edits* edits,
@@ -224,6 +239,9 @@ bool WriteScore(const Score& score, const host::Document& document, std::string*
                 .value_or(verse.original);
         if (now != verse.original) VerseEdits(score, verse, now, &edits, warnings);
     }
+    std::vector<EntryEdit> entryEdits;
+    EntryEdits(score, document, &entryEdits, warnings);
+    for (const EntryEdit& edit : entryEdits) edits.AddMarkup(edit);
     if (edits.Empty()) {
         *out = score.file;
         return true;

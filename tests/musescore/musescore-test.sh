@@ -120,6 +120,27 @@ for demo in $demos; do
             reads_back "$out" "Orvo Part"
     fi
 
+    # Note entries: a scan that changes nothing writes the same bytes; stems
+    # turned down and B naturals flattened reach MuseScore.
+    out=$run/noop-entries-$name.musicxml
+    vh "$xml" --output "$out" entries --find "Duration=8191" --change "Up/Down=off" --yes &&
+        { checks=$((checks + 1)); cmp -s "$xml" "$out" || fail "$name: a scan without changes did not write the same bytes"; }
+    out=$run/stems-$name.musicxml
+    if grep -q "<stem>up</stem>" "$xml" &&
+        vh "$xml" --output "$out" entries --find "Freeze Stem=on,Up/Down=on" --change "Up/Down=off" --yes; then
+        checks=$((checks + 1))
+        grep -q "<stem>up</stem>" "$out" && fail "$name: stems up are left after turning them down"
+        valid "$out" && reads_back "$out" "<StemDirection>down</StemDirection>"
+        back=$run/back-$(basename "$out").mscx
+        checks=$((checks + 1))
+        [ -f "$back" ] && grep -q "<StemDirection>up</StemDirection>" "$back" && fail "$name: MuseScore still reads stems up"
+    fi
+    out=$run/pitches-$name.musicxml
+    if vh "$xml" --output "$out" entries --find "Displacement=6,Raise/Lower=0" --change "Raise/Lower=-1" --yes &&
+        grep -q "instance\|replacements were made" "$run/host.log"; then
+        valid "$out" && reads_back "$out"
+    fi
+
     # Every "e" becomes "E" in every kind of text there is.
     out=$run/all-$name.musicxml
     title=$(xmllint --xpath 'string((//credit-words)[1])' "$xml" | head -1)

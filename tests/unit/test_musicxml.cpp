@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -504,6 +505,126 @@ TEST(MusicXmlFrames, NotesBecomeEntriesInTimeOrderByStaffAndVoice) {
     // Measures by their order in the part, whatever their numbers say.
     ASSERT_NE(read.document.Frame({1, 2, 0}), nullptr);
     EXPECT_EQ((*read.document.Frame({1, 2, 0}))[0].duration, 2048);
+}
+
+}  // namespace
+
+namespace {
+
+const char kEntriesScore[] = R"(<score-partwise><part-list><score-part id="P1"><part-name>Oboe</part-name></score-part>
+</part-list><part id="P1"><measure number="1"><attributes><divisions>1</divisions></attributes>
+    <note>
+      <pitch><step>B</step><octave>4</octave></pitch>
+      <duration>1</duration>
+      <type>quarter</type>
+      <stem>up</stem>
+    </note>
+    <note>
+      <pitch>
+        <step>F</step>
+        <alter>1</alter>
+        <octave>4</octave>
+      </pitch>
+      <duration>1</duration>
+      <type>quarter</type>
+      <accidental>sharp</accidental>
+      <staff>1</staff>
+    </note>
+</measure></part></score-partwise>)";
+
+EntryRecord& EntryAt(Document& d, int index) { return (*d.Frame({1, 1, 0}))[static_cast<std::size_t>(index)]; }
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+// What a changed entry writes: stems, pitches with their accidentals, and
+// a report of what has no MusicXML form.
+TEST(MusicXmlEntries, ChangedEntriesAreWrittenIntoTheirNotes) {
+    const std::string score = Score(kEntriesScore);
+    struct Case {
+        const char* what;
+        void (*change)(Document&);
+        std::vector<std::pair<std::string, std::string>> edits;  // the input with these replacements
+        const char* warning;                                     // part of the one warning, or ""
+    };
+    const Case cases[] = {
+        {"stem turned down",
+         [](Document& d) { EntryAt(d, 0).flagsA &= ~0x00000001u; },
+         {{"<stem>up</stem>", "<stem>down</stem>"}},
+         ""},
+        {"stem no longer frozen",
+         [](Document& d) { EntryAt(d, 0).flagsA &= ~0x00000101u; },
+         {{"\n      <stem>up</stem>", ""}},
+         ""},
+        {"a new stem goes before <staff>",
+         [](Document& d) { EntryAt(d, 1).flagsA |= 0x00000101u; },
+         {{"<staff>1</staff>", "<stem>up</stem>\n      <staff>1</staff>"}},
+         ""},
+        {"B4 flattened: <alter> and an accidental",
+         [](Document& d) { EntryAt(d, 0).notes[0].raiseLower = -1; },
+         {{"<step>B</step><octave>", "<step>B</step><alter>-1</alter><octave>"},
+          {"<type>quarter</type>\n      <stem>",
+           "<type>quarter</type>\n      <accidental>flat</accidental>\n      <stem>"}},
+         ""},
+        {"F#4 to G4: no <alter>, the accidental says natural",
+         [](Document& d) {
+             EntryAt(d, 1).notes[0].displacement = 4;
+             EntryAt(d, 1).notes[0].raiseLower = 0;
+         },
+         {{"<step>F</step>\n        <alter>1</alter>", "<step>G</step>"},
+          {"<accidental>sharp</accidental>", "<accidental>natural</accidental>"}},
+         ""},
+        {"an octave down",
+         [](Document& d) { EntryAt(d, 0).notes[0].displacement = -1; },
+         {{"<step>B</step><octave>4</octave>", "<step>B</step><octave>3</octave>"}},
+         ""},
+        {"accidental in parentheses",
+         [](Document& d) { EntryAt(d, 1).notes[0].flags |= 0x00800000u; },
+         {{"<accidental>sharp</accidental>", "<accidental parentheses=\"yes\">sharp</accidental>"}},
+         ""},
+        {"accidental hidden",
+         [](Document& d) { EntryAt(d, 1).notes[0].flags &= ~0x01000000u; },
+         {{"\n      <accidental>sharp</accidental>", ""}},
+         ""},
+        {"Perf Data has no MusicXML form",
+         [](Document& d) { EntryAt(d, 0).flagsA |= 0x00020000u; },
+         {},
+         "1 change(s) of Perf Data not written"},
+    };
+    for (const Case& c : cases) {
+        Read read = ReadBytes(score);
+        ASSERT_TRUE(read.ok) << read.error;
+        c.change(read.document);
+        std::vector<std::string> warnings;
+        const std::string out = Write(read, &warnings);
+        std::string expected = score;
+        for (const auto& [from, to] : c.edits) expected = Replaced(expected, from, to);
+        EXPECT_EQ(out, expected) << c.what;
+        if (*c.warning != 0) {
+            ASSERT_EQ(warnings.size(), 1u) << c.what;
+            EXPECT_NE(warnings[0].find(c.warning), std::string::npos) << warnings[0];
+        } else {
+            EXPECT_TRUE(warnings.empty()) << c.what << ": " << warnings[0];
+        }
+        // What was written reads back as the change.
+        Read again = ReadBytes(out);
+        ASSERT_TRUE(again.ok) << c.what << ": " << again.error;
+        // A newly altered pitch also shows its accidental: note flags may gain it.
+        if (*c.warning == 0) {
+            for (int i = 0; i < 2; ++i) {
+                const EntryRecord& got = EntryAt(again.document, i);
+                const EntryRecord& want = EntryAt(read.document, i);
+                EXPECT_EQ(got.flagsA, want.flagsA) << c.what;
+                EXPECT_EQ(got.notes[0].displacement, want.notes[0].displacement) << c.what;
+                EXPECT_EQ(got.notes[0].raiseLower, want.notes[0].raiseLower) << c.what;
+                EXPECT_EQ(got.notes[0].flags & ~0x01000000u, want.notes[0].flags & ~0x01000000u) << c.what;
+            }
+        }
+    }
 }
 
 }  // namespace
