@@ -9,6 +9,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "host/cli/dry_run.h"
 #include "host/cli/entries_command.h"
 #include "host/cli/platform.h"
 #include "host/cli/plugin_module.h"
@@ -79,6 +80,7 @@ struct Arguments {
     std::string output;
     std::string outputDir;
     bool inPlace = false;
+    bool dryRun = false;
     std::string plugin;
     std::string lackService;
     bool keepGoing = false;
@@ -202,6 +204,7 @@ int RunDocument(Session& session, const std::string& path, FileResult* result) {
         return unwind(2);
     }
 
+    const host::Document before = args.dryRun ? document : host::Document();
     module.init(nullptr, nullptr);
     int status = 0;
     if (session.textCommand) {
@@ -233,6 +236,15 @@ int RunDocument(Session& session, const std::string& path, FileResult* result) {
     result->status = status;
     if (status != 0 && result->problem.empty()) result->problem = "the run failed";
 
+    if (args.dryRun) {
+        std::ostream& out = *session.console.out;
+        const std::vector<std::string> changes = DescribeChanges(before, document);
+        out << "\nDry run: " << changes.size() << " change(s) would be made to " << path << (changes.empty() ? "" : ":")
+            << "\n";
+        for (const std::string& line : changes) out << "  " << line << "\n";
+        out << "Nothing was written.\n";
+        return unwind(status);
+    }
     if (status == 0 && !output.empty()) {
         std::string bytes;
         std::vector<std::string> warnings;
@@ -295,6 +307,8 @@ int HostMain(int argc, const char* const* argv, Console& console) {
     app.add_option("--output-dir", args.outputDir, "write each document into this folder under its own name")
         ->type_name("DIR");
     app.add_flag("--in-place", args.inPlace, "write over each document, keeping its first original as .orig");
+    app.add_flag("--dry-run", args.dryRun,
+                 "go through the same dialogs and counts, print what would change, and write nothing");
     app.add_option("--plugin", args.plugin, "the plug-in module to load")->type_name("PATH");
     app.add_option("--lack-service", args.lackService,
                    "act as a host program that does not export this service (such as HS_LoadTGF), to see how "

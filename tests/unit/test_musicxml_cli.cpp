@@ -181,4 +181,25 @@ TEST_F(MusicXmlProgram, DamagedScoresAreRefusedAndNothingIsWritten) {
     EXPECT_TRUE(Contains(outcome.err, "fake.mxl: not well-formed XML")) << outcome.err;
 }
 
+TEST_F(MusicXmlProgram, ADryRunSaysWhatWouldChangeAndWritesNothing) {
+    const std::string json = Write("doc.json", R"({"staves": [{"number": 1, "full": "Flute", "abbreviated": "Fl."}],
+      "frames": [{"staff": 1, "measure": 1, "layer": 0, "entries": [{"position": 0, "duration": 1024,
+       "flagsA": "0x40000101", "flagsB": "0x0000", "notes": [{"displacement": 0, "raiseLower": 0, "flags": "0x0"}]}]}]})");
+    const std::string jsonBefore = Read(json);
+    Outcome text = Run({score_, json, "--in-place", "--dry-run", "text", "--search", "Fl", "--replace", "Pic",
+                        "--elements", "staff", "--all"});
+    EXPECT_EQ(text.status, 0) << text.err;
+    EXPECT_TRUE(Contains(text.out, "\"Flöte\" -> \"Picöte\"")) << text.out;
+    EXPECT_TRUE(Contains(text.out, "\"Flute\" -> \"Picute\"")) << text.out;
+    EXPECT_TRUE(Contains(text.out, "Nothing was written.")) << text.out;
+    Outcome entries = Run({json, "--dry-run", "--output", In("out.json"), "entries", "--find", "Up/Down=on", "--change",
+                           "Up/Down=off", "--yes"});
+    EXPECT_EQ(entries.status, 0) << entries.err;
+    EXPECT_TRUE(Contains(entries.out, "staff 1, measure 1, layer 1, position 0: Up/Down off")) << entries.out;
+    EXPECT_TRUE(Read(score_) == original_);
+    EXPECT_EQ(Read(json), jsonBefore);
+    EXPECT_FALSE(fs::exists(score_ + ".orig"));
+    EXPECT_FALSE(fs::exists(In("out.json")));
+}
+
 }  // namespace

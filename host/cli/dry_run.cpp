@@ -1,0 +1,92 @@
+#include "host/cli/dry_run.h"
+
+#include <algorithm>
+
+#include "host/document/attribute_names.h"
+
+namespace cli {
+
+namespace {
+
+struct TextKind {
+    std::uint32_t tag;
+    const char* name;
+    std::size_t header;  // bytes before the text
+};
+
+// Texts are stored by these tags; blocks by text number, the rest by their own keys.
+constexpr TextKind kTextKinds[] = {
+    {host::kTagTextBlockText, "text block", 0},   {host::kTagTextExpression, "text expression", 12},
+    {host::kTagTextRepeatText, "text repeat", 0}, {host::kTagEndingRepeatText, "ending", 0},
+    {host::kTagVerseLyrics, "verse", 0},          {host::kTagChorusLyrics, "chorus", 0},
+    {host::kTagSectionLyrics, "section", 0},
+};
+
+std::string TextOf(const host::Bytes& bytes, std::size_t header) {
+    if (bytes.size() < header) return {};
+    const auto begin = bytes.begin() + static_cast<std::ptrdiff_t>(header);
+    return std::string(begin, std::find(begin, bytes.end(), std::uint8_t{0}));
+}
+
+std::string Bits(int word, std::uint32_t was, std::uint32_t now) {
+    std::string out;
+    for (const host::AttributeBit& bit : host::kAttributeBits) {
+        if (bit.word != word || ((was ^ now) & bit.mask) == 0) continue;
+        out += std::string(out.empty() ? "" : ", ") + bit.name + ((now & bit.mask) != 0 ? " on" : " off");
+    }
+    return out;
+}
+
+void Join(std::string* line, const std::string& part) {
+    if (part.empty()) return;
+    *line += (line->empty() ? "" : "; ") + part;
+}
+
+}  // namespace
+
+std::vector<std::string> DescribeChanges(const host::Document& before, const host::Document& after) {
+    std::vector<std::string> lines;
+    for (const TextKind& kind : kTextKinds) {
+        const auto* was = before.RecordsOf(kind.tag);
+        const auto* now = after.RecordsOf(kind.tag);
+        if (now == nullptr) continue;
+        for (const auto& [key, bytes] : *now) {
+            const auto old = was ? was->find(key) : decltype(was->find(key)){};
+            const std::string oldText = was && old != was->end() ? TextOf(old->second, kind.header) : "";
+            const std::string newText = TextOf(bytes, kind.header);
+            if (oldText != newText)
+                lines.push_back(std::string(kind.name) + " #" + std::to_string(key[0]) + ": \"" + oldText + "\" -> \"" +
+                                newText + "\"");
+        }
+    }
+    for (const auto& [frame, entries] : after.Frames()) {
+        const auto found = before.Frames().find(frame);
+        if (found == before.Frames().end()) continue;
+        const auto& old = found->second;
+        for (std::size_t i = 0; i < entries.size() && i < old.size(); ++i) {
+            const EntryRecord& a = old[i];
+            const EntryRecord& b = entries[i];
+            std::string change;
+            Join(&change, Bits(0, a.flagsA, b.flagsA));
+            Join(&change, Bits(1, a.flagsB, b.flagsB));
+            for (int n = 0; n < std::min<int>(a.noteCount, b.noteCount); ++n) {
+                std::string note;
+                if (a.notes[n].displacement != b.notes[n].displacement)
+                    Join(&note, "displacement " + std::to_string(a.notes[n].displacement) + " -> " +
+                                    std::to_string(b.notes[n].displacement));
+                if (a.notes[n].raiseLower != b.notes[n].raiseLower)
+                    Join(&note, "raise/lower " + std::to_string(a.notes[n].raiseLower) + " -> " +
+                                    std::to_string(b.notes[n].raiseLower));
+                Join(&note, Bits(2, a.notes[n].flags, b.notes[n].flags));
+                if (!note.empty()) Join(&change, "note " + std::to_string(n + 1) + ": " + note);
+            }
+            if (!change.empty())
+                lines.push_back("staff " + std::to_string(frame.staff) + ", measure " + std::to_string(frame.measure) +
+                                ", layer " + std::to_string(frame.layer + 1) + ", position " +
+                                std::to_string(b.position) + ": " + change);
+        }
+    }
+    return lines;
+}
+
+}  // namespace cli
