@@ -15,7 +15,8 @@ file(GLOB HOST_SOURCES CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/host/sim/*.cpp
      ${CMAKE_SOURCE_DIR}/host/terminal/*.cpp
      ${CMAKE_SOURCE_DIR}/host/musicxml/*.cpp
-     ${CMAKE_SOURCE_DIR}/host/cli/*.cpp)
+     ${CMAKE_SOURCE_DIR}/host/cli/*.cpp
+     ${CMAKE_SOURCE_DIR}/host/monkey/*.cpp)
 list(FILTER HOST_SOURCES EXCLUDE REGEX ".*/host/cli/main\\.cpp$")
 add_library(host_objects OBJECT ${HOST_SOURCES})
 target_include_directories(host_objects PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)

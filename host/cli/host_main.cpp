@@ -19,6 +19,7 @@
 #include "host/cli/text_command.h"
 #include "host/cli/world.h"
 #include "host/document/document.h"
+#include "host/monkey/session.h"
 #include "host/services/services.h"
 #include "host/sim/resource_script.h"
 #include "host/sim/sim.h"
@@ -43,6 +44,8 @@ const char kFooter[] =
     "  veldune-host DOCUMENT text ...          search (and replace) texts; see 'veldune-host x text --help'\n"
     "  veldune-host DOCUMENT entries ...       search and change note entries; see 'veldune-host x entries --help'\n"
     "  veldune-host A.mxl B.musicxml --output-dir DIR text ...   the same run on each file, a summary at the end\n"
+    "  veldune-host DOCUMENT --monkey SEED     a random user session from SEED, printed as a script that\n"
+    "                                          replays it through --script\n"
     "\n"
     "Writing: --output FILE (one document), --output-dir DIR (each document under its own name) or --in-place\n"
     "(over the document itself, keeping the first original as DOCUMENT.orig). A MusicXML score is written as\n"
@@ -90,7 +93,41 @@ struct Arguments {
     EntriesOptions entries;
     std::string region;
     std::string change;
+    bool monkey = false;
+    std::uint64_t monkeySeed = 0;
+    int monkeyActions = 200;
 };
+
+// A random session from the seed, printed as the script that replays it.
+// The settings start from the defaults (the script's first lines see to
+// that), and the hive is the --registry file or none at all, so that the
+// person's own settings are left alone.
+int RunMonkey(const PluginModule& module, HWND hostWindow, const host::Document& document, const std::string& path,
+              const Arguments& args, Console& console) {
+    monkey::SeededChoices choices(args.monkeySeed);
+    monkey::Options options;
+    options.actions = args.monkeyActions;
+    options.fromDefaults = true;
+    monkey::Session session(choices, document, options);
+    Runner runner(module, hostWindow);
+    const bool ran = runner.Run(session, "monkey");
+    session.checker().End();
+    std::ostream& out = *console.out;
+    out << "# veldune-host " << path << " --monkey " << args.monkeySeed << " --actions " << args.monkeyActions << "\n"
+        << session.Script();
+    int status = 0;
+    if (!ran) {
+        out << "# FAILED: " << runner.Failure() << "\n";
+        *console.err << "veldune-host: the session failed: " << runner.Failure() << "\n";
+        status = 1;
+    }
+    for (const std::string& finding : session.checker().Findings()) {
+        out << "# FINDING: " << finding << "\n";
+        *console.err << "veldune-host: finding: " << finding << "\n";
+        status = 1;
+    }
+    return status;
+}
 
 // What one document's run came to, for the summary of a batch.
 struct FileResult {
@@ -199,7 +236,9 @@ int RunDocument(Session& session, const std::string& path, FileResult* result) {
         Refuse(result, err, error);
         return unwind(2);
     }
-    if (!sim::LoadHive(session.hivePath, &error)) {
+    if (session.hivePath.empty()) {
+        sim::UseEmptyHive();
+    } else if (!sim::LoadHive(session.hivePath, &error)) {
         Refuse(result, err, session.hivePath + ": " + error);
         return unwind(2);
     }
@@ -207,7 +246,9 @@ int RunDocument(Session& session, const std::string& path, FileResult* result) {
     const host::Document before = args.dryRun ? document : host::Document();
     module.init(nullptr, nullptr);
     int status = 0;
-    if (session.textCommand) {
+    if (args.monkey) {
+        status = RunMonkey(module, hostWindow, document, path, args, session.console);
+    } else if (session.textCommand) {
         status = RunTextSubcommand(module, hostWindow, args.text, args.text.elements ? &elements : nullptr,
                                    session.console, &result->counts);
     } else if (session.entriesCommand) {
@@ -317,6 +358,16 @@ int HostMain(int argc, const char* const* argv, Console& console) {
     app.add_flag("--keep-going", args.keepGoing,
                  "a failed expectation of the script is reported and the script goes on (exit status 1 at the "
                  "end), to see everything two hosts do differently in one run");
+    CLI::Option* monkeyOption =
+        app.add_option("--monkey", args.monkeySeed,
+                       "play a random user session from this seed (commands, clicks, typing, keys, answers, reloads "
+                       "and planned failures), check what the plug-in must keep true after every action, and print "
+                       "the session as a script that replays it through --script; exit status 1 on a finding")
+            ->type_name("SEED");
+    app.add_option("--actions", args.monkeyActions, "user actions in a --monkey session (default 200)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 1000000))
+        ->needs(monkeyOption);
 
     CLI::App* text = app.add_subcommand("text", "run the text command: search (and replace) stored texts");
     text->fallthrough();
@@ -365,6 +416,11 @@ int HostMain(int argc, const char* const* argv, Console& console) {
     }
     const bool textCommand = text->parsed();
     const bool entriesCommand = entries->parsed();
+    args.monkey = monkeyOption->count() > 0;
+    if (args.monkey && (textCommand || entriesCommand || !args.script.empty() || args.documents.size() > 1)) {
+        err << "veldune-host: --monkey takes one document, without --script or a subcommand\n";
+        return 2;
+    }
     if ((textCommand || entriesCommand) && !args.script.empty()) {
         err << "veldune-host: --script cannot be combined with the " << (textCommand ? "text" : "entries")
             << " subcommand\n";
@@ -399,7 +455,7 @@ int HostMain(int argc, const char* const* argv, Console& console) {
     }
 
     std::string hivePath = args.registry;
-    if (hivePath.empty()) {
+    if (hivePath.empty() && !args.monkey) {
         hivePath = DefaultRegistryPath(&error);
         if (hivePath.empty()) {
             err << "veldune-host: " << error << "\n";
@@ -416,7 +472,7 @@ int HostMain(int argc, const char* const* argv, Console& console) {
     // At a terminal without a script the dialogs are drawn on its screen;
     // the line prompt stays for "--script -" typed at a terminal and for a
     // terminal the screen cannot be drawn on. Anything else reads a script.
-    const bool plain = !textCommand && !entriesCommand;
+    const bool plain = !textCommand && !entriesCommand && !args.monkey;
     if (plain && args.script.empty() && console.screen) session.screen = TerminalFrontEnd();
     const bool linePrompt =
         plain && session.screen == nullptr && console.terminal && (args.script.empty() || args.script == "-");

@@ -172,6 +172,23 @@ Runner::Runner(const PluginModule& module, HWND hostWindow) : module_(module), h
 bool Runner::Run(const Script& script) {
     script_ = &script;
     next_ = 0;
+    source_ = nullptr;
+    return RunScripted();
+}
+
+bool Runner::Run(ActionSource& source, const std::string& name) {
+    generated_ = Script{};
+    generated_.file = name;
+    generatedActions_.clear();
+    generatedNext_ = 0;
+    source_ = &source;
+    script_ = &generated_;
+    bool ok = RunScripted();
+    source_ = nullptr;
+    return ok;
+}
+
+bool Runner::RunScripted() {
     in_ = nullptr;
     out_ = nullptr;
     failed_ = false;
@@ -196,6 +213,7 @@ bool Runner::Run(const Script& script) {
 
 bool Runner::RunInteractive(std::istream& in, std::ostream& out) {
     script_ = nullptr;
+    source_ = nullptr;
     in_ = &in;
     out_ = &out;
     failed_ = false;
@@ -220,14 +238,36 @@ bool Runner::RunInteractive(std::istream& in, std::ostream& out) {
 }
 
 const Action* Runner::Peek() {
+    if (source_ != nullptr) return PeekGenerated();
     if (script_ == nullptr || next_ >= script_->actions.size()) return nullptr;
     return &script_->actions[next_];
+}
+
+const Action* Runner::PeekGenerated() {
+    if (generatedNext_ < generatedActions_.size()) return &generatedActions_[generatedNext_];
+    if (failed_) return nullptr;
+    std::optional<std::string> line = source_->Next(box_);
+    if (!line) return nullptr;
+    const int number = ++generated_.lineCount;
+    Action action;
+    bool empty = false;
+    std::string error;
+    if (!ParseScriptLine(*line, generated_.file, number, &action, &empty, &error)) {
+        Fail(nullptr, "the session wrote a line that does not parse: " + error);
+        return nullptr;
+    }
+    if (empty) {
+        // A comment: nothing to perform, ask again.
+        return PeekGenerated();
+    }
+    generatedActions_.push_back(std::move(action));
+    return &generatedActions_.back();
 }
 
 const Action* Runner::Take() {
     if (script_ != nullptr) {
         const Action* action = Peek();
-        if (action != nullptr) ++next_;
+        if (action != nullptr) ++(source_ != nullptr ? generatedNext_ : next_);
         return action;
     }
     if (in_ == nullptr) return nullptr;
@@ -315,7 +355,9 @@ int Runner::AnswerMessageBox(const sim::MessageBoxInfo& box) {
         taken = answers_.front();
         answers_.pop_front();
     } else if (script_ != nullptr) {
+        box_ = &box;
         const Action* next = Peek();
+        box_ = nullptr;
         if (next != nullptr && next->kind == ActionKind::Key) {
             const Action* keys = Take();
             boxKeys_ = keys;
@@ -368,6 +410,12 @@ int Runner::AnswerMessageBox(const sim::MessageBoxInfo& box) {
 }
 
 void Runner::Perform(const Action& action) {
+    if (source_ != nullptr) source_->Starting(action);
+    PerformAction(action);
+    if (source_ != nullptr) source_->Performed(action);
+}
+
+void Runner::PerformAction(const Action& action) {
     current_ = &action;
     const long long n = action.numbers.empty() ? 0 : action.numbers[0];
     switch (action.kind) {

@@ -15,6 +15,21 @@
 
 namespace cli {
 
+// Where the actions come from in a generated session (a random user): one
+// script line at a time, chosen when it is needed, so that what is written
+// down replays exactly as a script.
+class ActionSource {
+public:
+    virtual ~ActionSource() = default;
+    // The next line to perform; `box` is set when a message box is up and the
+    // line must answer it (an answer or a key). Nullopt ends the session.
+    virtual std::optional<std::string> Next(const sim::MessageBoxInfo* box) = 0;
+    // Around every action performed; for an invoke, Performed comes once the
+    // whole command has returned.
+    virtual void Starting(const Action& action) { (void)action; }
+    virtual void Performed(const Action& action) { (void)action; }
+};
+
 class Runner : public sim::User {
 public:
     // The plug-in must be initialised already; the runner calls Terminate
@@ -24,6 +39,10 @@ public:
     // Runs every action. False after the first failure, which Failure()
     // then gives as "FILE:LINE: message"; the dialogs are unwound by then.
     bool Run(const Script& script);
+
+    // Runs the lines the source gives, as a script of those lines would run;
+    // a line that does not parse is a failure.
+    bool Run(ActionSource& source, const std::string& name);
 
     // A person types the actions; each line is parsed as a script line.
     // Failures are printed and the session goes on. False when any
@@ -45,9 +64,12 @@ public:
     void MessageBoxKeysFailed(const std::string& why) override;
 
 private:
+    bool RunScripted();
     const Action* Peek();
+    const Action* PeekGenerated();
     const Action* Take();
     void Perform(const Action& action);
+    void PerformAction(const Action& action);
     bool PerformControlAction(const Action& action);
     void PerformKeys(const Action& action);
     void Check(const Action& action);
@@ -60,6 +82,14 @@ private:
     // Script mode.
     const Script* script_ = nullptr;
     std::size_t next_ = 0;
+
+    // Generated mode: the lines so far, as a script of them (a deque keeps
+    // the addresses of actions still running stable).
+    ActionSource* source_ = nullptr;
+    const sim::MessageBoxInfo* box_ = nullptr;  // the box waiting for the line asked for
+    Script generated_;
+    std::deque<Action> generatedActions_;
+    std::size_t generatedNext_ = 0;
 
     // Interactive mode.
     std::istream* in_ = nullptr;

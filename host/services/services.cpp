@@ -12,7 +12,16 @@ ServiceState& Services() {
 
 void LogCall(const std::string& line) { Services().log.push_back(line); }
 
-void Complain(const std::string& what) { std::fprintf(stderr, "veldune-host: %s\n", what.c_str()); }
+namespace {
+int g_complaints = 0;
+}  // namespace
+
+void Complain(const std::string& what) {
+    ++g_complaints;
+    std::fprintf(stderr, "veldune-host: %s\n", what.c_str());
+}
+
+int Complaints() { return g_complaints; }
 
 void AttachDocument(Document* document) { Services().document = document; }
 

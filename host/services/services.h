@@ -27,6 +27,9 @@ void FailFrameLoad(const FrameKey& key);
 // the host's progress; false is the person's cancel. Empty: nobody watches.
 void WatchProgress(std::function<bool(int staff, int measure)> watcher);
 
+// Calls the plug-in should never make, said so far in this process.
+int Complaints();
+
 int LiveFrames();     // loaded and not yet freed
 int ProgressCalls();  // since ResetServices
 

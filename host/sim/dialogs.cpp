@@ -253,6 +253,9 @@ void FocusLeaves(Window& control) {
 LRESULT CALLBACK DialogProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     Window* dialog = DialogObject(handle);
     if (dialog == nullptr || dialog->dialogProc == nullptr) return 0;
+    if (message == WM_COMMAND) {
+        if (Watcher* watcher = CurrentWatcher()) watcher->Command(handle, LOWORD(wParam), HIWORD(wParam));
+    }
     LRESULT result = dialog->dialogProc(handle, message, wParam, lParam, 0);
     if (result != 0) return result;
     switch (message) {
@@ -515,9 +518,10 @@ std::int16_t HS_Dialog(std::int16_t templateId, HS_DialogProc proc, HWND hostWin
     HWND firstTab = NextTabStop(*DialogObject(dialog), nullptr, false);
     LRESULT wantsFocus = SendMessageA(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(firstTab), 0);
     // Focus the procedure set itself stands; otherwise a nonzero answer gives
-    // it to the first tab stop, as Windows does.
+    // it to the first tab stop, as Windows does. The tab stops are found again:
+    // the procedure may have hidden or disabled the first one meanwhile.
     if (Window* owner = DialogObject(dialog); owner != nullptr && wantsFocus != 0 && owner->focus == nullptr)
-        owner->focus = firstTab;
+        owner->focus = NextTabStop(*owner, nullptr, false);
 
     if (!sim::DialogEnded(dialog)) {
         if (sim::User* user = CurrentUser()) user->DriveDialog(dialog);
@@ -612,6 +616,7 @@ std::int16_t HS_SetDlgString(HWND dialog, std::int16_t id, const char* text) {
     // Set by the program, so the edit's length limit does not apply.
     control->text = text == nullptr ? "" : text;
     if (control->kind == "edit") TextReplaced(*control);
+    if (sim::Watcher* watcher = CurrentWatcher()) watcher->TextSet(dialog, id, control->text);
     return 1;
 }
 

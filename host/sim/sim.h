@@ -203,6 +203,30 @@ public:
     int AnswerMessageBox(const MessageBoxInfo& box) override;
 };
 
+// ---- Watching the plug-in -------------------------------------------------
+
+// Sees what the plug-in's dialogs are told and tell, for checks that follow
+// a session as it runs.
+class Watcher {
+public:
+    virtual ~Watcher() = default;
+    // A command reaches the dialog's procedure (WM_COMMAND), before it acts.
+    virtual void Command(HWND dialog, int id, int code) {
+        (void)dialog;
+        (void)id;
+        (void)code;
+    }
+    // The plug-in sets a control's text (HS_SetDlgString).
+    virtual void TextSet(HWND dialog, int id, const std::string& text) {
+        (void)dialog;
+        (void)id;
+        (void)text;
+    }
+};
+void SetWatcher(Watcher* watcher);  // null: none
+// Loud lines said so far (calls a correct caller never makes), in this process.
+int Warnings();
+
 // ---- System colours -------------------------------------------------------
 
 void SetSysColor(int index, COLORREF color);  // as the control panel would

@@ -84,7 +84,15 @@ int ScreenHeight() { return TheWorld().screenHeight; }
 
 User* CurrentUser() { return TheWorld().user; }
 
+namespace {
+int g_warnings = 0;
+Watcher* g_watcher = nullptr;
+}  // namespace
+
+Watcher* CurrentWatcher() { return g_watcher; }
+
 void Warn(const std::string& what) {
+    ++g_warnings;
     std::fprintf(stderr, "*** veldune-host window system: %s\n", what.c_str());
     std::fflush(stderr);
 }
@@ -92,6 +100,9 @@ void Warn(const std::string& what) {
 }  // namespace sim::detail
 
 namespace sim {
+
+void SetWatcher(Watcher* watcher) { detail::g_watcher = watcher; }
+int Warnings() { return detail::g_warnings; }
 
 using namespace detail;
 

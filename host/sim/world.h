@@ -103,6 +103,7 @@ std::optional<COLORREF> DcTextColor(HDC dc);  // nullopt until SetTextColor
 HBRUSH FaceBrush();                           // the stock button-face brush
 
 User* CurrentUser();
+Watcher* CurrentWatcher();
 int NeutralAnswer(UINT type);
 
 void ResetMenus();

@@ -1,0 +1,63 @@
+// A user who does anything: the input is read as a session over one of the
+// session documents (its first byte picks which), and every action and every
+// command is checked as the session goes. A finding prints the session as
+// the script that replays it, ready to keep as a scenario.
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fuzz/fuzz_support.h"
+#include "host/cli/plugin_linked.h"
+#include "host/cli/runner.h"
+#include "host/cli/world.h"
+#include "host/monkey/session.h"
+#include "host/services/services.h"
+#include "host/sim/sim.h"
+#include "shell/plugin_state.h"
+
+namespace {
+
+std::vector<std::uint8_t> BytesOf(const void* record, std::size_t size) {
+    const auto* bytes = static_cast<const std::uint8_t*>(record);
+    return {bytes, bytes + size};
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    monkey::ByteChoices choices(data, size);
+    const int which = static_cast<int>(choices.Below(monkey::kSessionDocuments));
+    host::Document document = monkey::SessionDocument(which);
+    const cli::PluginModule module = cli::LinkedPluginModule();
+    HWND hostWindow = cli::SetUpWorld(&document, module);
+    sim::UseEmptyHive();
+    // Each input starts from a plug-in just loaded.
+    std::memset(static_cast<void*>(&g_plugin), 0, sizeof g_plugin);
+    module.init(nullptr, nullptr);
+
+    monkey::Options options;
+    options.actions = 400;
+    monkey::Session session(choices, document, options);
+    session.checker().heldSettings = [] {
+        return std::array<std::vector<std::uint8_t>, 3>{BytesOf(&g_plugin.search, sizeof g_plugin.search),
+                                                        BytesOf(&g_plugin.replace, sizeof g_plugin.replace),
+                                                        BytesOf(&g_plugin.prefs, sizeof g_plugin.prefs)};
+    };
+    cli::Runner runner(module, hostWindow);
+    const bool ran = runner.Run(session, "fuzz.script");
+    session.checker().End();
+    module.terminate(nullptr);
+    host::AttachDocument(nullptr);
+
+    const std::string replay =
+        "--- the session, on session document " + std::to_string(which) + "\n" + session.Script();
+    if (!ran) fuzz::Fail("session", runner.Failure() + "\n" + replay);
+    if (!session.checker().Findings().empty()) {
+        std::string all;
+        for (const std::string& finding : session.checker().Findings()) all += finding + "\n";
+        fuzz::Fail("session", all + replay);
+    }
+    return 0;
+}
