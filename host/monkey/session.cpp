@@ -129,12 +129,14 @@ void Checker::Find(const std::string& what) {
     if (std::find(findings_.begin(), findings_.end(), finding) == findings_.end()) findings_.push_back(finding);
 }
 
-int Checker::TextWrites() const {
-    int writes = 0;
-    for (const std::string& line : host::ServiceLog()) {
-        if (line.rfind("savedata ", 0) == 0) ++writes;
+int Checker::TextWrites() {
+    // The log only grows while the world stands; read each line once.
+    const auto& log = host::ServiceLog();
+    if (log.size() < logRead_) logRead_ = writesSeen_ = 0;
+    for (; logRead_ < log.size(); ++logRead_) {
+        if (log[logRead_].rfind("savedata ", 0) == 0) ++writesSeen_;
     }
-    return writes;
+    return writesSeen_;
 }
 
 void Checker::SettleWrites() {
@@ -484,7 +486,7 @@ Session::Session(Choices& choices, const host::Document& document, Options optio
     for (const auto& [key, entries] : document.Frames()) {
         staves.insert(key.staff);
         measures.insert(key.measure);
-        for (const EntryRecord& entry : entries) positions.insert(entry.position);
+        for (const EntryRecord& entry : entries) positions.insert(static_cast<int>(entry.position));
     }
     if (staves.empty()) staves.insert(1);
     if (measures.empty()) measures.insert(1);
@@ -568,7 +570,7 @@ std::string Session::Answer(const sim::MessageBoxInfo& box) {
     switch (box.type & MB_TYPEMASK) {
         case MB_YESNO:
             return Pick({"answer Yes", "answer No", "key Y", "key n", "key Enter", "key Tab Enter", "key Right Space",
-                         "key Escape Enter"});
+                         "key Escape"});
         case MB_OKCANCEL:
             return Pick({"answer OK", "answer Cancel", "key Enter", "key Escape", "key Tab Space"});
         default:
@@ -639,6 +641,54 @@ std::string Session::Text(bool numeric) {
     return text;
 }
 
+std::string Session::GoOn(HWND dialog) {
+    auto shown = [&](int id) {
+        return sim::ControlVisible(dialog, id).value_or(false) && sim::ControlEnabled(dialog, id).value_or(false);
+    };
+    auto pickShown = [&](std::initializer_list<int> ids) {
+        std::vector<int> list;
+        for (int id : ids) {
+            if (shown(id)) list.push_back(id);
+        }
+        return list.empty() ? 0 : list[choices_.Below(static_cast<std::uint32_t>(list.size()))];
+    };
+    switch (sim::DialogTemplateId(dialog)) {
+        case IDD_TEXT_SETUP: {
+            const std::uint32_t r = choices_.Below(6);
+            if (r == 0 || sim::ControlText(dialog, IDC_SETUP_SEARCH).value_or("").empty())
+                return "type " + std::to_string(IDC_SETUP_SEARCH) + " " + Quote(Text(false));
+            if (r == 1) return "click " + std::to_string(IDC_SETUP_REPLACE_ON);
+            if (r == 2 && shown(IDC_SETUP_REPLACE))
+                return "type " + std::to_string(IDC_SETUP_REPLACE) + " " + Quote(Text(false));
+            if (r == 3) return "key Enter";
+            return "click " + std::to_string(IDOK);
+        }
+        case IDD_TEXT_RESULTS: {
+            const int id = pickShown({IDC_RESULTS_YES, IDC_RESULTS_NO, IDC_RESULTS_YES_ALL, IDC_RESULTS_NEXT, IDOK});
+            if (id == 0) return {};
+            return choices_.Below(4) == 0 ? "key Tab" : "click " + std::to_string(id);
+        }
+        case IDD_CRITERIA: {
+            const std::uint32_t r = choices_.Below(3);
+            if (r == 0) {
+                const int id = pickShown({IDC_CRIT_DONE, IDC_CRIT_GO});
+                if (id != 0) return "click " + std::to_string(id);
+            }
+            // A criterion: an attribute box on or off, or a value box.
+            std::vector<int> boxes;
+            for (const sim::ControlInfo& control : sim::Controls(dialog)) {
+                if (control.visible && control.enabled && (control.kind == "3state" || control.kind == "checkbox"))
+                    boxes.push_back(control.id);
+            }
+            if (boxes.empty()) return {};
+            const int id = boxes[choices_.Below(static_cast<std::uint32_t>(boxes.size()))];
+            return "state " + std::to_string(id) + " " + std::to_string(choices_.Below(2));
+        }
+        default:
+            return {};
+    }
+}
+
 std::string Session::InDialog(HWND dialog) {
     const std::vector<sim::ControlInfo> controls = sim::Controls(dialog);
     std::vector<const sim::ControlInfo*> buttons, boxes, edits;
@@ -660,6 +710,12 @@ std::string Session::InDialog(HWND dialog) {
         return list[choices_.Below(static_cast<std::uint32_t>(list.size()))];
     };
     const bool criteria = sim::DialogTemplateId(dialog) == IDD_CRITERIA;
+    // A third of the time the user goes on with the command, so that
+    // sessions reach the matches, the summary and the scan.
+    if (choices_.Below(3) == 0) {
+        std::string line = GoOn(dialog);
+        if (!line.empty()) return line;
+    }
     std::uint32_t r = choices_.Below(100);
     if (r < 30) {
         const bool button = !buttons.empty() && (boxes.empty() || choices_.Below(2) == 0);

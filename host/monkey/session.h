@@ -93,7 +93,7 @@ private:
     void SettleWrites();
     void CheckDocument(const cli::Action& invoke);
     void CheckSettings();
-    int TextWrites() const;
+    int TextWrites();
 
     std::vector<std::string> findings_;
     std::string where_;                // the line being performed
@@ -113,6 +113,8 @@ private:
     bool replaceMode_ = false;
 
     // Text writes and what allows them.
+    std::size_t logRead_ = 0;
+    int writesSeen_ = 0;
     int writesMark_ = 0;
     int allowed_ = 0;  // for the command being handled; -1 any number (Yes to all)
     std::string allowedBy_;
@@ -151,6 +153,7 @@ private:
     std::string Answer(const sim::MessageBoxInfo& box);
     std::string AtScore();
     std::string InDialog(HWND dialog);
+    std::string GoOn(HWND dialog);
     std::string Invoke();
     std::string Text(bool numeric);
     std::string Pick(const std::vector<std::string>& list);

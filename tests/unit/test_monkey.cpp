@@ -4,8 +4,11 @@
 // exactly as a script.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -401,6 +404,30 @@ TEST(MonkeyChoices, ASeedGivesOneSequenceAndBytesRunOut) {
     EXPECT_EQ(choices.Below(1000), (1u * 256 + 2) % 1000);
     EXPECT_TRUE(choices.Spent());
     EXPECT_EQ(choices.Below(10), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// The session documents are also kept as files, for --monkey and for the
+// scenarios kept from findings; ORVO_WRITE_SESSION_DOCUMENTS=1 writes them anew.
+TEST(MonkeyDocuments, TheFilesAreTheSessionDocuments) {
+    for (int i = 0; i < monkey::kSessionDocuments; ++i) {
+        const std::string path = std::string(ORVO_SOURCE_DIR) + "/tests/monkey/session" + std::to_string(i) + ".json";
+        const std::string json = monkey::SessionDocument(i).ToJson();
+        if (const char* write = std::getenv("ORVO_WRITE_SESSION_DOCUMENTS"); write != nullptr && *write == '1') {
+            std::ofstream(path, std::ios::binary) << json;
+        }
+        std::ifstream in(path, std::ios::binary);
+        ASSERT_TRUE(in) << path;
+        std::ostringstream text;
+        text << in.rdbuf();
+        host::Document read;
+        std::string error;
+        ASSERT_TRUE(host::Document::FromJson(text.str(), &read, &error)) << path << ": " << error;
+        EXPECT_EQ(read.ToJson(), json) << path;
+    }
 }
 
 }  // namespace
