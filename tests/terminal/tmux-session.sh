@@ -86,8 +86,10 @@ entries)
     start 100 40
     keys 1
     wait_for "Search for..."
-    # Duration, its value, Position, its value, then the entry boxes down to Chord.
-    keys Tab Tab Tab Tab Tab Tab Tab Tab Space Space
+    # From Duration past Position (their values are disabled while their
+    # boxes are off) and the entry boxes down to Chord.
+    keys Tab Tab Tab Tab Tab Tab Space Space
+    wait_for "Chord [x]"
     keys M-d # Done >>
     wait_for "Replace with..."
     # Dangerous attributes in red, search-only ones dimmed, mnemonics underlined.
@@ -95,7 +97,9 @@ entries)
     T capture-pane -p -e -t t | grep -qF $'\e[90mLegality' || fail "Legality is not dimmed"
     T capture-pane -p -e -t t | grep -qF $'\e[4mG' || fail "the G of GO! is not underlined"
     click_on "Up/Down" # leave as it is -> off
+    wait_for "Up/Down  [ ]"
     click_on "Up/Down" # -> on
+    wait_for "Up/Down  [x]"
     keys M-g
     wait_for "were made"
     keys Enter
@@ -142,9 +146,12 @@ musicxml)
     wait_for "Last run"
     keys 1
     wait_for "Search for..."
-    keys Tab Tab Tab Tab Tab Tab Tab Tab Space Space M-d
+    keys Tab Tab Tab Tab Tab Tab Space Space
+    wait_for "Chord [x]"
+    keys M-d
     wait_for "Replace with..."
     click_on "Up/Down"
+    wait_for "Up/Down  [ ]"
     keys M-g
     wait_for "were made"
     keys Enter
