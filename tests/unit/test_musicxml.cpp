@@ -473,38 +473,38 @@ TEST(MusicXmlFrames, NotesBecomeEntriesInTimeOrderByStaffAndVoice) {
     ASSERT_NE(upper, nullptr);
     ASSERT_EQ(upper->size(), 3u);
     const EntryRecord& chord = (*upper)[0];
-    EXPECT_EQ(chord.position, 0);
-    EXPECT_EQ(chord.duration, 1024);
-    EXPECT_EQ(chord.flagsA, 0x40000000u | 0x04000000u | 0x00000100u | 0x00000001u);  // note, chord, stem frozen up
-    ASSERT_EQ(chord.noteCount, 2);
-    EXPECT_EQ(chord.notes[0].displacement, 0);
-    EXPECT_EQ(chord.notes[1].displacement, 2);
+    EXPECT_EQ(+chord.position, 0);
+    EXPECT_EQ(+chord.duration, 1024);
+    EXPECT_EQ(+chord.flagsA, 0x40000000u | 0x04000000u | 0x00000100u | 0x00000001u);  // note, chord, stem frozen up
+    ASSERT_EQ(+chord.noteCount, 2);
+    EXPECT_EQ(+chord.notes[0].displacement, 0);
+    EXPECT_EQ(+chord.notes[1].displacement, 2);
     const EntryRecord& grace = (*upper)[1];
-    EXPECT_EQ(grace.position, 1024);
-    EXPECT_EQ(grace.duration, 0);
-    EXPECT_EQ(grace.flagsA, 0x40000000u | 0x00800000u);
-    EXPECT_EQ(grace.flagsB, 0x0100u);  // slash grace
+    EXPECT_EQ(+grace.position, 1024);
+    EXPECT_EQ(+grace.duration, 0);
+    EXPECT_EQ(+grace.flagsA, 0x40000000u | 0x00800000u);
+    EXPECT_EQ(+grace.flagsB, 0x0100u);  // slash grace
     const EntryRecord& tuplet = (*upper)[2];
-    EXPECT_EQ(tuplet.position, 1024);
-    EXPECT_EQ(tuplet.duration, 512);
+    EXPECT_EQ(+tuplet.position, 1024);
+    EXPECT_EQ(+tuplet.duration, 512);
     // note, tuplet, articulation, lyrics; slur in word B
-    EXPECT_EQ(tuplet.flagsA, 0x40000000u | 0x00080000u | 0x00200000u | 0x00100000u);
-    EXPECT_EQ(tuplet.flagsB, 0x0020u);
-    EXPECT_EQ(tuplet.notes[0].displacement, 4);
-    EXPECT_EQ(tuplet.notes[0].raiseLower, 1);
-    EXPECT_EQ(tuplet.notes[0].flags, 0x40000000u | 0x01000000u | 0x00800000u);  // tie start, accidental in parentheses
+    EXPECT_EQ(+tuplet.flagsA, 0x40000000u | 0x00080000u | 0x00200000u | 0x00100000u);
+    EXPECT_EQ(+tuplet.flagsB, 0x0020u);
+    EXPECT_EQ(+tuplet.notes[0].displacement, 4);
+    EXPECT_EQ(+tuplet.notes[0].raiseLower, 1);
+    EXPECT_EQ(+tuplet.notes[0].flags, 0x40000000u | 0x01000000u | 0x00800000u);  // tie start, accidental in parentheses
     const std::vector<EntryRecord>* second = read.document.Frame({1, 1, 1});
     ASSERT_TRUE(second && second->size() == 1u);
-    EXPECT_EQ((*second)[0].flagsA, 0x10000000u);  // a rest of the staff's second voice
-    EXPECT_EQ((*second)[0].noteCount, 0);
-    EXPECT_EQ((*second)[0].duration, 1024);
+    EXPECT_EQ(+(*second)[0].flagsA, 0x10000000u);  // a rest of the staff's second voice
+    EXPECT_EQ(+(*second)[0].noteCount, 0);
+    EXPECT_EQ(+(*second)[0].duration, 1024);
     const std::vector<EntryRecord>* lower = read.document.Frame({2, 1, 0});
     ASSERT_TRUE(lower && lower->size() == 1u);
-    EXPECT_EQ((*lower)[0].notes[0].displacement, -4);
-    EXPECT_EQ((*lower)[0].flagsA, 0x40000000u | 0x00000100u);  // stem frozen down
+    EXPECT_EQ(+(*lower)[0].notes[0].displacement, -4);
+    EXPECT_EQ(+(*lower)[0].flagsA, 0x40000000u | 0x00000100u);  // stem frozen down
     // Measures by their order in the part, whatever their numbers say.
     ASSERT_NE(read.document.Frame({1, 2, 0}), nullptr);
-    EXPECT_EQ((*read.document.Frame({1, 2, 0}))[0].duration, 2048);
+    EXPECT_EQ(+(*read.document.Frame({1, 2, 0}))[0].duration, 2048);
 }
 
 }  // namespace
@@ -618,10 +618,10 @@ TEST(MusicXmlEntries, ChangedEntriesAreWrittenIntoTheirNotes) {
             for (int i = 0; i < 2; ++i) {
                 const EntryRecord& got = EntryAt(again.document, i);
                 const EntryRecord& want = EntryAt(read.document, i);
-                EXPECT_EQ(got.flagsA, want.flagsA) << c.what;
-                EXPECT_EQ(got.notes[0].displacement, want.notes[0].displacement) << c.what;
-                EXPECT_EQ(got.notes[0].raiseLower, want.notes[0].raiseLower) << c.what;
-                EXPECT_EQ(got.notes[0].flags & ~0x01000000u, want.notes[0].flags & ~0x01000000u) << c.what;
+                EXPECT_EQ(+got.flagsA, +want.flagsA) << c.what;
+                EXPECT_EQ(+got.notes[0].displacement, +want.notes[0].displacement) << c.what;
+                EXPECT_EQ(+got.notes[0].raiseLower, +want.notes[0].raiseLower) << c.what;
+                EXPECT_EQ(+got.notes[0].flags & ~0x01000000u, want.notes[0].flags & ~0x01000000u) << c.what;
             }
         }
     }
