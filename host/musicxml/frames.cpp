@@ -88,6 +88,11 @@ public:
         std::map<int, std::vector<std::string>> voices;  // staff -> voices in the order they appear
         const musicxml::Part& name = score_.parts[static_cast<std::size_t>(part.index)];
         bool saidNoDivisions = false;
+        bool saidLength = false;
+        long long beats = 0;  // of the time signature, 0 while none is known
+        long long beatType = 0;
+        if (!part.part.child("measure"))
+            score_.notes.push_back("part \"" + name.name + "\" (" + name.id + ") has no measures");
         for (pugi::xml_node measure : part.part.children("measure")) {
             ++ordinal;
             if (ordinal > 32767) break;
@@ -95,6 +100,7 @@ public:
             where_ = "part \"" + name.name + "\" (" + name.id + "), measure " +
                      (number.empty() ? std::to_string(ordinal) : number);
             long long time = 0;
+            long long reached = 0;
             long long start = 0;          // of the last note that was not a chord note
             EntrySource* last = nullptr;  // deques keep it valid as entries are added
             bool saidBackup = false;
@@ -103,6 +109,10 @@ public:
                 const char* kind = item.name();
                 if (std::strcmp(kind, "attributes") == 0) {
                     if (pugi::xml_node d = item.child("divisions")) divisions = std::max(0LL, Number(d, 0));
+                    if (pugi::xml_node t = item.child("time")) {
+                        beats = std::max(0LL, Number(t.child("beats"), 0));  // "3+2" is not checked
+                        beatType = std::max(0LL, Number(t.child("beat-type"), 0));
+                    }
                 } else if (std::strcmp(kind, "backup") == 0) {
                     time -= Number(item.child("duration"), 0);
                     if (time < 0) {
@@ -114,6 +124,7 @@ public:
                     last = nullptr;
                 } else if (std::strcmp(kind, "forward") == 0) {
                     time += std::max(0LL, Number(item.child("duration"), 0));
+                    reached = std::max(reached, time);
                     last = nullptr;
                 } else if (std::strcmp(kind, "note") == 0) {
                     if (divisions <= 0) {
@@ -135,6 +146,7 @@ public:
                     }
                     start = time;
                     if (!grace) time += duration;
+                    reached = std::max(reached, time);
                     std::string voice = Text(item.child("voice"));
                     if (voice.empty()) voice = "1";
                     auto& order = voices[staff];
@@ -173,6 +185,19 @@ public:
                     }
                     AddNote(item, false, std::move(xml), &entry);
                     last = &entry;
+                }
+            }
+            // A measure that does not add up is read as it stands, and said
+            // once a part; a pickup (implicit="yes") may be short.
+            if (beats > 0 && beatType > 0 && divisions > 0 && !saidLength) {
+                const long long expected = beats * 4 * divisions / beatType;
+                const bool implicit = std::string(measure.attribute("implicit").value()) == "yes";
+                if (reached > expected || (reached < expected && !implicit && reached > 0)) {
+                    score_.notes.push_back(where_ + ": the notes last " + std::to_string(Units(reached, divisions)) +
+                                           " units where the time signature gives " +
+                                           std::to_string(Units(expected, divisions)) +
+                                           "; read as they stand (said once a part)");
+                    saidLength = true;
                 }
             }
             // Entries in time order within each layer (backups make them come

@@ -628,3 +628,43 @@ TEST(MusicXmlEntries, ChangedEntriesAreWrittenIntoTheirNotes) {
 }
 
 }  // namespace
+
+namespace {
+
+// Measures that do not add up, a backup past the start, no divisions, a
+// fifth voice, a part without measures: read as they stand and said once.
+TEST(MusicXmlFrames, IrregularMeasuresAreReadAndReported) {
+    std::string voices;
+    for (int v = 1; v <= 5; ++v)
+        voices += "<note><rest/><duration>4</duration><voice>" + std::to_string(v) +
+                  "</voice></note><backup><duration>4</duration></backup>";
+    const std::string score = Score(
+        "<score-partwise><part-list><score-part id=\"P1\"><part-name>A</part-name></score-part>"
+        "<score-part id=\"P2\"><part-name>B</part-name></score-part><score-part id=\"P3\"><part-name>C</part-name>"
+        "</score-part></part-list>"
+        "<part id=\"P1\"><measure number=\"1\"><attributes><divisions>1</divisions><time><beats>4</beats>"
+        "<beat-type>4</beat-type></time></attributes><note><rest/><duration>5</duration></note>"
+        "<backup><duration>9</duration></backup><note><rest/><duration>1</duration><voice>2</voice></note></measure>"
+        "<measure number=\"2\">" +
+        voices +
+        "</measure></part>"
+        "<part id=\"P2\"><measure number=\"1\"><note><pitch><step>C</step><octave>4</octave></pitch>"
+        "<duration>1</duration></note></measure></part><part id=\"P3\"/></score-partwise>");
+    Read read = ReadBytes(score);
+    ASSERT_TRUE(read.ok) << read.error;
+    const char* const said[] = {"(P1), measure 1: <backup> goes back past the measure's start",
+                                "(P1), measure 1: the notes last 5120 units where the time signature gives 4096",
+                                "(P1), measure 2: staff 1 has a fifth voice (5)", "(P2), measure 1: no <divisions>",
+                                "\"C\" (P3) has no measures"};
+    std::string all;
+    for (const std::string& note : read.score.notes) all += note + "\n";
+    for (const char* part : said) EXPECT_NE(all.find(part), std::string::npos) << part << "\n" << all;
+    EXPECT_EQ(read.score.notes.size(), 5u) << all;
+    ASSERT_NE(read.document.Frame({1, 1, 1}), nullptr);
+    EXPECT_EQ(+(*read.document.Frame({1, 1, 1}))[0].position, 0);  // the backup stopped at the start
+    EXPECT_EQ(read.document.Frame({1, 2, 4}), nullptr);            // no fifth layer
+    ASSERT_NE(read.document.Frame({1, 2, 3}), nullptr);
+    EXPECT_EQ(Write(read), score);
+}
+
+}  // namespace
