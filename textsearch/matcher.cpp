@@ -70,13 +70,15 @@ std::int16_t SaveWithCurrentKey(std::uint32_t tag, const char* text, std::uint32
     return HS_SaveEData(tag, key, text, bytes);
 }
 
+// An expression goes back whole, header and text, in a record of its own.
+char* ExpressionRecord(std::size_t length) { return AllocText(length + kExpressionExtraBytes); }
+
 // The host's header stays as it was loaded; the two bytes after the
-// terminator are zero rather than whatever the heap held.
-std::int16_t SaveExpression(const char* text, std::uint32_t length) {
+// terminator are zero rather than whatever the heap held. Frees `record`
+// (from ExpressionRecord for this length).
+std::int16_t SaveExpression(const char* text, std::uint32_t length, char* record) {
     TextSearchState& s = g_plugin.text;
     const std::uint32_t bytes = length + kExpressionExtraBytes;
-    char* record = AllocText(bytes);
-    if (record == nullptr) return 0;
     std::memset(record, 0, bytes);
     std::memcpy(record, s.expressionArea, kExpressionHeaderBytes);
     std::memcpy(record + kExpressionHeaderBytes, text, length + 1);
@@ -153,7 +155,15 @@ std::int16_t ReplaceMatch() {
     }
 
     char* rebuilt = AllocText(newLength + 1);
-    if (rebuilt == nullptr) return 0;
+    // The expression's record is made before anything changes, so that
+    // running out of memory for it changes nothing either: no text half
+    // replaced in the copy and counted but never written.
+    char* record = s.currentKind == TextExpressions ? ExpressionRecord(newLength) : nullptr;
+    if (rebuilt == nullptr || (s.currentKind == TextExpressions && record == nullptr)) {
+        FreeText(rebuilt);
+        FreeText(record);
+        return 0;
+    }
     const std::size_t head = static_cast<std::size_t>(s.matchPosition);
     const std::size_t tail = head + static_cast<std::size_t>(searchLength);
     std::memcpy(rebuilt, s.textCopy, head);
@@ -163,7 +173,9 @@ std::int16_t ReplaceMatch() {
     FreeText(s.textCopy);
     s.textCopy = rebuilt;
     s.lengthChange = static_cast<std::int16_t>(replaceLength - searchLength);
-    const std::int16_t saved = WriteBackText(rebuilt);
+    const std::int16_t saved = record != nullptr
+                                   ? SaveExpression(rebuilt, static_cast<std::uint32_t>(newLength), record)
+                                   : WriteBackText(rebuilt);
     // Counted whether or not the host took the write: the text has changed.
     ++s.replacedCounter;
     return saved;
@@ -184,8 +196,11 @@ std::int16_t WriteBackText(const char* text) {
             const std::int16_t key[3] = {s.textBlockNumber, 0, 0};
             return HS_SaveEData(kTagTextBlockText, key, text, withTerminator);
         }
-        case TextExpressions:
-            return SaveExpression(text, static_cast<std::uint32_t>(length));
+        case TextExpressions: {
+            char* record = ExpressionRecord(length);
+            if (record == nullptr) return 0;
+            return SaveExpression(text, static_cast<std::uint32_t>(length), record);
+        }
         case TextRepeats:
             return SaveWithCurrentKey(kTagTextRepeatText, text, withTerminator);
         case EndingRepeats:
