@@ -237,11 +237,15 @@ void OnCommand(HWND dialog, WPARAM wParam) {
         case IDC_CRIT_RAISE_LOWER:
             if (HIWORD(wParam) == BN_CLICKED) SyncValueEdits(dialog);
             break;
+        // Each page button acts on its own page only: once the page has
+        // changed, a hidden button's command can still come (Enter or Space
+        // on it while it keeps the focus or the default border), and would
+        // read one page's boxes into the other page's record.
         case IDC_CRIT_DONE:
-            if (ReadCriteriaPage(dialog, &s.workingSearch, 1)) ShowReplacePage(dialog);
+            if (OnSearchPage() && ReadCriteriaPage(dialog, &s.workingSearch, 1)) ShowReplacePage(dialog);
             break;
         case IDC_CRIT_BACK:
-            if (ReadCriteriaPage(dialog, &s.workingReplace, 0)) ShowSearchPage(dialog);
+            if (!OnSearchPage() && ReadCriteriaPage(dialog, &s.workingReplace, 0)) ShowSearchPage(dialog);
             break;
         case IDC_CRIT_RESET:
             if (OnSearchPage()) {
@@ -253,7 +257,7 @@ void OnCommand(HWND dialog, WPARAM wParam) {
             }
             break;
         case IDC_CRIT_GO:
-            if (ReadCriteriaPage(dialog, &s.workingReplace, 1)) CloseThroughGo(dialog);
+            if (!OnSearchPage() && ReadCriteriaPage(dialog, &s.workingReplace, 1)) CloseThroughGo(dialog);
             break;
         case IDCANCEL:
             CloseThroughCancel(dialog);

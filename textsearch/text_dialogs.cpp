@@ -247,13 +247,18 @@ void ShowMatch() {
     SetLine(IDC_RESULTS_POSITION, line);
     SetLine(IDC_RESULTS_REPLACED, "");
     SetLine(IDC_RESULTS_QUESTION, g_plugin.prefs.replaceSwitch != 0 ? kReplaceQuestion : "");
+    t.matchAwaitingAnswer = 1;
 }
 
 void ShowSummary() {
-    const TextSearchState& t = g_plugin.text;
+    TextSearchState& t = g_plugin.text;
+    t.matchAwaitingAnswer = 0;
     HWND dialog = t.resultsDialog;
     for (std::int16_t id : kSummaryHidden) ShowControl(dialog, id, 0);
     ShowControl(dialog, IDOK, 1);
+    // The focus may have been on a button now hidden; OK takes it, and with
+    // it the default border, so that Enter closes the summary.
+    HS_SetDlgFocus(dialog, IDOK);
 
     char line[64];
     SetLine(IDC_RESULTS_HEADING, kSummaryHeading);
@@ -275,6 +280,7 @@ void StartTextRun(HWND dialog) {
     t.foundCounter = 0;
     t.replacedCounter = 0;
     t.matchPosition = 0;
+    t.matchAwaitingAnswer = 0;
 
     // The setup dialog admits a run only with some switch on, so when none of
     // the first seven is, lyrics is.
@@ -315,6 +321,24 @@ void ReplaceAllMatches() {
     while (FindNextMatch()) ReplaceMatch();
 }
 
+namespace {
+
+bool IsMatchCommand(std::int16_t command) {
+    return command == IDC_RESULTS_YES || command == IDC_RESULTS_NO || command == IDC_RESULTS_YES_ALL ||
+           command == IDC_RESULTS_NEXT;
+}
+
+// A match command counts only while a match waits for its answer, and only
+// from a button of the current mode: Yes, No and Yes to all when replacing,
+// Next when only searching.
+bool MatchCommandApplies(std::int16_t command) {
+    if (g_plugin.text.matchAwaitingAnswer == 0) return false;
+    const bool replacing = g_plugin.prefs.replaceSwitch != 0;
+    return command == IDC_RESULTS_NEXT ? !replacing : replacing;
+}
+
+}  // namespace
+
 std::int16_t ResultsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM, std::int32_t) {
     if (message == WM_INITDIALOG) {
         RestoreDialogPosition(dialog, g_plugin.prefs.resultsLeft, g_plugin.prefs.resultsTop);
@@ -333,7 +357,13 @@ std::int16_t ResultsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM, std::
         return 1;
     }
     if (message != WM_COMMAND) return 0;
-    switch (LOWORD(wParam)) {
+    const std::int16_t command = static_cast<std::int16_t>(LOWORD(wParam));
+    if (IsMatchCommand(command)) {
+        if (!MatchCommandApplies(command)) return 0;
+        // Answered now; showing the next match asks again.
+        g_plugin.text.matchAwaitingAnswer = 0;
+    }
+    switch (command) {
         case IDOK:
         case IDCANCEL:
             EndResults(dialog);

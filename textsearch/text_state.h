@@ -42,6 +42,11 @@ struct TextSearchState {
     std::int16_t foundCounter;
     std::int16_t replacedCounter;
     HWND resultsDialog;
+    // A match is on the screen and not yet answered. Only then do the match
+    // buttons act: their commands can still arrive once the buttons are
+    // hidden (Enter, Space or a mnemonic on a control that keeps the focus
+    // or the default border), and must not answer a match twice.
+    std::int16_t matchAwaitingAnswer;
     // Record areas, one per kind that loads its stepping record.
     std::uint8_t pageTextArea[24];
     std::uint8_t measureTextArea[10];

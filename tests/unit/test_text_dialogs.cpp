@@ -349,3 +349,48 @@ TEST_F(TextDialogs, FailedReplacementGoesOnRightBehindTheMatch) {
 }
 
 }  // namespace
+
+// The match buttons' commands count only while a match waits for its answer,
+// and only from the buttons of the mode; a command that comes at the summary
+// (from a hidden button that kept the focus or the default border) or from a
+// button the mode hides answers nothing.
+TEST_F(TextDialogs, MatchCommandsActOnlyOnAWaitingMatchOfTheirMode) {
+    auto send = [](HWND dialog, int id) {
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+    };
+    doc.AddExpression(1, "Allegro");
+    doc.AddExpression(2, "Allegro assai");
+
+    Options("Allegro", "Presto");
+    std::string summary;
+    onResults = [&](HWND dialog) {
+        send(dialog, IDC_RESULTS_NEXT);  // hidden when replacing
+        EXPECT_EQ(Expression(1), "Allegro");
+        EXPECT_EQ(Text(dialog, IDC_RESULTS_LOCATION), "text expression entry #1");
+        send(dialog, IDC_RESULTS_YES);
+        send(dialog, IDC_RESULTS_YES);
+        ASSERT_EQ(Text(dialog, IDC_RESULTS_HEADING), "Search result:");
+        EXPECT_EQ(sim::FocusedControl(dialog), IDOK);
+        for (int id : {IDC_RESULTS_YES, IDC_RESULTS_YES_ALL, IDC_RESULTS_NO, IDC_RESULTS_NEXT}) send(dialog, id);
+        summary = Text(dialog, IDC_RESULTS_REPLACED);
+        ASSERT_EQ(sim::Click(dialog, IDOK), "");
+    };
+    RunTextCommand(hostWindow);
+    EXPECT_EQ(summary, "2 instance(s) replaced");
+    EXPECT_EQ(Expression(1), "Presto");
+    EXPECT_EQ(Expression(2), "Presto assai");
+
+    Options("Presto", nullptr);
+    g_plugin.prefs.replaceString[0] = '\0';
+    onResults = [&](HWND dialog) {
+        // Searching only: the replace buttons are hidden and do nothing.
+        for (int id : {IDC_RESULTS_YES, IDC_RESULTS_YES_ALL, IDC_RESULTS_NO}) send(dialog, id);
+        EXPECT_EQ(Text(dialog, IDC_RESULTS_LOCATION), "text expression entry #1");
+        send(dialog, IDC_RESULTS_NEXT);
+        EXPECT_EQ(Text(dialog, IDC_RESULTS_LOCATION), "text expression entry #2");
+        ASSERT_EQ(sim::Click(dialog, IDCANCEL), "");
+    };
+    RunTextCommand(hostWindow);
+    EXPECT_EQ(Expression(1), "Presto");
+    EXPECT_EQ(Expression(2), "Presto assai");
+}
