@@ -274,10 +274,11 @@ LRESULT CALLBACK DialogProc(HWND handle, UINT message, WPARAM wParam, LPARAM lPa
             return button == nullptr ? 0 : MAKEWPARAM(button->id, DC_HASDEFID);
         }
         case DM_SETDEFID: {
-            Window* focus = WindowObject(dialog->focus);
+            // The new default push button takes the border from whichever had it.
             dialog->defId = static_cast<int>(wParam);
-            // The focused push button keeps the border while it has the focus.
-            SetDefButton(*dialog, focus != nullptr && IsPushButton(*focus) ? focus : nullptr);
+            Window* button = ControlObject(handle, dialog->defId);
+            if (button != nullptr && !IsPushButton(*button)) return FALSE;
+            if (button != nullptr) SetDefButton(*dialog, button);
             return TRUE;
         }
         case WM_NEXTDLGCTL: {
