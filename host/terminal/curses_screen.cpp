@@ -168,8 +168,9 @@ bool CursesScreen::Usable() { return terminfo::CanPlaceCursor(); }
 
 CursesScreen::CursesScreen() {
     std::setlocale(LC_ALL, "");
-    // A short wait tells Escape from the start of Alt+letter.
-    if (std::getenv("ESCDELAY") == nullptr) set_escdelay(60);
+    // A short wait tells Escape from the start of Alt+letter or of a mouse
+    // report; a loaded machine can split those, so not too short.
+    if (std::getenv("ESCDELAY") == nullptr) set_escdelay(100);
     initscr();
     g_active = true;
     std::signal(SIGINT, OnSignal);
@@ -280,7 +281,7 @@ Input CursesScreen::Read() {
                 return input;
             case 27: {
                 // Escape alone, or Alt with the key that follows at once.
-                timeout(60);
+                timeout(100);
                 wint_t next = 0;
                 int second = get_wch(&next);
                 timeout(-1);

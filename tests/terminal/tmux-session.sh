@@ -144,22 +144,31 @@ musicxml)
     wait_for "instance(s) replaced"
     keys Enter
     wait_for "Last run"
+    # Entries without a frozen stem get an up stem.
     keys 1
     wait_for "Search for..."
-    keys Tab Tab Tab Tab Tab Tab Space Space
-    wait_for "Chord [x]"
+    click_on "Freeze Stem"
+    wait_for "Freeze Stem[ ]"
     keys M-d
     wait_for "Replace with..."
+    click_on "Freeze Stem"
+    wait_for "Freeze Stem[ ]"
+    click_on "Freeze Stem"
+    wait_for "Freeze Stem[x]"
     click_on "Up/Down"
     wait_for "Up/Down  [ ]"
+    click_on "Up/Down"
+    wait_for "Up/Down  [x]"
     keys M-g
-    wait_for "were made"
+    wait_for "replacements were made"
     keys Enter
     wait_for "Last run"
     finish 0
     grep -qF "<part-name>Querflöte</part-name>" "$work/out$ext" || fail "the written score has no Querflöte"
-    # Only the replaced texts changed; every other line is as it was.
-    [ "$(diff "$work/score$ext" "$work/out$ext" | grep -c '^>')" -le 3 ] || fail "more changed than the texts"
+    grep -qF "<stem>up</stem>" "$work/out$ext" || fail "the written score has no up stem"
+    # Only the replaced texts and the new stems changed; every other line is as it was.
+    [ "$(diff "$work/score$ext" "$work/out$ext" | grep '^>' | grep -vc 'Querflöte\|<stem>up</stem>')" -eq 0 ] ||
+        fail "more changed than the texts and the stems"
     ;;
 *)
     echo "unknown scenario $scenario"
