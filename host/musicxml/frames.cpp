@@ -412,6 +412,7 @@ void EntryEdits(const Score& score, const host::Document& document, std::vector<
         if (frame == nullptr || entry.index >= frame->size() || entry.elements.empty()) continue;
         const EntryRecord& now = (*frame)[entry.index];
         const EntryRecord& was = entry.original;
+        if (std::memcmp(&now, &was, sizeof(EntryRecord)) == 0) continue;
         const std::uint32_t stemBits = bits::kFreezeStem | bits::kUpDown;
         CountUnwritten(0, (now.flagsA ^ was.flagsA) & ~stemBits, &unwritten);
         CountUnwritten(1, static_cast<std::uint32_t>(now.flagsB ^ was.flagsB), &unwritten);

@@ -90,6 +90,7 @@ public:
         for (pugi::xml_node part : root.children("part")) parts.emplace(part.attribute("id").value(), part);
         int staff = 1;
         int group = 1;
+        std::set<std::string> readParts;
         for (pugi::xml_node item : partList.children()) {
             if (std::string(item.name()) == "part-group") {
                 if (std::string(item.attribute("type").value()) == "start") Group(item, &group);
@@ -99,7 +100,13 @@ public:
             const std::string id = item.attribute("id").value();
             score_.parts.push_back({id, ElementText(item.child("part-name"))});
             const auto found = parts.find(id);
-            const pugi::xml_node part = found == parts.end() ? pugi::xml_node() : found->second;
+            pugi::xml_node part = found == parts.end() ? pugi::xml_node() : found->second;
+            // Two score-parts of one id would read the same music twice, and a
+            // change to one copy would show in the other.
+            if (part && !readParts.insert(id).second) {
+                score_.notes.push_back("part id " + id + " is listed twice; its music is read for the first only");
+                part = pugi::xml_node();
+            }
             const int staves = StaffCount(part);
             for (int s = 0; s < staves; ++s)
                 if (Fits(staff + s, "staves")) Staff(item, staff + s);

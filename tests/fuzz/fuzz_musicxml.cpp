@@ -3,6 +3,7 @@
 // syllable changed it must read again, with the new texts where the old
 // ones stood and every other mapped text as it was.
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "fuzz/fuzz_support.h"
@@ -67,6 +68,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         record.push_back(0);
         document.SetRecord(host::kTagVerseLyrics, {static_cast<std::int16_t>(verse->number), 0, 0}, record);
     }
+    // And a scan's change to one entry: its stem turned over, its first note a step up.
+    const musicxml::EntrySource* entry = nullptr;
+    if (!score.entries.empty()) {
+        entry = &score.entries[static_cast<std::size_t>(size > 1 ? data[1] : 0) % score.entries.size()];
+        std::vector<EntryRecord>* frame = document.Frame(entry->frame);
+        if (frame == nullptr || entry->index >= frame->size()) fuzz::Fail("frames", "an entry without its frame");
+        EntryRecord& record = (*frame)[entry->index];
+        record.flagsA ^= 0x00000101u;
+        if (record.noteCount > 0)
+            record.notes[0].displacement = static_cast<std::int16_t>(record.notes[0].displacement + 1);
+    }
     warnings.clear();
     if (!musicxml::WriteScore(score, document, &out, &warnings, &error)) fuzz::Fail("WriteScore", error);
 
@@ -74,11 +86,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     musicxml::Score reread;
     if (!musicxml::ReadScore(out, Options(), &again, &reread, &error))
         fuzz::Fail("read again", "own output refused: " + error);
+    // Every entry but the changed one reads as it did.
+    if (reread.entries.size() != score.entries.size()) fuzz::Fail("read again", "the number of entries changed");
+    for (std::size_t i = 0; i < score.entries.size(); ++i) {
+        const musicxml::EntrySource& was = score.entries[i];
+        if (entry != nullptr && was.frame == entry->frame && was.index == entry->index) continue;
+        const musicxml::EntrySource* now = nullptr;
+        for (const auto& candidate : reread.entries)
+            if (candidate.frame == was.frame && candidate.index == was.index) now = &candidate;
+        if (now == nullptr || std::memcmp(&now->original, &was.original, sizeof(EntryRecord)) != 0)
+            fuzz::Fail("read again", "an entry that was not changed reads otherwise");
+    }
     // Spans before the first change keep their offsets; a text found there
     // reads as it was, or as changed.
     for (const auto& text : score.texts) {
         if (text.spans.empty() || (changed && text.spans[0].begin > changed->spans[0].begin)) continue;
         if (verse && text.spans[0].begin > verse->syllables[0].span.begin) continue;
+        if (entry && !entry->elements.empty() && text.spans[0].begin > entry->elements[0].begin) continue;
         const musicxml::MappedText* now = At(reread, text.spans[0].begin);
         if (now == nullptr) fuzz::Fail("read again", "a text before the change moved: " + text.original);
         // Two staves of a part share its name's element.
