@@ -120,9 +120,28 @@ void Checker::Begin() {
     complaints_ = host::Complaints();
     writesMark_ = TextWrites();
     sim::SetWatcher(this);
+    host::WatchWrites([this](std::uint32_t, const host::Key&, const std::optional<std::string>& before,
+                             const std::optional<std::string>& after) { Written(before, after); });
 }
 
-void Checker::End() { sim::SetWatcher(nullptr); }
+void Checker::End() {
+    sim::SetWatcher(nullptr);
+    host::WatchWrites(nullptr);
+}
+
+// A text is written as it was with one match replaced, nothing else.
+void Checker::Written(const std::optional<std::string>& before, const std::optional<std::string>& after) {
+    if (!before || !after || command_ != 1) return;
+    const std::size_t length = search_.size();
+    auto fold = [this](char c) { return foldCase_ && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    for (std::size_t p = 0; length > 0 && p + length <= before->size(); ++p) {
+        bool match = true;
+        for (std::size_t i = 0; i < length && match; ++i) match = fold((*before)[p + i]) == fold(search_[i]);
+        if (match && *after == before->substr(0, p) + replace_ + before->substr(p + length)) return;
+    }
+    Find("the text \"" + *before + "\" was written as \"" + *after + "\", which is not one match of \"" + search_ +
+         "\" replaced by \"" + replace_ + "\"");
+}
 
 void Checker::Find(const std::string& what) {
     std::string finding = (where_.empty() ? std::string("at the start") : where_) + ": " + what;
@@ -160,7 +179,13 @@ void Checker::Command(HWND dialog, int id, int code) {
     const int dialogId = sim::DialogTemplateId(dialog);
     if (dialogId == IDD_TEXT_SETUP) {
         setupLast_ = id;
-        if (id == IDOK) replaceMode_ = sim::ControlState(dialog, IDC_SETUP_REPLACE_ON).value_or(0) == 1;
+        if (id == IDOK) {
+            // What the plug-in takes from the edits: at most 50 characters.
+            replaceMode_ = sim::ControlState(dialog, IDC_SETUP_REPLACE_ON).value_or(0) == 1;
+            search_ = Text(dialog, IDC_SETUP_SEARCH).substr(0, 50);
+            replace_ = Text(dialog, IDC_SETUP_REPLACE).substr(0, 50);
+            foldCase_ = sim::ControlState(dialog, IDC_SETUP_CASE).value_or(0) != 1;
+        }
     } else if (dialogId == IDD_CRITERIA) {
         criteriaLast_ = id;
     } else if (dialogId == IDD_TEXT_RESULTS) {

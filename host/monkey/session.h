@@ -86,6 +86,7 @@ public:
 
 private:
     void Find(const std::string& what);
+    void Written(const std::optional<std::string>& before, const std::optional<std::string>& after);
     void Results(HWND dialog);
     void CheckDialog(HWND dialog);
     void CheckQuiet();
@@ -111,6 +112,8 @@ private:
     int setupLast_ = 0;     // the last command the setup dialog handled
     int criteriaLast_ = 0;  // and the criteria dialog (GO! before a scan)
     bool replaceMode_ = false;
+    std::string search_, replace_;  // as the setup dialog had them at GO!
+    bool foldCase_ = true;
 
     // Text writes and what allows them.
     std::size_t logRead_ = 0;

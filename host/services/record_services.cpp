@@ -57,7 +57,10 @@ std::int16_t HS_SaveEData(std::uint32_t tag, const std::int16_t* key, const void
                   std::to_string(k[2]) + " " + std::to_string(byteCount));
     if (!state.document || state.refuseWrites) return 0;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
+    std::optional<std::string> before;
+    if (state.writeWatcher) before = state.document->RecordText(tag, k);
     state.document->SetRecord(tag, k, host::Bytes(bytes, bytes + byteCount));
+    if (state.writeWatcher) state.writeWatcher(tag, k, before, state.document->RecordText(tag, k));
     return 1;
 }
 

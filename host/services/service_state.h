@@ -31,6 +31,7 @@ struct ServiceState {
     std::uint32_t openHandle = 0;
     std::vector<std::string> log;
     std::function<bool(int, int)> progressWatcher;
+    WriteWatcher writeWatcher;
 };
 
 ServiceState& Services();

@@ -27,6 +27,8 @@ void AttachDocument(Document* document) { Services().document = document; }
 
 Document* AttachedDocument() { return Services().document; }
 
+void WatchWrites(WriteWatcher watcher) { Services().writeWatcher = std::move(watcher); }
+
 void WatchProgress(std::function<bool(int staff, int measure)> watcher) {
     Services().progressWatcher = std::move(watcher);
 }

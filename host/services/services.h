@@ -2,7 +2,9 @@
 // the attached document, with the failures a test or script can plan.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +28,13 @@ void FailFrameLoad(const FrameKey& key);
 // Told of every mass edit progress call (staff, measure), as a person sees
 // the host's progress; false is the person's cancel. Empty: nobody watches.
 void WatchProgress(std::function<bool(int staff, int measure)> watcher);
+
+// Told of every record the plug-in writes, with its text before and after
+// (nullopt where there is none), for checks that follow a session. Empty:
+// nobody watches.
+using WriteWatcher = std::function<void(std::uint32_t tag, const Key& key, const std::optional<std::string>& before,
+                                        const std::optional<std::string>& after)>;
+void WatchWrites(WriteWatcher watcher);
 
 // Calls the plug-in should never make, said so far in this process.
 int Complaints();

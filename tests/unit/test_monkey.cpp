@@ -284,6 +284,28 @@ TEST_F(MonkeySession, TextsChangedOtherThanByAnAcceptedMatchAreFound) {
     EXPECT_NE(Play(changed).find("2 record(s) changed by 1 write(s)"), std::string::npos);
 }
 
+// The text changed under the match before "&Yes": the plug-in writes its copy
+// over something that no longer holds the match.
+TEST_F(MonkeySession, AWriteThatIsNotTheMatchReplacedIsFound) {
+    Start(0);
+    Replay stale;
+    stale.lines = kReplaceOnce;
+    stale.tamper = [this](std::size_t i) {
+        if (i != kAtMatch) return;
+        for (const auto& [key, bytes] : *document_.RecordsOf(host::kTagTextBlockText)) {
+            if (document_.RecordText(host::kTagTextBlockText, key) == "dolce ab") {
+                document_.SetRecord(host::kTagTextBlockText, key, {'z', 0});
+                break;
+            }
+        }
+    };
+    const std::string findings = Play(stale);
+    EXPECT_NE(findings.find("the text \"z\" was written as \"DOLCE ab\", which is not one match of \"dolce\" "
+                            "replaced by \"DOLCE\""),
+              std::string::npos)
+        << findings;
+}
+
 TEST_F(MonkeySession, CountsShownThatDifferFromCountsMadeAreFound) {
     Start(0);
     Replay found;
