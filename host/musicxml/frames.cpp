@@ -234,6 +234,8 @@ private:
         if (!ElementExtent(score_.Xml(), note, &whole)) return false;
         xml->begin = whole.begin;
         xml->end = score_.Xml().rfind("</", whole.end);
+        xml->children.reserve(10);  // one allocation for the usual note
+        xml->pitch.reserve(3);
         for (pugi::xml_node child : note.children()) {
             if (child.type() != pugi::node_element) continue;
             Child located;
