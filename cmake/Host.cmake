@@ -25,7 +25,7 @@ target_include_directories(host_objects SYSTEM PUBLIC ${CURSES_INCLUDE_DIRS})
 target_link_libraries(host_objects PUBLIC nlohmann_json::nlohmann_json CLI11::CLI11 ${CURSES_LIBRARIES} pugixml::pugixml
                       PkgConfig::LIBZIP)
 # The Windows host is built without MusicXML; host/cli asks for it only here.
-target_compile_definitions(host_objects PUBLIC ORVO_HAVE_MUSICXML=1)
+target_compile_definitions(host_objects PUBLIC ORVO_HAVE_MUSICXML=1 ORVO_HAVE_MONKEY=1)
 set_target_properties(host_objects PROPERTIES POSITION_INDEPENDENT_CODE ON)
 orvo_warnings(host_objects)
 

@@ -19,7 +19,9 @@
 #include "host/cli/text_command.h"
 #include "host/cli/world.h"
 #include "host/document/document.h"
+#if ORVO_HAVE_MONKEY
 #include "host/monkey/session.h"
+#endif
 #include "host/services/services.h"
 #include "host/sim/resource_script.h"
 #include "host/sim/sim.h"
@@ -104,6 +106,7 @@ struct Arguments {
 // person's own settings are left alone.
 int RunMonkey(const PluginModule& module, HWND hostWindow, const host::Document& document, const std::string& path,
               const Arguments& args, Console& console) {
+#if ORVO_HAVE_MONKEY
     monkey::SeededChoices choices(args.monkeySeed);
     monkey::Options options;
     options.actions = args.monkeyActions;
@@ -127,6 +130,13 @@ int RunMonkey(const PluginModule& module, HWND hostWindow, const host::Document&
         status = 1;
     }
     return status;
+#else
+    // Random sessions plan failures and watch the services as only the
+    // simulated window system can.
+    (void)module, (void)hostWindow, (void)document, (void)path, (void)args;
+    *console.err << "veldune-host: --monkey needs the simulated window system; run it with the Linux host\n";
+    return 2;
+#endif
 }
 
 // What one document's run came to, for the summary of a batch.
