@@ -202,4 +202,50 @@ TEST_F(MusicXmlProgram, ADryRunSaysWhatWouldChangeAndWritesNothing) {
     EXPECT_FALSE(fs::exists(In("out.json")));
 }
 
+// Measures by their order in the part: a pickup is measure 1 and "12a" the
+// third, so the region picks exactly the entries between its two ends.
+TEST_F(MusicXmlProgram, ARegionChangesOnlyTheEntriesInsideIt) {
+    const char* const numbers[] = {"0", "1", "12a", "13"};
+    auto build = [&](auto down) {
+        std::string xml =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<score-partwise version=\"4.0\"><part-list>"
+            "<score-part id=\"P1\"><part-name>Flute</part-name></score-part>"
+            "<score-part id=\"P2\"><part-name>Oboe</part-name></score-part></part-list>\n";
+        for (int part = 1; part <= 2; ++part) {
+            xml += "<part id=\"P" + std::to_string(part) + "\">\n";
+            for (int m = 1; m <= 4; ++m) {
+                xml += std::string("<measure number=\"") + numbers[m - 1] + "\"" + (m == 1 ? " implicit=\"yes\"" : "") +
+                       ">\n";
+                if (m == 1)
+                    xml +=
+                        "<attributes><divisions>1</divisions><time><beats>4</beats><beat-type>4</beat-type></time>"
+                        "</attributes>\n";
+                for (int beat = 0; beat < (m == 1 ? 1 : 4); ++beat)
+                    xml += std::string(
+                               "<note><pitch><step>C</step><octave>5</octave></pitch><duration>1</duration>"
+                               "<stem>") +
+                           (down(part, m, beat) ? "down" : "up") + "</stem></note>\n";
+                xml += "</measure>\n";
+            }
+            xml += "</part>\n";
+        }
+        return xml + "</score-partwise>\n";
+    };
+    const std::string input = Write("region.musicxml", build([](int, int, int) { return false; }));
+    // From staff 1, measure 2 (numbered "1"), beat 2 to staff 2, measure 3 ("12a"), before beat 3.
+    Outcome run = Run({input, "--output", In("out.musicxml"), "entries", "--find", "Up/Down=on", "--change",
+                       "Up/Down=off", "--region", "1,2,1024,2,3,2048", "--yes"});
+    ASSERT_EQ(run.status, 0) << run.err << run.out;
+    const std::string expected =
+        build([](int, int m, int beat) { return (m == 2 && beat >= 1) || (m == 3 && beat < 2); });
+    EXPECT_EQ(Read(In("out.musicxml")), expected) << run.out;
+    // A region that ends before it starts, or names a measure past the end, changes nothing.
+    Outcome none = Run({input, "--output", In("none.musicxml"), "entries", "--find", "Up/Down=on", "--change",
+                        "Up/Down=off", "--region", "1,5,0,2,6,4096", "--yes"});
+    EXPECT_EQ(none.status, 0) << none.err;
+    if (fs::exists(In("none.musicxml"))) {
+        EXPECT_EQ(Read(In("none.musicxml")), Read(input));
+    }
+}
+
 }  // namespace
