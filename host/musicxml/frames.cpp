@@ -240,7 +240,16 @@ private:
             if (child.type() != pugi::node_element) continue;
             Child located;
             if (!ElementExtent(score_.Xml(), child, &located)) return false;
+            if (located.name == "tie") located.type = child.attribute("type").value();
             xml->children.push_back(located);
+        }
+        for (pugi::xml_node notations : note.children("notations")) {
+            for (pugi::xml_node tied : notations.children("tied")) {
+                Child located;
+                if (!ElementExtent(score_.Xml(), tied, &located)) return false;
+                located.type = tied.attribute("type").value();
+                xml->tied.push_back(located);
+            }
         }
         for (pugi::xml_node child : note.child("pitch").children()) {
             if (child.type() != pugi::node_element) continue;
@@ -327,6 +336,8 @@ const Child* Find(const std::vector<Child>& children, const char* name) {
     return nullptr;
 }
 
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
 // The whitespace that stands before an element, to give a new one the same indentation.
 std::string IndentBefore(const std::string& xml, std::size_t at) {
     std::size_t start = at;
@@ -365,6 +376,74 @@ public:
             note_.children.empty() ? std::string() : IndentBefore(xml_, note_.children.back().begin);
         const std::size_t at = note_.children.empty() ? note_.end : note_.children.back().end;
         edits_.push_back({at, at, indent + markup});
+    }
+
+    // Adds or removes ties of each type (stop, start) whose bit changed:
+    // the <tie> that sounds and the <tied> that is drawn, so both agree.
+    void SetTies(const bool changed[2], const bool on[2]) {
+        static const char* const kTypes[2] = {"stop", "start"};
+        std::string ties;  // new <tie> elements, stop before start
+        std::string tieds;
+        const std::string indent = note_.children.empty() ? std::string() : IndentBefore(xml_, note_.children[0].begin);
+        const Child* startTie = nullptr;
+        for (const Child& child : note_.children)
+            if (child.name == "tie" && child.type == "start" && startTie == nullptr) startTie = &child;
+        bool stopBeforeStart = false;
+        for (int t = 0; t < 2; ++t) {
+            if (!changed[t]) continue;
+            const std::string type = kTypes[t];
+            bool hasTie = false;
+            bool hasTied = false;
+            for (const Child& child : note_.children)
+                if (child.name == "tie" && child.type == type) {
+                    hasTie = true;
+                    if (!on[t]) Remove(child);
+                }
+            for (const Child& child : note_.tied)
+                if (child.type == type) {
+                    hasTied = true;
+                    if (!on[t]) Remove(child);
+                }
+            if (!on[t]) continue;
+            if (!hasTie) {
+                if (t == 0 && startTie != nullptr)
+                    stopBeforeStart = true;
+                else
+                    ties += (ties.empty() ? "" : indent) + "<tie type=\"" + type + "\"/>";
+            }
+            if (!hasTied) tieds += "\n<tied type=\"" + type + "\"/>";
+        }
+        if (stopBeforeStart)
+            edits_.push_back(
+                {startTie->begin, startTie->begin, "<tie type=\"stop\"/>" + IndentBefore(xml_, startTie->begin)});
+        if (!ties.empty()) Insert("tie", ties);
+        if (tieds.empty()) return;
+        const Child* notations = Find(note_.children, "notations");
+        auto joined = [&](const std::string& separator) {
+            std::string out;
+            std::size_t at = 0;
+            while ((at = tieds.find('\n', at)) != std::string::npos) {
+                const std::size_t next = tieds.find('\n', at + 1);
+                out += separator + tieds.substr(at + 1, next == std::string::npos ? std::string::npos : next - at - 1);
+                at = next;
+            }
+            return out;
+        };
+        if (notations == nullptr) {
+            Insert("notations", "<notations>" + joined("") + "</notations>");
+        } else if (notations->content.end != 0 || xml_[notations->end - 2] == '/') {
+            // <notations/> or one holding only text: written anew.
+            Replace(*notations, "<notations>" + joined("") + "</notations>");
+        } else {
+            // Last in the element (<footnote> and <level> must stay first),
+            // indented as its first child is.
+            const std::size_t open = xml_.find('>', notations->begin) + 1;
+            std::size_t first = open;
+            while (first < notations->end && IsSpace(xml_[first])) ++first;
+            std::size_t at = xml_.rfind("</", notations->end);
+            while (at > open && IsSpace(xml_[at - 1])) --at;
+            edits_.push_back({at, at, joined(xml_.substr(open, first - open))});
+        }
     }
 
     // Inserts <alter> into <pitch>, before <octave>.
@@ -447,7 +526,14 @@ void EntryEdits(const Score& score, const host::Document& document, std::vector<
             if (element == nullptr) continue;
             NoteEditor editor(xml, *element, edits);
             const std::uint32_t accidentalBits = bits::kAccidental | bits::kAccidentalParentheses;
-            CountUnwritten(2, (a.flags ^ b.flags) & ~accidentalBits, &unwritten);
+            const std::uint32_t tieBits = bits::kTieStart | bits::kTieEnd;
+            CountUnwritten(2, (a.flags ^ b.flags) & ~(accidentalBits | tieBits), &unwritten);
+            if (((a.flags ^ b.flags) & tieBits) != 0) {
+                const bool changed[2] = {((a.flags ^ b.flags) & bits::kTieEnd) != 0,
+                                         ((a.flags ^ b.flags) & bits::kTieStart) != 0};
+                const bool on[2] = {(b.flags & bits::kTieEnd) != 0, (b.flags & bits::kTieStart) != 0};
+                editor.SetTies(changed, on);
+            }
             const bool pitchChanged = a.displacement != b.displacement || a.raiseLower != b.raiseLower;
             if (pitchChanged) {
                 const int d = b.displacement;

@@ -44,7 +44,7 @@ constexpr std::uint32_t kAccidentalParentheses = 0x00800000;
 }  // namespace bits
 
 // Edits for the entries the plug-in changed: stems, pitches and the
-// accidentals that go with them; a change without a MusicXML form is
+// accidentals that go with them, ties; a change without a MusicXML form is
 // counted in *unwritten by attribute name.
 struct EntryEdit {
     std::size_t begin = 0;

@@ -62,6 +62,7 @@ struct Child {
     std::size_t begin = 0;  // at its "<"
     std::size_t end = 0;    // after its end tag
     Span content;           // empty for an empty element
+    std::string type;       // its type attribute (ties), if any
 };
 
 struct NoteXml {
@@ -69,6 +70,7 @@ struct NoteXml {
     std::size_t end = 0;    // where its end tag starts
     std::vector<Child> children;
     std::vector<Child> pitch;  // step, alter, octave
+    std::vector<Child> tied;   // the <tied> elements of its <notations>
     std::string accidental;    // the <accidental> value, if any
 };
 

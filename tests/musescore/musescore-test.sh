@@ -141,6 +141,21 @@ for demo in $demos; do
         valid "$out" && reads_back "$out"
     fi
 
+    # Ties taken away and added: <tie> and <tied> stay valid and agree.
+    out=$run/untied-$name.musicxml
+    if grep -q '<tie type="start"' "$xml" &&
+        vh "$xml" --output "$out" entries --find "Tie Start=on" --change "Tie Start=off" --yes; then
+        checks=$((checks + 1))
+        grep -q '<tie type="start"\|<tied type="start"' "$out" && fail "$name: ties are left after taking them away"
+        valid "$out" && reads_back "$out"
+    fi
+    out=$run/tied-$name.musicxml
+    if vh "$xml" --output "$out" entries --find "Tie End=off" --change "Tie End=on,Tie Start=on" --yes; then
+        checks=$((checks + 1))
+        grep -q '<tied type="stop"/>' "$out" || fail "$name: no <tied> written with the new ties"
+        valid "$out" && reads_back "$out"
+    fi
+
     # Every "e" becomes "E" in every kind of text there is.
     out=$run/all-$name.musicxml
     title=$(xmllint --xpath 'string((//credit-words)[1])' "$xml" | head -1)

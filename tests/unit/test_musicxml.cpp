@@ -526,9 +526,13 @@ const char kEntriesScore[] = R"(<score-partwise><part-list><score-part id="P1"><
         <octave>4</octave>
       </pitch>
       <duration>1</duration>
+      <tie type="start"/>
       <type>quarter</type>
       <accidental>sharp</accidental>
       <staff>1</staff>
+      <notations>
+        <tied type="start"/>
+      </notations>
     </note>
 </measure></part></score-partwise>)";
 
@@ -589,6 +593,20 @@ TEST(MusicXmlEntries, ChangedEntriesAreWrittenIntoTheirNotes) {
         {"accidental hidden",
          [](Document& d) { EntryAt(d, 1).notes[0].flags &= ~0x01000000u; },
          {{"\n      <accidental>sharp</accidental>", ""}},
+         ""},
+        {"a tie from B4: <tie> after <duration>, <tied> in new <notations>",
+         [](Document& d) { EntryAt(d, 0).notes[0].flags |= 0x40000000u; },
+         {{"<duration>1</duration>", "<duration>1</duration>\n      <tie type=\"start\"/>"},
+          {"<stem>up</stem>", "<stem>up</stem>\n      <notations><tied type=\"start\"/></notations>"}},
+         ""},
+        {"the tie from F#4 removed, both its elements",
+         [](Document& d) { EntryAt(d, 1).notes[0].flags &= ~0x40000000u; },
+         {{"\n      <tie type=\"start\"/>", ""}, {"\n        <tied type=\"start\"/>", ""}},
+         ""},
+        {"a tie into F#4: the stop before the start, <tied> last in <notations>",
+         [](Document& d) { EntryAt(d, 1).notes[0].flags |= 0x20000000u; },
+         {{"<tie type=\"start\"/>", "<tie type=\"stop\"/>\n      <tie type=\"start\"/>"},
+          {"<tied type=\"start\"/>", "<tied type=\"start\"/>\n        <tied type=\"stop\"/>"}},
          ""},
         {"Perf Data has no MusicXML form",
          [](Document& d) { EntryAt(d, 0).flagsA |= 0x00020000u; },
