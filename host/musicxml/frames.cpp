@@ -528,7 +528,10 @@ void EntryEdits(const Score& score, const host::Document& document, std::vector<
             const std::uint32_t accidentalBits = bits::kAccidental | bits::kAccidentalParentheses;
             const std::uint32_t tieBits = bits::kTieStart | bits::kTieEnd;
             CountUnwritten(2, (a.flags ^ b.flags) & ~(accidentalBits | tieBits), &unwritten);
-            if (((a.flags ^ b.flags) & tieBits) != 0) {
+            // The schema gives a cue note no <tie>: its tie changes are reported.
+            if (Find(element->children, "cue") != nullptr) {
+                CountUnwritten(2, (a.flags ^ b.flags) & tieBits, &unwritten);
+            } else if (((a.flags ^ b.flags) & tieBits) != 0) {
                 const bool changed[2] = {((a.flags ^ b.flags) & bits::kTieEnd) != 0,
                                          ((a.flags ^ b.flags) & bits::kTieStart) != 0};
                 const bool on[2] = {(b.flags & bits::kTieEnd) != 0, (b.flags & bits::kTieStart) != 0};
