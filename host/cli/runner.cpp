@@ -80,17 +80,6 @@ std::string Label(const Action& action) {
     return label;
 }
 
-int NeutralAnswer(UINT type) {
-    switch (type & MB_TYPEMASK) {
-        case MB_YESNO:
-            return IDNO;
-        case MB_OKCANCEL:
-            return IDCANCEL;
-        default:
-            return IDOK;
-    }
-}
-
 bool AnswerFits(int answer, UINT type) {
     switch (type & MB_TYPEMASK) {
         case MB_OK:
@@ -131,6 +120,17 @@ std::string Trim(const std::string& text) {
 }
 
 }  // namespace
+
+int NeutralAnswer(UINT type) {
+    switch (type & MB_TYPEMASK) {
+        case MB_YESNO:
+            return IDNO;
+        case MB_OKCANCEL:
+            return IDCANCEL;
+        default:
+            return IDOK;
+    }
+}
 
 std::string DescribeBoxType(UINT type) {
     std::string icon;

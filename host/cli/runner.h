@@ -114,4 +114,7 @@ private:
 // How a message box's type reads in messages: "error, ok".
 std::string DescribeBoxType(UINT type);
 
+// The answer that changes nothing: No, Cancel or OK by the box's buttons.
+int NeutralAnswer(UINT type);
+
 }  // namespace cli

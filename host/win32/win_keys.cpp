@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "host/cli/runner.h"
 #include "host/win32/win_state.h"
 
 namespace win32host {
@@ -115,17 +116,6 @@ void PumpThroughDialog(HWND dialog) {
     SetShiftState(false);
 }
 
-int NeutralAnswerOf(UINT type) {
-    switch (type & MB_TYPEMASK) {
-        case MB_YESNO:
-            return IDNO;
-        case MB_OKCANCEL:
-            return IDCANCEL;
-        default:
-            return IDOK;
-    }
-}
-
 // Fires once the box has handled every key posted to it (timers come after
 // posted messages): a box still up was not closed by them.
 void CALLBACK WatchBox(HWND box, UINT, UINT_PTR id, DWORD) {
@@ -134,7 +124,7 @@ void CALLBACK WatchBox(HWND box, UINT, UINT_PTR id, DWORD) {
     g_watchedBox = nullptr;
     if (sim::User* user = CurrentUser())
         user->MessageBoxKeysFailed("the keys leave the message box \"" + g_watchedText + "\" open");
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(NeutralAnswerOf(g_watchedType), BN_CLICKED), 0);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(cli::NeutralAnswer(g_watchedType), BN_CLICKED), 0);
 }
 
 }  // namespace
