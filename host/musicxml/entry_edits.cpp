@@ -1,5 +1,6 @@
 // What a changed entry writes into its notes: the edits are spliced into the
 // file by the writer, so everything the plug-in did not change stays as it was.
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -64,14 +65,44 @@ public:
         const int rank = NoteRank(name);
         for (const Child& child : note_.children) {
             if (NoteRank(child.name) > rank) {
-                edits_.push_back({child.begin, child.begin, markup + IndentBefore(xml_, child.begin)});
+                edits_.push_back({child.begin, child.begin, markup + IndentBefore(xml_, child.begin), rank});
                 return;
             }
         }
         const std::string indent =
             note_.children.empty() ? std::string() : IndentBefore(xml_, note_.children.back().begin);
         const std::size_t at = note_.children.empty() ? note_.end : note_.children.back().end;
-        edits_.push_back({at, at, indent + markup});
+        edits_.push_back({at, at, indent + markup, rank});
+    }
+
+    // Sets an attribute of the element's start tag, or with an empty value
+    // removes it; the other attributes stay as they are.
+    void SetAttribute(const Child& child, const std::string& name, const std::string& value) {
+        const std::size_t afterName = child.begin + 1 + child.name.size();
+        std::size_t at = afterName;
+        while (at < xml_.size()) {
+            std::size_t nameBegin = at;
+            while (nameBegin < xml_.size() && IsSpace(xml_[nameBegin])) ++nameBegin;
+            if (nameBegin >= xml_.size() || xml_[nameBegin] == '>' || xml_[nameBegin] == '/') break;
+            const std::size_t equals = xml_.find('=', nameBegin);
+            if (equals == std::string::npos) break;
+            std::size_t nameEnd = equals;
+            while (nameEnd > nameBegin && IsSpace(xml_[nameEnd - 1])) --nameEnd;
+            std::size_t quote = equals + 1;
+            while (quote < xml_.size() && IsSpace(xml_[quote])) ++quote;
+            if (quote >= xml_.size() || (xml_[quote] != '"' && xml_[quote] != '\'')) break;
+            const std::size_t close = xml_.find(xml_[quote], quote + 1);
+            if (close == std::string::npos) break;
+            if (xml_.compare(nameBegin, nameEnd - nameBegin, name) == 0) {
+                if (value.empty())
+                    edits_.push_back({at, close + 1, ""});  // with the space before it
+                else
+                    edits_.push_back({quote + 1, close, value});
+                return;
+            }
+            at = close + 1;
+        }
+        if (!value.empty()) edits_.push_back({afterName, afterName, " " + name + "=\"" + value + "\""});
     }
 
     // Adds or removes ties of each type (stop, start) whose bit changed:
@@ -110,8 +141,8 @@ public:
             if (!hasTied) tieds += "\n<tied type=\"" + type + "\"/>";
         }
         if (stopBeforeStart)
-            edits_.push_back(
-                {startTie->begin, startTie->begin, "<tie type=\"stop\"/>" + IndentBefore(xml_, startTie->begin)});
+            edits_.push_back({startTie->begin, startTie->begin,
+                              "<tie type=\"stop\"/>" + IndentBefore(xml_, startTie->begin), NoteRank("tie")});
         if (!ties.empty()) Insert("tie", ties);
         if (tieds.empty()) return;
         const Child* notations = Find(note_.children, "notations");
@@ -157,6 +188,8 @@ private:
 
 const char* AccidentalFor(int alter) {
     switch (alter) {
+        case -3:
+            return "triple-flat";
         case -2:
             return "flat-flat";
         case -1:
@@ -167,6 +200,8 @@ const char* AccidentalFor(int alter) {
             return "sharp";
         case 2:
             return "double-sharp";
+        case 3:
+            return "triple-sharp";
         default:
             return nullptr;
     }
@@ -177,109 +212,346 @@ void CountUnwritten(int word, std::uint32_t changed, std::map<std::string, int>*
         if (bit.word == word && (changed & bit.mask) != 0) ++(*unwritten)[bit.name];
 }
 
+// The beam levels a note value has: an eighth one, a 16th two, and so on;
+// a quarter or longer none.
+int LevelsOfType(const std::string& type) {
+    static const char* const kTypes[] = {"eighth", "16th", "32nd", "64th", "128th", "256th", "512th", "1024th"};
+    for (int i = 0; i < 8; ++i)
+        if (type == kTypes[i]) return i + 1;
+    return 0;
+}
+
+std::string Trimmed(const std::string& xml, const Span& span) {
+    std::size_t begin = span.begin;
+    std::size_t end = span.end;
+    while (begin < end && IsSpace(xml[begin])) ++begin;
+    while (end > begin && IsSpace(xml[end - 1])) --end;
+    return xml.substr(begin, end - begin);
+}
+
+std::uint8_t LowLevels(int count) { return static_cast<std::uint8_t>((1u << std::clamp(count, 0, 8)) - 1); }
+
+// Beams of an entry, a bit a level (level 1 in bit 0): present, and
+// joined to the entry before and the one after.
+struct BeamBits {
+    std::uint8_t levels = 0;
+    std::uint8_t left = 0;
+    std::uint8_t right = 0;
+    bool operator==(const BeamBits&) const = default;
+};
+
+class EntryWriter {
+public:
+    EntryWriter(const Score& score, const host::Document& document, std::vector<EntryEdit>* edits)
+        : score_(score), xml_(score.Xml()), document_(document), edits_(*edits) {}
+
+    const EntryRecord* Current(const EntrySource& entry) const {
+        const auto found = document_.Frames().find(entry.frame);
+        if (found == document_.Frames().end() || entry.index >= found->second.size()) return nullptr;
+        return &found->second[entry.index];
+    }
+
+    void Entry(const EntrySource& entry, const EntryRecord& now) {
+        const EntryRecord& was = entry.original;
+        const std::uint32_t changedA = now.flagsA ^ was.flagsA;
+        const auto changedB = static_cast<std::uint32_t>(now.flagsB ^ was.flagsB);
+        const std::uint32_t stemBits = bits::kFreezeStem | bits::kUpDown;
+        const std::uint32_t beamBits = bits::kBeamBeat | bits::kSecondaryBeam;
+        std::uint32_t writtenA = stemBits | beamBits;
+        std::uint32_t writtenB = 0;
+        if ((changedA & stemBits) != 0) Stems(entry, now);
+        if ((changedA & beamBits) != 0) beamChanges_.push_back(&entry);
+        // Articulations can be taken off; which one to put on is not known.
+        if ((changedA & bits::kArticulation) != 0 && (now.flagsA & bits::kArticulation) == 0) {
+            writtenA |= bits::kArticulation;
+            for (const NoteXml& element : entry.elements) {
+                NoteEditor editor(xml_, element, &edits_);
+                for (const Child& articulations : element.articulations) editor.Remove(articulations);
+            }
+        }
+        // A slash on a grace note is an attribute of its <grace>.
+        if ((changedB & bits::kSlashGrace) != 0 && Find(entry.elements[0].children, "grace") != nullptr) {
+            writtenB |= bits::kSlashGrace;
+            for (const NoteXml& element : entry.elements) {
+                const Child* grace = Find(element.children, "grace");
+                if (grace != nullptr)
+                    NoteEditor(xml_, element, &edits_)
+                        .SetAttribute(*grace, "slash", (now.flagsB & bits::kSlashGrace) != 0 ? "yes" : "");
+            }
+        }
+        CountUnwritten(0, changedA & ~writtenA, &unwritten_);
+        CountUnwritten(1, changedB & ~writtenB, &unwritten_);
+        const int notes = std::min<int>(was.noteCount, now.noteCount);
+        for (int n = 0; n < notes; ++n) Note(entry, n, was.notes[n], now.notes[n], now.position);
+    }
+
+    void Beams();
+
+    const std::map<std::string, int>& Unwritten() const { return unwritten_; }
+
+private:
+    const Score& score_;
+    const std::string& xml_;
+    const host::Document& document_;
+    std::vector<EntryEdit>& edits_;
+    std::map<std::string, int> unwritten_;
+    std::vector<const EntrySource*> beamChanges_;
+    std::map<host::FrameKey, std::vector<const EntrySource*>> byFrame_;              // built when needed
+    std::map<std::pair<int, int>, std::vector<const EntrySource*>> byStaffMeasure_;  // built when needed
+
+    void Index() {
+        if (!byFrame_.empty()) return;
+        for (const EntrySource& entry : score_.entries) {
+            byFrame_[entry.frame].push_back(&entry);
+            byStaffMeasure_[{entry.frame.staff, entry.frame.measure}].push_back(&entry);
+        }
+    }
+
+    void Stems(const EntrySource& entry, const EntryRecord& now) {
+        // Up/Down alone says nothing while the stem is not frozen.
+        const bool frozen = (now.flagsA & bits::kFreezeStem) != 0;
+        const std::string direction = (now.flagsA & bits::kUpDown) != 0 ? "up" : "down";
+        for (std::size_t e = 0; e < entry.elements.size(); ++e) {
+            NoteEditor editor(xml_, entry.elements[e], &edits_);
+            const Child* stem = Find(entry.elements[e].children, "stem");
+            if (!frozen && stem != nullptr)
+                editor.Remove(*stem);
+            else if (frozen && stem != nullptr && stem->content.end != 0)
+                editor.SetContent(*stem, direction);
+            else if (frozen && stem == nullptr && e == 0)
+                editor.Insert("stem", "<stem>" + direction + "</stem>");
+        }
+    }
+
+    // The alteration a reader assumes for a note without an accidental at
+    // this place: the last earlier note of that pitch in the staff's
+    // measure, as the score now stands, or else the key signature.
+    int ExpectedAlteration(const EntrySource& entry, int displacement, std::int32_t position) {
+        Index();
+        int alteration = entry.key[static_cast<std::size_t>(((displacement % 7) + 7) % 7)];
+        std::int32_t latest = -1;
+        for (const EntrySource* other : byStaffMeasure_[{entry.frame.staff, entry.frame.measure}]) {
+            const EntryRecord* record = Current(*other);
+            if (record == nullptr || record->position >= position || record->position < latest) continue;
+            for (int i = 0; i < std::clamp<int>(record->noteCount, 0, kMaxNotesPerEntry); ++i) {
+                if (record->notes[i].displacement != displacement) continue;
+                latest = record->position;
+                alteration = record->notes[i].raiseLower;
+            }
+        }
+        return alteration;
+    }
+
+    void Note(const EntrySource& entry, int n, const NoteRecord& a, const NoteRecord& b, std::int32_t position) {
+        // Notes are the entry's pitched elements in order.
+        const NoteXml* element = nullptr;
+        int seen = 0;
+        for (const NoteXml& candidate : entry.elements)
+            if (Find(candidate.pitch, "step") && seen++ == n) element = &candidate;
+        if (element == nullptr) return;
+        NoteEditor editor(xml_, *element, &edits_);
+        const std::uint32_t accidentalBits = bits::kAccidental | bits::kAccidentalParentheses;
+        const std::uint32_t tieBits = bits::kTieStart | bits::kTieEnd;
+        CountUnwritten(2, (a.flags ^ b.flags) & ~(accidentalBits | tieBits), &unwritten_);
+        // The schema gives a cue note no <tie>: its tie changes are reported.
+        if (Find(element->children, "cue") != nullptr) {
+            CountUnwritten(2, (a.flags ^ b.flags) & tieBits, &unwritten_);
+        } else if (((a.flags ^ b.flags) & tieBits) != 0) {
+            const bool changed[2] = {((a.flags ^ b.flags) & bits::kTieEnd) != 0,
+                                     ((a.flags ^ b.flags) & bits::kTieStart) != 0};
+            const bool on[2] = {(b.flags & bits::kTieEnd) != 0, (b.flags & bits::kTieStart) != 0};
+            editor.SetTies(changed, on);
+        }
+        const bool pitchChanged = a.displacement != b.displacement || a.raiseLower != b.raiseLower;
+        if (pitchChanged) {
+            const int d = b.displacement;
+            const int octave = 4 + (d >= 0 ? d / 7 : -((6 - d) / 7));
+            const int step = d - (octave - 4) * 7;
+            const Child* stepChild = Find(element->pitch, "step");
+            const Child* octaveChild = Find(element->pitch, "octave");
+            const Child* alterChild = Find(element->pitch, "alter");
+            if (stepChild && stepChild->content.end && octaveChild && octaveChild->content.end) {
+                editor.SetContent(*stepChild, std::string(1, "CDEFGAB"[step]));
+                editor.SetContent(*octaveChild, std::to_string(octave));
+                if (b.raiseLower == 0 && alterChild)
+                    editor.Remove(*alterChild);
+                else if (b.raiseLower != 0 && alterChild && alterChild->content.end)
+                    editor.SetContent(*alterChild, std::to_string(b.raiseLower));
+                else if (b.raiseLower != 0 && !alterChild)
+                    editor.InsertAlter("<alter>" + std::to_string(b.raiseLower) + "</alter>");
+            } else {
+                ++unwritten_["Displacement"];
+                return;
+            }
+        }
+        // The accidental shown: as the bits say when they changed; a new
+        // pitch shows a sign where the key and the measure so far would make
+        // a reader assume another alteration, and none where they would not.
+        const bool showChanged = ((a.flags ^ b.flags) & bits::kAccidental) != 0;
+        const bool parenthesesChanged = ((a.flags ^ b.flags) & bits::kAccidentalParentheses) != 0;
+        if (!showChanged && !parenthesesChanged && !pitchChanged) return;
+        const Child* accidental = Find(element->children, "accidental");
+        bool shown = accidental != nullptr;
+        if (showChanged)
+            shown = (b.flags & bits::kAccidental) != 0;
+        else if (pitchChanged)
+            shown = b.raiseLower != ExpectedAlteration(entry, b.displacement, position);
+        const bool parentheses = (b.flags & bits::kAccidentalParentheses) != 0;
+        const char* sign = AccidentalFor(b.raiseLower);
+        if (!shown) {
+            if (accidental != nullptr) editor.Remove(*accidental);
+            if (parenthesesChanged) ++unwritten_["(Accidental)"];
+        } else if (sign == nullptr) {
+            ++unwritten_["Accidental"];
+        } else if (accidental == nullptr) {
+            editor.Insert("accidental", std::string("<accidental") + (parentheses ? " parentheses=\"yes\"" : "") + ">" +
+                                            sign + "</accidental>");
+        } else if (accidental->content.end == 0) {
+            // <accidental/> has no sign to change: written anew.
+            editor.Replace(*accidental, std::string("<accidental") + (parentheses ? " parentheses=\"yes\"" : "") + ">" +
+                                            sign + "</accidental>");
+        } else {
+            if (element->accidental != sign) editor.SetContent(*accidental, sign);
+            if (parenthesesChanged) editor.SetAttribute(*accidental, "parentheses", parentheses ? "yes" : "");
+        }
+    }
+
+    const EntrySource* Previous(const EntrySource& entry) {
+        Index();
+        if (entry.index > 0) {
+            const auto& frame = byFrame_[entry.frame];
+            return entry.index - 1 < frame.size() ? frame[entry.index - 1] : nullptr;
+        }
+        // A beam may go on over the bar line.
+        const auto found = byFrame_.find({entry.frame.staff, entry.frame.measure - 1, entry.frame.layer});
+        return found == byFrame_.end() || found->second.empty() ? nullptr : found->second.back();
+    }
+
+    int Levels(const EntrySource& entry) const {
+        int levels = 0;
+        if (const Child* type = Find(entry.elements[0].children, "type"); type != nullptr && type->content.end != 0)
+            levels = LevelsOfType(Trimmed(xml_, type->content));
+        for (int level = 8; level > levels; --level)
+            if ((entry.beamLevels & (1u << (level - 1))) != 0) levels = level;
+        return levels;
+    }
+
+    void WriteBeams(const EntrySource& entry, const BeamBits& now);
+};
+
+// Beam/Beat breaks the beams before the entry, or joins it to the entry
+// before; Sec Beam does the same for the second beam and those after it.
+// Both sides of each join change together, so every edit is worked out on
+// the beams as they end up before anything is written.
+void EntryWriter::Beams() {
+    if (beamChanges_.empty()) return;
+    std::map<const EntrySource*, BeamBits> beams;
+    auto state = [&](const EntrySource* entry) -> BeamBits& {
+        return beams.try_emplace(entry, BeamBits{entry->beamLevels, entry->beamLeft, entry->beamRight}).first->second;
+    };
+    for (const EntrySource* entry : beamChanges_) {
+        const EntryRecord& now = *Current(*entry);
+        const std::uint32_t changed = now.flagsA ^ entry->original.flagsA;
+        const EntrySource* previous = Previous(*entry);
+        BeamBits& mine = state(entry);
+        if ((now.flagsA & bits::kBeamBeat) != 0) {
+            if (previous != nullptr) state(previous).right = 0;
+            mine.left = 0;
+            if ((changed & bits::kSecondaryBeam) != 0 && (now.flagsA & bits::kSecondaryBeam) != 0)
+                ++unwritten_["Sec Beam"];  // no beam to break
+            continue;
+        }
+        const bool graceMatch =
+            previous != nullptr && ((previous->original.flagsA ^ entry->original.flagsA) & bits::kGrace) == 0;
+        const int levels = Levels(*entry);
+        const int previousLevels = previous != nullptr ? Levels(*previous) : 0;
+        if (!graceMatch || levels == 0 || previousLevels == 0) {
+            // Only notes of an eighth or shorter, grace with grace, are beamed.
+            if ((changed & bits::kBeamBeat) != 0) ++unwritten_["Beam/Beat"];
+            if ((changed & bits::kSecondaryBeam) != 0) ++unwritten_["Sec Beam"];
+            continue;
+        }
+        BeamBits& before = state(previous);
+        before.levels |= LowLevels(previousLevels);
+        mine.levels |= LowLevels(levels);
+        const std::uint8_t shared = LowLevels(std::min(levels, previousLevels));
+        if ((now.flagsA & bits::kSecondaryBeam) != 0) {
+            if (shared <= 1 && (changed & bits::kSecondaryBeam) != 0) ++unwritten_["Sec Beam"];
+            before.right = static_cast<std::uint8_t>((before.right & ~shared) | 1);
+            mine.left = static_cast<std::uint8_t>((mine.left & ~shared) | 1);
+        } else {
+            before.right |= shared;
+            mine.left |= shared;
+        }
+    }
+    for (const auto& [entry, now] : beams)
+        if (!(now == BeamBits{entry->beamLevels, entry->beamLeft, entry->beamRight})) WriteBeams(*entry, now);
+}
+
+void EntryWriter::WriteBeams(const EntrySource& entry, const BeamBits& now) {
+    const BeamBits was{entry.beamLevels, entry.beamLeft, entry.beamRight};
+    const bool beamed = ((now.left | now.right) & 1) != 0;
+    const int levels = Levels(entry);
+    // The notes that carry the entry's beams: usually a chord's first.
+    std::vector<const NoteXml*> targets;
+    for (const NoteXml& element : entry.elements)
+        if (Find(element.children, "beam") != nullptr) targets.push_back(&element);
+    if (targets.empty()) targets.push_back(&entry.elements[0]);
+    for (const NoteXml* element : targets) {
+        NoteEditor editor(xml_, *element, &edits_);
+        std::string added;
+        const std::string indent =
+            element->children.empty() ? std::string() : IndentBefore(xml_, element->children[0].begin);
+        for (int level = 1; level <= 8; ++level) {
+            const auto bit = static_cast<std::uint8_t>(1u << (level - 1));
+            const Child* old = nullptr;
+            for (const Child& child : element->children)
+                if (child.name == "beam" && child.type == std::to_string(level)) old = &child;
+            const std::string oldValue = old != nullptr && old->content.end != 0 ? Trimmed(xml_, old->content) : "";
+            std::string value;
+            const bool left = (now.left & bit) != 0;
+            const bool right = (now.right & bit) != 0;
+            if (!beamed) {
+                value.clear();
+            } else if (left || right) {
+                value = left && right ? "continue" : left ? "end" : "begin";
+            } else if ((now.levels & bit) != 0 && level <= std::max(levels, 1)) {
+                // A level joined to neither side is a hook, into the group.
+                const bool wasHook = oldValue == "forward hook" || oldValue == "backward hook";
+                const bool same = (was.left & bit) == (now.left & bit) && (was.right & bit) == (now.right & bit);
+                value = wasHook && same ? oldValue : (now.left & 1) != 0 ? "backward hook" : "forward hook";
+            }
+            if (old != nullptr && value.empty())
+                editor.Remove(*old);
+            else if (old != nullptr && value != oldValue && old->content.end != 0)
+                editor.SetContent(*old, value);
+            else if (old != nullptr && value != oldValue)
+                editor.Replace(*old, "<beam number=\"" + std::to_string(level) + "\">" + value + "</beam>");
+            else if (old == nullptr && !value.empty())
+                added += (added.empty() ? "" : indent) + "<beam number=\"" + std::to_string(level) + "\">" + value +
+                         "</beam>";
+        }
+        if (!added.empty()) editor.Insert("beam", added);
+    }
+}
+
 }  // namespace
 
 void EntryEdits(const Score& score, const host::Document& document, std::vector<EntryEdit>* edits,
                 std::vector<std::string>* warnings) {
-    const std::string& xml = score.Xml();
-    std::map<std::string, int> unwritten;
+    EntryWriter writer(score, document, edits);
     for (const EntrySource& entry : score.entries) {
-        const auto found = document.Frames().find(entry.frame);
-        const std::vector<EntryRecord>* frame = found == document.Frames().end() ? nullptr : &found->second;
-        if (frame == nullptr || entry.index >= frame->size() || entry.elements.empty()) continue;
-        const EntryRecord& now = (*frame)[entry.index];
-        const EntryRecord& was = entry.original;
-        if (std::memcmp(&now, &was, sizeof(EntryRecord)) == 0) continue;
-        const std::uint32_t stemBits = bits::kFreezeStem | bits::kUpDown;
-        CountUnwritten(0, (now.flagsA ^ was.flagsA) & ~stemBits, &unwritten);
-        CountUnwritten(1, static_cast<std::uint32_t>(now.flagsB ^ was.flagsB), &unwritten);
-
-        if (((now.flagsA ^ was.flagsA) & stemBits) != 0) {
-            // Up/Down alone says nothing while the stem is not frozen.
-            const bool frozen = (now.flagsA & bits::kFreezeStem) != 0;
-            const std::string direction = (now.flagsA & bits::kUpDown) != 0 ? "up" : "down";
-            for (std::size_t e = 0; e < entry.elements.size(); ++e) {
-                NoteEditor editor(xml, entry.elements[e], edits);
-                const Child* stem = Find(entry.elements[e].children, "stem");
-                if (!frozen && stem != nullptr)
-                    editor.Remove(*stem);
-                else if (frozen && stem != nullptr && stem->content.end != 0)
-                    editor.SetContent(*stem, direction);
-                else if (frozen && stem == nullptr && e == 0)
-                    editor.Insert("stem", "<stem>" + direction + "</stem>");
-            }
-        }
-
-        const int notes = std::min<int>(was.noteCount, now.noteCount);
-        for (int n = 0; n < notes; ++n) {
-            const NoteRecord& a = was.notes[n];
-            const NoteRecord& b = now.notes[n];
-            // Notes are the entry's pitched elements in order.
-            const NoteXml* element = nullptr;
-            int seen = 0;
-            for (const NoteXml& candidate : entry.elements)
-                if (Find(candidate.pitch, "step") && seen++ == n) element = &candidate;
-            if (element == nullptr) continue;
-            NoteEditor editor(xml, *element, edits);
-            const std::uint32_t accidentalBits = bits::kAccidental | bits::kAccidentalParentheses;
-            const std::uint32_t tieBits = bits::kTieStart | bits::kTieEnd;
-            CountUnwritten(2, (a.flags ^ b.flags) & ~(accidentalBits | tieBits), &unwritten);
-            // The schema gives a cue note no <tie>: its tie changes are reported.
-            if (Find(element->children, "cue") != nullptr) {
-                CountUnwritten(2, (a.flags ^ b.flags) & tieBits, &unwritten);
-            } else if (((a.flags ^ b.flags) & tieBits) != 0) {
-                const bool changed[2] = {((a.flags ^ b.flags) & bits::kTieEnd) != 0,
-                                         ((a.flags ^ b.flags) & bits::kTieStart) != 0};
-                const bool on[2] = {(b.flags & bits::kTieEnd) != 0, (b.flags & bits::kTieStart) != 0};
-                editor.SetTies(changed, on);
-            }
-            const bool pitchChanged = a.displacement != b.displacement || a.raiseLower != b.raiseLower;
-            if (pitchChanged) {
-                const int d = b.displacement;
-                const int octave = 4 + (d >= 0 ? d / 7 : -((6 - d) / 7));
-                const int step = d - (octave - 4) * 7;
-                const Child* stepChild = Find(element->pitch, "step");
-                const Child* octaveChild = Find(element->pitch, "octave");
-                const Child* alterChild = Find(element->pitch, "alter");
-                if (stepChild && stepChild->content.end && octaveChild && octaveChild->content.end) {
-                    editor.SetContent(*stepChild, std::string(1, "CDEFGAB"[step]));
-                    editor.SetContent(*octaveChild, std::to_string(octave));
-                    if (b.raiseLower == 0 && alterChild)
-                        editor.Remove(*alterChild);
-                    else if (b.raiseLower != 0 && alterChild && alterChild->content.end)
-                        editor.SetContent(*alterChild, std::to_string(b.raiseLower));
-                    else if (b.raiseLower != 0 && !alterChild)
-                        editor.InsertAlter("<alter>" + std::to_string(b.raiseLower) + "</alter>");
-                } else {
-                    ++unwritten["Displacement"];
-                }
-            }
-            // The accidental shown: as the bits say when they changed; a pitch
-            // whose alteration changed shows its new sign, as a reader expects.
-            const bool showChanged = ((a.flags ^ b.flags) & accidentalBits) != 0;
-            const bool alterChanged = a.raiseLower != b.raiseLower;
-            if (!showChanged && !alterChanged) continue;
-            const Child* accidental = Find(element->children, "accidental");
-            const bool shown = showChanged ? (b.flags & bits::kAccidental) != 0 : true;
-            const bool parentheses = (b.flags & bits::kAccidentalParentheses) != 0;
-            const char* sign = AccidentalFor(b.raiseLower);
-            if (!shown) {
-                if (accidental != nullptr) editor.Remove(*accidental);
-            } else if (sign == nullptr) {
-                ++unwritten["Accidental"];
-            } else if (accidental == nullptr) {
-                editor.Insert("accidental", std::string("<accidental") + (parentheses ? " parentheses=\"yes\"" : "") +
-                                                ">" + sign + "</accidental>");
-            } else if (showChanged || accidental->content.end == 0) {
-                // The start tag changes too: the element is written anew.
-                editor.Replace(*accidental, std::string("<accidental") + (parentheses ? " parentheses=\"yes\"" : "") +
-                                                ">" + sign + "</accidental>");
-            } else if (element->accidental != sign) {
-                editor.SetContent(*accidental, sign);
-            }
-        }
+        const EntryRecord* now = writer.Current(entry);
+        if (now == nullptr || entry.elements.empty()) continue;
+        if (std::memcmp(now, &entry.original, sizeof(EntryRecord)) == 0) continue;
+        writer.Entry(entry, *now);
     }
-    for (const auto& [name, count] : unwritten)
+    writer.Beams();
+    // Several insertions at one place go in the schema's order.
+    std::stable_sort(edits->begin(), edits->end(), [](const EntryEdit& a, const EntryEdit& b) {
+        return a.begin != b.begin ? a.begin < b.begin : a.rank < b.rank;
+    });
+    for (const auto& [name, count] : writer.Unwritten())
         warnings->push_back(std::to_string(count) + " change(s) of " + name +
                             " not written: it has no MusicXML form here");
 }

@@ -4,6 +4,7 @@
 #include "host/musicxml/frames.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -77,6 +78,29 @@ int StepIndex(const std::string& step) {
     return at == nullptr || *at == 0 ? -1 : static_cast<int>(at - kSteps);
 }
 
+// The alteration a key signature gives each step, C to B.
+std::array<std::int8_t, 7> KeyAlterations(pugi::xml_node key) {
+    std::array<std::int8_t, 7> alters{};
+    if (pugi::xml_node fifths = key.child("fifths")) {
+        const int count = static_cast<int>(std::clamp(Number(fifths, 0), -7LL, 7LL));
+        static const int kSharpOrder[7] = {3, 0, 4, 1, 5, 2, 6};  // F C G D A E B
+        for (int i = 0; i < std::abs(count); ++i)
+            alters[static_cast<std::size_t>(kSharpOrder[count > 0 ? i : 6 - i])] = count > 0 ? 1 : -1;
+        return alters;
+    }
+    // A key of its own: pairs of <key-step> and <key-alter>.
+    int step = -1;
+    for (pugi::xml_node child : key.children()) {
+        if (std::strcmp(child.name(), "key-step") == 0) {
+            step = StepIndex(Text(child));
+        } else if (std::strcmp(child.name(), "key-alter") == 0 && step >= 0) {
+            alters[static_cast<std::size_t>(step)] = static_cast<std::int8_t>(std::clamp(Number(child, 0), -2LL, 2LL));
+            step = -1;
+        }
+    }
+    return alters;
+}
+
 class FrameReader {
 public:
     FrameReader(host::Document* document, Score* score) : document_(*document), score_(*score) {}
@@ -90,6 +114,7 @@ public:
         bool saidLength = false;
         long long beats = 0;  // of the time signature, 0 while none is known
         long long beatType = 0;
+        std::map<int, std::array<std::int8_t, 7>> keys;  // by staff; 0 for every staff
         if (!part.part.child("measure"))
             score_.notes.push_back("part \"" + name.name + "\" (" + name.id + ") has no measures");
         for (pugi::xml_node measure : part.part.children("measure")) {
@@ -111,6 +136,11 @@ public:
                     if (pugi::xml_node t = item.child("time")) {
                         beats = std::max(0LL, Number(t.child("beats"), 0));  // "3+2" is not checked
                         beatType = std::max(0LL, Number(t.child("beat-type"), 0));
+                    }
+                    for (pugi::xml_node key : item.children("key")) {
+                        const int number = key.attribute("number").as_int(0);
+                        if (number <= 0) keys.clear();
+                        keys[std::max(number, 0)] = KeyAlterations(key);
                     }
                 } else if (std::strcmp(kind, "backup") == 0) {
                     time -= Number(item.child("duration"), 0);
@@ -167,6 +197,9 @@ public:
                     EntrySource& entry = list.back();
                     entry.frame = {part.firstStaff + staff - 1, ordinal, layer};
                     entry.where = where_;
+                    auto key = keys.find(staff);
+                    if (key == keys.end()) key = keys.find(0);
+                    if (key != keys.end()) entry.key = key->second;
                     EntryRecord& record = entry.original;
                     record.position = Units(start, divisions);
                     record.duration = Units(duration, divisions);
@@ -182,6 +215,17 @@ public:
                         if (direction == "up" || direction == "down") record.flagsA |= bits::kFreezeStem;
                         if (direction == "up") record.flagsA |= bits::kUpDown;
                     }
+                    for (pugi::xml_node beam : item.children("beam")) {
+                        const int level = beam.attribute("number").as_int(1);
+                        if (level < 1 || level > 8) continue;
+                        const auto bit = static_cast<std::uint8_t>(1u << (level - 1));
+                        const std::string value = Text(beam);
+                        entry.beamLevels |= bit;
+                        if (value == "continue" || value == "end") entry.beamLeft |= bit;
+                        if (value == "continue" || value == "begin") entry.beamRight |= bit;
+                    }
+                    // A new beam starts here unless the first beam goes on from the entry before.
+                    if ((entry.beamLeft & 1) == 0) record.flagsA |= bits::kBeamBeat;
                     AddNote(item, false, std::move(xml), &entry);
                     last = &entry;
                 }
@@ -208,6 +252,10 @@ public:
                 std::vector<EntryRecord> records;
                 for (std::size_t i = 0; i < list.size(); ++i) {
                     list[i].index = i;
+                    // The secondary beams break where both entries have one that is not joined.
+                    if (i > 0 && (list[i].beamLeft & 1) != 0 &&
+                        (list[i].beamLevels & list[i - 1].beamLevels & 0xFE & ~list[i].beamLeft) != 0)
+                        list[i].original.flagsA |= bits::kSecondaryBeam;
                     records.push_back(list[i].original);
                     score_.entries.push_back(std::move(list[i]));
                 }
@@ -240,6 +288,7 @@ private:
             Child located;
             if (!ElementExtent(score_.Xml(), child, &located)) return false;
             if (located.name == "tie") located.type = child.attribute("type").value();
+            if (located.name == "beam") located.type = child.attribute("number").as_string("1");
             xml->children.push_back(located);
         }
         for (pugi::xml_node notations : note.children("notations")) {
@@ -248,6 +297,11 @@ private:
                 if (!ElementExtent(score_.Xml(), tied, &located)) return false;
                 located.type = tied.attribute("type").value();
                 xml->tied.push_back(located);
+            }
+            for (pugi::xml_node articulations : notations.children("articulations")) {
+                Child located;
+                if (!ElementExtent(score_.Xml(), articulations, &located)) return false;
+                xml->articulations.push_back(located);
             }
         }
         for (pugi::xml_node child : note.child("pitch").children()) {

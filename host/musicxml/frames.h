@@ -32,6 +32,8 @@ constexpr std::uint32_t kGrace = 0x00800000;
 constexpr std::uint32_t kArticulation = 0x00200000;
 constexpr std::uint32_t kLyrics = 0x00100000;
 constexpr std::uint32_t kTuplet = 0x00080000;
+constexpr std::uint32_t kBeamBeat = 0x00000800;
+constexpr std::uint32_t kSecondaryBeam = 0x00000400;
 constexpr std::uint32_t kFreezeStem = 0x00000100;
 constexpr std::uint32_t kUpDown = 0x00000001;
 constexpr std::uint16_t kSlur = 0x0020;
@@ -50,6 +52,7 @@ struct EntryEdit {
     std::size_t begin = 0;
     std::size_t end = 0;
     std::string raw;  // markup, already escaped
+    int rank = 1000;  // insertions at one place go in the schema's order, before a change there
 };
 void EntryEdits(const Score& score, const host::Document& document, std::vector<EntryEdit>* edits,
                 std::vector<std::string>* warnings);

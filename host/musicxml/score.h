@@ -3,7 +3,9 @@
 // that the writer changes only what the plug-in changed.
 #pragma once
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -62,16 +64,17 @@ struct Child {
     std::size_t begin = 0;  // at its "<"
     std::size_t end = 0;    // after its end tag
     Span content;           // empty for an empty element
-    std::string type;       // its type attribute (ties), if any
+    std::string type;       // its type attribute (ties), or its number (beams, "1" when absent)
 };
 
 struct NoteXml {
     std::size_t begin = 0;  // the <note> element
     std::size_t end = 0;    // where its end tag starts
     std::vector<Child> children;
-    std::vector<Child> pitch;  // step, alter, octave
-    std::vector<Child> tied;   // the <tied> elements of its <notations>
-    std::string accidental;    // the <accidental> value, if any
+    std::vector<Child> pitch;          // step, alter, octave
+    std::vector<Child> tied;           // the <tied> elements of its <notations>
+    std::vector<Child> articulations;  // the <articulations> of its <notations>
+    std::string accidental;            // the <accidental> value, if any
 };
 
 // A frame entry read from MusicXML: its place, what it read as, and the
@@ -82,6 +85,12 @@ struct EntrySource {
     EntryRecord original{};
     std::vector<NoteXml> elements;
     std::string where;
+    std::array<std::int8_t, 7> key{};  // the key signature's alteration of C, D, ... B here
+    // The first note's beams, a bit for each level (1 in bit 0): present,
+    // and joined to the entry before or after.
+    std::uint8_t beamLevels = 0;
+    std::uint8_t beamLeft = 0;
+    std::uint8_t beamRight = 0;
 };
 
 struct Part {

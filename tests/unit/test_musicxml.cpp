@@ -475,33 +475,34 @@ TEST(MusicXmlFrames, NotesBecomeEntriesInTimeOrderByStaffAndVoice) {
     const EntryRecord& chord = (*upper)[0];
     EXPECT_EQ(+chord.position, 0);
     EXPECT_EQ(+chord.duration, 1024);
-    EXPECT_EQ(+chord.flagsA, 0x40000000u | 0x04000000u | 0x00000100u | 0x00000001u);  // note, chord, stem frozen up
+    // note, chord, stem frozen up, no beam from before (Beam/Beat)
+    EXPECT_EQ(+chord.flagsA, 0x40000000u | 0x04000000u | 0x00000100u | 0x00000001u | 0x00000800u);
     ASSERT_EQ(+chord.noteCount, 2);
     EXPECT_EQ(+chord.notes[0].displacement, 0);
     EXPECT_EQ(+chord.notes[1].displacement, 2);
     const EntryRecord& grace = (*upper)[1];
     EXPECT_EQ(+grace.position, 1024);
     EXPECT_EQ(+grace.duration, 0);
-    EXPECT_EQ(+grace.flagsA, 0x40000000u | 0x00800000u);
+    EXPECT_EQ(+grace.flagsA, 0x40000000u | 0x00800000u | 0x00000800u);
     EXPECT_EQ(+grace.flagsB, 0x0100u);  // slash grace
     const EntryRecord& tuplet = (*upper)[2];
     EXPECT_EQ(+tuplet.position, 1024);
     EXPECT_EQ(+tuplet.duration, 512);
     // note, tuplet, articulation, lyrics; slur in word B
-    EXPECT_EQ(+tuplet.flagsA, 0x40000000u | 0x00080000u | 0x00200000u | 0x00100000u);
+    EXPECT_EQ(+tuplet.flagsA, 0x40000000u | 0x00080000u | 0x00200000u | 0x00100000u | 0x00000800u);
     EXPECT_EQ(+tuplet.flagsB, 0x0020u);
     EXPECT_EQ(+tuplet.notes[0].displacement, 4);
     EXPECT_EQ(+tuplet.notes[0].raiseLower, 1);
     EXPECT_EQ(+tuplet.notes[0].flags, 0x40000000u | 0x01000000u | 0x00800000u);  // tie start, accidental in parentheses
     const std::vector<EntryRecord>* second = read.document.Frame({1, 1, 1});
     ASSERT_TRUE(second && second->size() == 1u);
-    EXPECT_EQ(+(*second)[0].flagsA, 0x10000000u);  // a rest of the staff's second voice
+    EXPECT_EQ(+(*second)[0].flagsA, 0x10000000u | 0x00000800u);  // a rest of the staff's second voice
     EXPECT_EQ(+(*second)[0].noteCount, 0);
     EXPECT_EQ(+(*second)[0].duration, 1024);
     const std::vector<EntryRecord>* lower = read.document.Frame({2, 1, 0});
     ASSERT_TRUE(lower && lower->size() == 1u);
     EXPECT_EQ(+(*lower)[0].notes[0].displacement, -4);
-    EXPECT_EQ(+(*lower)[0].flagsA, 0x40000000u | 0x00000100u);  // stem frozen down
+    EXPECT_EQ(+(*lower)[0].flagsA, 0x40000000u | 0x00000100u | 0x00000800u);  // stem frozen down
     // Measures by their order in the part, whatever their numbers say.
     ASSERT_NE(read.document.Frame({1, 2, 0}), nullptr);
     EXPECT_EQ(+(*read.document.Frame({1, 2, 0}))[0].duration, 2048);
@@ -545,17 +546,51 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
     return text;
 }
 
+struct EditCase {
+    const char* what;
+    void (*change)(Document&);
+    std::vector<std::pair<std::string, std::string>> edits;  // the input with these replacements
+    const char* warning;                                     // part of the one warning, or ""
+};
+
+// Each change is written as the edits say, and what was written reads back
+// as the change (a new pitch may gain or lose its accidental).
+void ExpectWritten(const std::string& score, const std::vector<EditCase>& cases, int entries) {
+    for (const EditCase& c : cases) {
+        Read read = ReadBytes(score);
+        ASSERT_TRUE(read.ok) << read.error;
+        c.change(read.document);
+        std::vector<std::string> warnings;
+        const std::string out = Write(read, &warnings);
+        std::string expected = score;
+        for (const auto& [from, to] : c.edits) expected = Replaced(expected, from, to);
+        EXPECT_EQ(out, expected) << c.what;
+        if (*c.warning != 0) {
+            ASSERT_EQ(warnings.size(), 1u) << c.what;
+            EXPECT_NE(warnings[0].find(c.warning), std::string::npos) << warnings[0];
+            continue;
+        }
+        EXPECT_TRUE(warnings.empty()) << c.what << ": " << warnings[0];
+        Read again = ReadBytes(out);
+        ASSERT_TRUE(again.ok) << c.what << ": " << again.error;
+        for (int i = 0; i < entries; ++i) {
+            const EntryRecord& got = EntryAt(again.document, i);
+            const EntryRecord& want = EntryAt(read.document, i);
+            EXPECT_EQ(+got.flagsA, +want.flagsA) << c.what << ", entry " << i;
+            EXPECT_EQ(+got.flagsB, +want.flagsB) << c.what << ", entry " << i;
+            for (int n = 0; n < want.noteCount; ++n) {
+                EXPECT_EQ(+got.notes[n].displacement, +want.notes[n].displacement) << c.what;
+                EXPECT_EQ(+got.notes[n].raiseLower, +want.notes[n].raiseLower) << c.what;
+                EXPECT_EQ(+got.notes[n].flags & ~0x01000000u, want.notes[n].flags & ~0x01000000u) << c.what;
+            }
+        }
+    }
+}
+
 // What a changed entry writes: stems, pitches with their accidentals, and
 // a report of what has no MusicXML form.
 TEST(MusicXmlEntries, ChangedEntriesAreWrittenIntoTheirNotes) {
-    const std::string score = Score(kEntriesScore);
-    struct Case {
-        const char* what;
-        void (*change)(Document&);
-        std::vector<std::pair<std::string, std::string>> edits;  // the input with these replacements
-        const char* warning;                                     // part of the one warning, or ""
-    };
-    const Case cases[] = {
+    const std::vector<EditCase> cases = {
         {"stem turned down",
          [](Document& d) { EntryAt(d, 0).flagsA &= ~0x00000001u; },
          {{"<stem>up</stem>", "<stem>down</stem>"}},
@@ -574,13 +609,13 @@ TEST(MusicXmlEntries, ChangedEntriesAreWrittenIntoTheirNotes) {
           {"<type>quarter</type>\n      <stem>",
            "<type>quarter</type>\n      <accidental>flat</accidental>\n      <stem>"}},
          ""},
-        {"F#4 to G4: no <alter>, the accidental says natural",
+        {"F#4 to G4: no <alter>, and in C major no accidental",
          [](Document& d) {
              EntryAt(d, 1).notes[0].displacement = 4;
              EntryAt(d, 1).notes[0].raiseLower = 0;
          },
          {{"<step>F</step>\n        <alter>1</alter>", "<step>G</step>"},
-          {"<accidental>sharp</accidental>", "<accidental>natural</accidental>"}},
+          {"\n      <accidental>sharp</accidental>", ""}},
          ""},
         {"an octave down",
          [](Document& d) { EntryAt(d, 0).notes[0].displacement = -1; },
@@ -613,36 +648,177 @@ TEST(MusicXmlEntries, ChangedEntriesAreWrittenIntoTheirNotes) {
          {},
          "1 change(s) of Perf Data not written"},
     };
-    for (const Case& c : cases) {
-        Read read = ReadBytes(score);
-        ASSERT_TRUE(read.ok) << read.error;
-        c.change(read.document);
-        std::vector<std::string> warnings;
-        const std::string out = Write(read, &warnings);
-        std::string expected = score;
-        for (const auto& [from, to] : c.edits) expected = Replaced(expected, from, to);
-        EXPECT_EQ(out, expected) << c.what;
-        if (*c.warning != 0) {
-            ASSERT_EQ(warnings.size(), 1u) << c.what;
-            EXPECT_NE(warnings[0].find(c.warning), std::string::npos) << warnings[0];
-        } else {
-            EXPECT_TRUE(warnings.empty()) << c.what << ": " << warnings[0];
-        }
-        // What was written reads back as the change.
-        Read again = ReadBytes(out);
-        ASSERT_TRUE(again.ok) << c.what << ": " << again.error;
-        // A newly altered pitch also shows its accidental: note flags may gain it.
-        if (*c.warning == 0) {
-            for (int i = 0; i < 2; ++i) {
-                const EntryRecord& got = EntryAt(again.document, i);
-                const EntryRecord& want = EntryAt(read.document, i);
-                EXPECT_EQ(+got.flagsA, +want.flagsA) << c.what;
-                EXPECT_EQ(+got.notes[0].displacement, +want.notes[0].displacement) << c.what;
-                EXPECT_EQ(+got.notes[0].raiseLower, +want.notes[0].raiseLower) << c.what;
-                EXPECT_EQ(+got.notes[0].flags & ~0x01000000u, want.notes[0].flags & ~0x01000000u) << c.what;
-            }
-        }
+    ExpectWritten(Score(kEntriesScore), cases, 2);
+}
+
+}  // namespace
+
+namespace {
+
+// G major: eighths beamed in two and one alone, a grace note, and 16ths
+// whose second beam breaks in the middle.
+const char kBeamsScore[] = R"(<score-partwise><part-list><score-part id="P1"><part-name>Flute</part-name></score-part>
+</part-list><part id="P1"><measure number="1"><attributes><divisions>4</divisions><key><fifths>1</fifths></key>
+</attributes>
+    <note>
+      <pitch><step>F</step><alter>1</alter><octave>4</octave></pitch>
+      <duration>2</duration>
+      <type>eighth</type>
+      <beam number="1">begin</beam>
+    </note>
+    <note>
+      <pitch><step>G</step><octave>4</octave></pitch>
+      <duration>2</duration>
+      <type>eighth</type>
+      <beam number="1">end</beam>
+    </note>
+    <note>
+      <pitch><step>A</step><octave>4</octave></pitch>
+      <duration>2</duration>
+      <type>eighth</type>
+    </note>
+    <note>
+      <pitch><step>B</step><octave>4</octave></pitch>
+      <duration>2</duration>
+      <type>eighth</type>
+      <accidental cautionary="yes">natural</accidental>
+      <notations>
+        <articulations><staccato/></articulations>
+      </notations>
+    </note>
+    <note>
+      <grace/>
+      <pitch><step>C</step><octave>5</octave></pitch>
+      <type>16th</type>
+    </note>
+    <note>
+      <pitch><step>D</step><octave>5</octave></pitch>
+      <duration>1</duration>
+      <type>16th</type>
+      <beam number="1">begin</beam>
+      <beam number="2">begin</beam>
+    </note>
+    <note>
+      <pitch><step>E</step><octave>5</octave></pitch>
+      <duration>1</duration>
+      <type>16th</type>
+      <beam number="1">continue</beam>
+      <beam number="2">end</beam>
+    </note>
+    <note>
+      <pitch><step>F</step><alter>1</alter><octave>5</octave></pitch>
+      <duration>1</duration>
+      <type>16th</type>
+      <beam number="1">continue</beam>
+      <beam number="2">begin</beam>
+    </note>
+    <note>
+      <pitch><step>G</step><octave>5</octave></pitch>
+      <duration>1</duration>
+      <type>16th</type>
+      <beam number="1">end</beam>
+      <beam number="2">end</beam>
+    </note>
+</measure></part></score-partwise>)";
+
+TEST(MusicXmlFrames, BeamsReadAsWhereTheyBreak) {
+    Read read = ReadBytes(Score(kBeamsScore));
+    ASSERT_TRUE(read.ok) << read.error;
+    const std::vector<EntryRecord>& frame = *read.document.Frame({1, 1, 0});
+    ASSERT_EQ(frame.size(), 9u);
+    const char* const expected[] = {"Beam/Beat", "", "Beam/Beat", "Beam/Beat", "Beam/Beat",
+                                    "Beam/Beat", "", "Sec Beam",  ""};
+    for (std::size_t i = 0; i < frame.size(); ++i) {
+        const std::uint32_t beams = frame[i].flagsA & 0x00000C00u;
+        const std::string want = expected[i];
+        EXPECT_EQ(beams, want == "Beam/Beat" ? 0x800u : want == "Sec Beam" ? 0x400u : 0u) << "entry " << i;
     }
+}
+
+// Beams broken and joined (both notes of the join change), accidentals as
+// the key and the measure so far have them, attributes kept, the grace
+// slash, articulations taken off, and insertions at one place in order.
+TEST(MusicXmlEntries, BeamsKeysGraceAndArticulationsAreWritten) {
+    const std::vector<EditCase> cases = {
+        {"Beam/Beat on breaks the eighths apart",
+         [](Document& d) { EntryAt(d, 1).flagsA |= 0x800u; },
+         {{"\n      <beam number=\"1\">begin</beam>", ""}, {"\n      <beam number=\"1\">end</beam>", ""}},
+         ""},
+        {"Beam/Beat off joins A4 to the beam before",
+         [](Document& d) { EntryAt(d, 2).flagsA &= ~0x800u; },
+         {{"<beam number=\"1\">end</beam>", "<beam number=\"1\">continue</beam>"},
+          {"<step>A</step><octave>4</octave></pitch>\n      <duration>2</duration>\n      <type>eighth</type>",
+           "<step>A</step><octave>4</octave></pitch>\n      <duration>2</duration>\n      <type>eighth</type>\n"
+           "      <beam number=\"1\">end</beam>"}},
+         ""},
+        {"Sec Beam off joins the second beam of the 16ths",
+         [](Document& d) { EntryAt(d, 7).flagsA &= ~0x400u; },
+         {{"<beam number=\"1\">continue</beam>\n      <beam number=\"2\">end</beam>",
+           "<beam number=\"1\">continue</beam>\n      <beam number=\"2\">continue</beam>"},
+          {"<beam number=\"1\">continue</beam>\n      <beam number=\"2\">begin</beam>",
+           "<beam number=\"1\">continue</beam>\n      <beam number=\"2\">continue</beam>"}},
+         ""},
+        {"Sec Beam on leaves hooks into the group",
+         [](Document& d) { EntryAt(d, 6).flagsA |= 0x400u; },
+         {{"<beam number=\"1\">begin</beam>\n      <beam number=\"2\">begin</beam>",
+           "<beam number=\"1\">begin</beam>\n      <beam number=\"2\">forward hook</beam>"},
+          {"<beam number=\"1\">continue</beam>\n      <beam number=\"2\">end</beam>",
+           "<beam number=\"1\">continue</beam>\n      <beam number=\"2\">backward hook</beam>"}},
+         ""},
+        {"a grace note and a note are not beamed together",
+         [](Document& d) { EntryAt(d, 5).flagsA &= ~0x800u; },
+         {},
+         "1 change(s) of Beam/Beat not written"},
+        {"F#4 in G major made F: a natural sign before the beam",
+         [](Document& d) { EntryAt(d, 0).notes[0].raiseLower = 0; },
+         {{"<step>F</step><alter>1</alter><octave>4</octave>", "<step>F</step><octave>4</octave>"},
+          {"<type>eighth</type>\n      <beam number=\"1\">begin</beam>",
+           "<type>eighth</type>\n      <accidental>natural</accidental>\n      <beam number=\"1\">begin</beam>"}},
+         ""},
+        {"G4 made F#4 after F#4 in G major: no sign",
+         [](Document& d) {
+             EntryAt(d, 1).notes[0].displacement = 3;
+             EntryAt(d, 1).notes[0].raiseLower = 1;
+         },
+         {{"<step>G</step><octave>4</octave>", "<step>F</step><alter>1</alter><octave>4</octave>"}},
+         ""},
+        {"after an F natural in the measure, a second F natural needs no sign",
+         [](Document& d) {
+             EntryAt(d, 0).notes[0].raiseLower = 0;
+             EntryAt(d, 2).notes[0].displacement = 3;
+         },
+         {{"<step>F</step><alter>1</alter><octave>4</octave>", "<step>F</step><octave>4</octave>"},
+          {"<type>eighth</type>\n      <beam number=\"1\">begin</beam>",
+           "<type>eighth</type>\n      <accidental>natural</accidental>\n      <beam number=\"1\">begin</beam>"},
+          {"<step>A</step><octave>4</octave>", "<step>F</step><octave>4</octave>"}},
+         ""},
+        {"parentheses added, the cautionary attribute kept",
+         [](Document& d) { EntryAt(d, 3).notes[0].flags |= 0x00800000u; },
+         {{"<accidental cautionary=\"yes\">", "<accidental parentheses=\"yes\" cautionary=\"yes\">"}},
+         ""},
+        {"a slash on the grace note",
+         [](Document& d) { EntryAt(d, 4).flagsB |= 0x0100u; },
+         {{"<grace/>", "<grace slash=\"yes\"/>"}},
+         ""},
+        {"articulations taken off",
+         [](Document& d) { EntryAt(d, 3).flagsA &= ~0x00200000u; },
+         {{"\n        <articulations><staccato/></articulations>", ""}},
+         ""},
+        {"articulations cannot be put on: which one is not known",
+         [](Document& d) { EntryAt(d, 2).flagsA |= 0x00200000u; },
+         {},
+         "1 change(s) of Articulation not written"},
+        {"an accidental and a stem new at one place, in the schema's order",
+         [](Document& d) {
+             EntryAt(d, 2).flagsA |= 0x00000101u;
+             EntryAt(d, 2).notes[0].raiseLower = -1;
+         },
+         {{"<step>A</step><octave>4</octave></pitch>\n      <duration>2</duration>\n      <type>eighth</type>",
+           "<step>A</step><alter>-1</alter><octave>4</octave></pitch>\n      <duration>2</duration>\n"
+           "      <type>eighth</type>\n      <accidental>flat</accidental>\n      <stem>up</stem>"}},
+         ""},
+    };
+    ExpectWritten(Score(kBeamsScore), cases, 9);
 }
 
 }  // namespace
