@@ -156,6 +156,29 @@ for demo in $demos; do
         valid "$out" && reads_back "$out"
     fi
 
+    # Beams broken before every entry, then joined again; accidentals put in
+    # parentheses, their other attributes kept.
+    out=$run/unbeamed-$name.musicxml
+    if grep -q "<beam " "$xml" &&
+        vh "$xml" --output "$out" entries --find "Beam/Beat=off" --change "Beam/Beat=on" --yes; then
+        checks=$((checks + 1))
+        grep -q ">continue</beam>\|>end</beam>" "$out" && fail "$name: beams are left joined after breaking them"
+        valid "$out" && reads_back "$out"
+        again=$run/rebeamed-$name.musicxml
+        if vh "$out" --output "$again" entries --find "Beam/Beat=on,Note/Rest=on" --change "Beam/Beat=off" --yes; then
+            checks=$((checks + 1))
+            grep -q ">end</beam>" "$again" || fail "$name: no beams joined"
+            valid "$again" && reads_back "$again"
+        fi
+    fi
+    out=$run/parentheses-$name.musicxml
+    if grep -q "<accidental" "$xml" &&
+        vh "$xml" --output "$out" entries --find "Accidental=on" --change "(Accidental)=on" --yes; then
+        checks=$((checks + 1))
+        grep -q '<accidental[^>]*parentheses="yes"' "$out" || fail "$name: no accidental put in parentheses"
+        valid "$out" && reads_back "$out"
+    fi
+
     # Every "e" becomes "E" in every kind of text there is.
     out=$run/all-$name.musicxml
     title=$(xmllint --xpath 'string((//credit-words)[1])' "$xml" | head -1)
