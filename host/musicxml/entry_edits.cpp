@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <set>
 
 #include "host/document/attribute_names.h"
 #include "host/musicxml/frames.h"
@@ -269,6 +270,12 @@ public:
                 for (const Child& articulations : element.articulations) editor.Remove(articulations);
             }
         }
+        // A slur is taken off whole, from either end; where to put one on is not known.
+        if ((changedB & bits::kSlur) != 0 && (now.flagsB & bits::kSlur) == 0) {
+            writtenB |= bits::kSlur;
+            for (const NoteXml& element : entry.elements)
+                for (const Child& slur : element.slurs) RemoveSlur(entry.part, slur);
+        }
         // A slash on a grace note is an attribute of its <grace>.
         if ((changedB & bits::kSlashGrace) != 0 && Find(entry.elements[0].children, "grace") != nullptr) {
             writtenB |= bits::kSlashGrace;
@@ -287,6 +294,38 @@ public:
 
     void Beams();
 
+    // Removes the slur and the other elements of the same slur (same
+    // number, in the part's order: start, continues, stop).
+    void RemoveSlur(int part, const Child& slur) {
+        if (slursByPart_.empty()) {
+            for (const EntrySource& entry : score_.entries)
+                for (const NoteXml& element : entry.elements)
+                    for (const Child& child : element.slurs) slursByPart_[entry.part].push_back(&child);
+            for (auto& [index, list] : slursByPart_)
+                std::sort(list.begin(), list.end(), [](const Child* a, const Child* b) { return a->begin < b->begin; });
+        }
+        const std::vector<const Child*>& list = slursByPart_[part];
+        const auto at = std::lower_bound(list.begin(), list.end(), &slur,
+                                         [](const Child* a, const Child* b) { return a->begin < b->begin; });
+        if (at == list.end() || *at != &slur) return;
+        // Nesting one number is not allowed, so a start met on the way to
+        // the stop (or a stop on the way back) is another slur's, at the same note.
+        const std::size_t self = static_cast<std::size_t>(at - list.begin());
+        std::vector<const Child*> chain = {&slur};
+        for (std::size_t k = self; k-- > 0 && chain.back()->type != "start";) {
+            if (list[k]->number != slur.number || list[k]->type == "stop") continue;
+            chain.push_back(list[k]);
+        }
+        for (std::size_t k = self + 1; k < list.size() && slur.type != "stop"; ++k) {
+            if (list[k]->number != slur.number || list[k]->type == "start") continue;
+            chain.push_back(list[k]);
+            if (list[k]->type == "stop") break;
+        }
+        for (const Child* element : chain)
+            if (removedSlurs_.insert(element).second)
+                edits_.push_back({element->begin - IndentBefore(xml_, element->begin).size(), element->end, ""});
+    }
+
     const std::map<std::string, int>& Unwritten() const { return unwritten_; }
 
 private:
@@ -296,6 +335,8 @@ private:
     std::vector<EntryEdit>& edits_;
     std::map<std::string, int> unwritten_;
     std::vector<const EntrySource*> beamChanges_;
+    std::map<int, std::vector<const Child*>> slursByPart_;  // in file order, built when needed
+    std::set<const Child*> removedSlurs_;
     std::map<host::FrameKey, std::vector<const EntrySource*>> byFrame_;              // built when needed
     std::map<std::pair<int, int>, std::vector<const EntrySource*>> byStaffMeasure_;  // built when needed
 
@@ -506,7 +547,7 @@ void EntryWriter::WriteBeams(const EntrySource& entry, const BeamBits& now) {
             const auto bit = static_cast<std::uint8_t>(1u << (level - 1));
             const Child* old = nullptr;
             for (const Child& child : element->children)
-                if (child.name == "beam" && child.type == std::to_string(level)) old = &child;
+                if (child.name == "beam" && child.number == level) old = &child;
             const std::string oldValue = old != nullptr && old->content.end != 0 ? Trimmed(xml_, old->content) : "";
             std::string value;
             const bool left = (now.left & bit) != 0;

@@ -197,6 +197,7 @@ public:
                     EntrySource& entry = list.back();
                     entry.frame = {part.firstStaff + staff - 1, ordinal, layer};
                     entry.where = where_;
+                    entry.part = part.index;
                     auto key = keys.find(staff);
                     if (key == keys.end()) key = keys.find(0);
                     if (key != keys.end()) entry.key = key->second;
@@ -288,7 +289,7 @@ private:
             Child located;
             if (!ElementExtent(score_.Xml(), child, &located)) return false;
             if (located.name == "tie") located.type = child.attribute("type").value();
-            if (located.name == "beam") located.type = child.attribute("number").as_string("1");
+            if (located.name == "beam") located.number = child.attribute("number").as_int(1);
             xml->children.push_back(located);
         }
         for (pugi::xml_node notations : note.children("notations")) {
@@ -297,6 +298,13 @@ private:
                 if (!ElementExtent(score_.Xml(), tied, &located)) return false;
                 located.type = tied.attribute("type").value();
                 xml->tied.push_back(located);
+            }
+            for (pugi::xml_node slur : notations.children("slur")) {
+                Child located;
+                if (!ElementExtent(score_.Xml(), slur, &located)) return false;
+                located.type = slur.attribute("type").value();
+                located.number = slur.attribute("number").as_int(1);
+                xml->slurs.push_back(located);
             }
             for (pugi::xml_node articulations : notations.children("articulations")) {
                 Child located;

@@ -64,7 +64,8 @@ struct Child {
     std::size_t begin = 0;  // at its "<"
     std::size_t end = 0;    // after its end tag
     Span content;           // empty for an empty element
-    std::string type;       // its type attribute (ties), or its number (beams, "1" when absent)
+    std::string type;       // its type attribute (ties, slurs), if any
+    int number = 1;         // its number attribute (beams, slurs)
 };
 
 struct NoteXml {
@@ -74,6 +75,7 @@ struct NoteXml {
     std::vector<Child> pitch;          // step, alter, octave
     std::vector<Child> tied;           // the <tied> elements of its <notations>
     std::vector<Child> articulations;  // the <articulations> of its <notations>
+    std::vector<Child> slurs;          // the <slur> elements of its <notations>
     std::string accidental;            // the <accidental> value, if any
 };
 
@@ -85,6 +87,7 @@ struct EntrySource {
     EntryRecord original{};
     std::vector<NoteXml> elements;
     std::string where;
+    int part = 0;                      // index into Score::parts
     std::array<std::int8_t, 7> key{};  // the key signature's alteration of C, D, ... B here
     // The first note's beams, a bit for each level (1 in bit 0): present,
     // and joined to the entry before or after.

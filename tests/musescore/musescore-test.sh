@@ -171,6 +171,12 @@ for demo in $demos; do
             valid "$again" && reads_back "$again"
         fi
     fi
+    out=$run/unslurred-$name.musicxml
+    if grep -q "<slur " "$xml" && vh "$xml" --output "$out" entries --find "Slur=on" --change "Slur=off" --yes; then
+        checks=$((checks + 1))
+        grep -q "<slur " "$out" && fail "$name: slurs are left after taking them off"
+        valid "$out" && reads_back "$out"
+    fi
     out=$run/parentheses-$name.musicxml
     if grep -q "<accidental" "$xml" &&
         vh "$xml" --output "$out" entries --find "Accidental=on" --change "(Accidental)=on" --yes; then
