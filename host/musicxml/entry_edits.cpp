@@ -265,7 +265,7 @@ public:
         // Articulations can be taken off; which one to put on is not known.
         if ((changedA & bits::kArticulation) != 0 && (now.flagsA & bits::kArticulation) == 0) {
             writtenA |= bits::kArticulation;
-            for (const NoteXml& element : entry.elements) {
+            for (const NoteXml& element : Notes(entry)) {
                 NoteEditor editor(xml_, element, &edits_);
                 for (const Child& articulations : element.articulations) editor.Remove(articulations);
             }
@@ -273,13 +273,13 @@ public:
         // A slur is taken off whole, from either end; where to put one on is not known.
         if ((changedB & bits::kSlur) != 0 && (now.flagsB & bits::kSlur) == 0) {
             writtenB |= bits::kSlur;
-            for (const NoteXml& element : entry.elements)
+            for (const NoteXml& element : Notes(entry))
                 for (const Child& slur : element.slurs) RemoveSlur(entry.part, slur);
         }
         // A slash on a grace note is an attribute of its <grace>.
-        if ((changedB & bits::kSlashGrace) != 0 && Find(entry.elements[0].children, "grace") != nullptr) {
+        if ((changedB & bits::kSlashGrace) != 0 && Find(Notes(entry)[0].children, "grace") != nullptr) {
             writtenB |= bits::kSlashGrace;
-            for (const NoteXml& element : entry.elements) {
+            for (const NoteXml& element : Notes(entry)) {
                 const Child* grace = Find(element.children, "grace");
                 if (grace != nullptr)
                     NoteEditor(xml_, element, &edits_)
@@ -299,7 +299,7 @@ public:
     void RemoveSlur(int part, const Child& slur) {
         if (slursByPart_.empty()) {
             for (const EntrySource& entry : score_.entries)
-                for (const NoteXml& element : entry.elements)
+                for (const NoteXml& element : Notes(entry))
                     for (const Child& child : element.slurs) slursByPart_[entry.part].push_back(&child);
             for (auto& [index, list] : slursByPart_)
                 std::sort(list.begin(), list.end(), [](const Child* a, const Child* b) { return a->begin < b->begin; });
@@ -340,6 +340,9 @@ private:
     std::map<host::FrameKey, std::vector<const EntrySource*>> byFrame_;              // built when needed
     std::map<std::pair<int, int>, std::vector<const EntrySource*>> byStaffMeasure_;  // built when needed
 
+    // The entry's notes with their children located, on first use.
+    const std::vector<NoteXml>& Notes(const EntrySource& entry) const { return LocatedNotes(xml_, entry); }
+
     void Index() {
         if (!byFrame_.empty()) return;
         for (const EntrySource& entry : score_.entries) {
@@ -352,9 +355,10 @@ private:
         // Up/Down alone says nothing while the stem is not frozen.
         const bool frozen = (now.flagsA & bits::kFreezeStem) != 0;
         const std::string direction = (now.flagsA & bits::kUpDown) != 0 ? "up" : "down";
-        for (std::size_t e = 0; e < entry.elements.size(); ++e) {
-            NoteEditor editor(xml_, entry.elements[e], &edits_);
-            const Child* stem = Find(entry.elements[e].children, "stem");
+        const std::vector<NoteXml>& notes = Notes(entry);
+        for (std::size_t e = 0; e < notes.size(); ++e) {
+            NoteEditor editor(xml_, notes[e], &edits_);
+            const Child* stem = Find(notes[e].children, "stem");
             if (!frozen && stem != nullptr)
                 editor.Remove(*stem);
             else if (frozen && stem != nullptr && stem->content.end != 0)
@@ -387,7 +391,7 @@ private:
         // Notes are the entry's pitched elements in order.
         const NoteXml* element = nullptr;
         int seen = 0;
-        for (const NoteXml& candidate : entry.elements)
+        for (const NoteXml& candidate : Notes(entry))
             if (Find(candidate.pitch, "step") && seen++ == n) element = &candidate;
         if (element == nullptr) return;
         NoteEditor editor(xml_, *element, &edits_);
@@ -470,7 +474,7 @@ private:
 
     int Levels(const EntrySource& entry) const {
         int levels = 0;
-        if (const Child* type = Find(entry.elements[0].children, "type"); type != nullptr && type->content.end != 0)
+        if (const Child* type = Find(Notes(entry)[0].children, "type"); type != nullptr && type->content.end != 0)
             levels = LevelsOfType(Trimmed(xml_, type->content));
         for (int level = 8; level > levels; --level)
             if ((entry.beamLevels & (1u << (level - 1))) != 0) levels = level;
@@ -535,9 +539,9 @@ void EntryWriter::WriteBeams(const EntrySource& entry, const BeamBits& now) {
     const int levels = Levels(entry);
     // The notes that carry the entry's beams: usually a chord's first.
     std::vector<const NoteXml*> targets;
-    for (const NoteXml& element : entry.elements)
+    for (const NoteXml& element : Notes(entry))
         if (Find(element.children, "beam") != nullptr) targets.push_back(&element);
-    if (targets.empty()) targets.push_back(&entry.elements[0]);
+    if (targets.empty()) targets.push_back(&Notes(entry)[0]);
     for (const NoteXml* element : targets) {
         NoteEditor editor(xml_, *element, &edits_);
         std::string added;

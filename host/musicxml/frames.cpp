@@ -71,6 +71,54 @@ bool ElementExtent(const std::string& xml, pugi::xml_node element, Child* child)
     return true;
 }
 
+// Finds a note's children in the text; every element of the parsed text
+// has its start and end tag there.
+bool Locate(const std::string& text, NoteXml* xml) {
+    const pugi::xml_node note = xml->node;
+    Child whole;
+    if (!ElementExtent(text, note, &whole)) return false;
+    xml->begin = whole.begin;
+    xml->end = text.rfind("</", whole.end);
+    xml->children.reserve(10);  // one allocation for the usual note
+    xml->pitch.reserve(3);
+    for (pugi::xml_node child : note.children()) {
+        if (child.type() != pugi::node_element) continue;
+        Child located;
+        if (!ElementExtent(text, child, &located)) return false;
+        if (located.name == "tie") located.type = child.attribute("type").value();
+        if (located.name == "beam") located.number = child.attribute("number").as_int(1);
+        xml->children.push_back(located);
+    }
+    for (pugi::xml_node notations : note.children("notations")) {
+        for (pugi::xml_node tied : notations.children("tied")) {
+            Child located;
+            if (!ElementExtent(text, tied, &located)) return false;
+            located.type = tied.attribute("type").value();
+            xml->tied.push_back(located);
+        }
+        for (pugi::xml_node slur : notations.children("slur")) {
+            Child located;
+            if (!ElementExtent(text, slur, &located)) return false;
+            located.type = slur.attribute("type").value();
+            located.number = slur.attribute("number").as_int(1);
+            xml->slurs.push_back(located);
+        }
+        for (pugi::xml_node articulations : notations.children("articulations")) {
+            Child located;
+            if (!ElementExtent(text, articulations, &located)) return false;
+            xml->articulations.push_back(located);
+        }
+    }
+    for (pugi::xml_node child : note.child("pitch").children()) {
+        if (child.type() != pugi::node_element) continue;
+        Child located;
+        if (!ElementExtent(text, child, &located)) return false;
+        xml->pitch.push_back(located);
+    }
+    xml->accidental = Text(note.child("accidental"));
+    return true;
+}
+
 int StepIndex(const std::string& step) {
     static const char kSteps[] = "CDEFGAB";
     if (step.size() != 1) return -1;
@@ -168,7 +216,7 @@ public:
                     const long long duration = grace ? 0 : std::max(0LL, Number(item.child("duration"), 0));
                     const int staff = std::clamp(static_cast<int>(Number(item.child("staff"), 1)), 1, part.staves);
                     NoteXml xml;
-                    if (!Locate(item, &xml)) continue;
+                    xml.node = item;
                     if (chord && last != nullptr) {
                         AddNote(item, staff != last->frame.staff - part.firstStaff + 1, std::move(xml), last);
                         continue;
@@ -277,51 +325,6 @@ private:
         return static_cast<std::int32_t>(std::clamp<long long>(units, 0, 0x7FFFFFFF));
     }
 
-    bool Locate(pugi::xml_node note, NoteXml* xml) const {
-        Child whole;
-        if (!ElementExtent(score_.Xml(), note, &whole)) return false;
-        xml->begin = whole.begin;
-        xml->end = score_.Xml().rfind("</", whole.end);
-        xml->children.reserve(10);  // one allocation for the usual note
-        xml->pitch.reserve(3);
-        for (pugi::xml_node child : note.children()) {
-            if (child.type() != pugi::node_element) continue;
-            Child located;
-            if (!ElementExtent(score_.Xml(), child, &located)) return false;
-            if (located.name == "tie") located.type = child.attribute("type").value();
-            if (located.name == "beam") located.number = child.attribute("number").as_int(1);
-            xml->children.push_back(located);
-        }
-        for (pugi::xml_node notations : note.children("notations")) {
-            for (pugi::xml_node tied : notations.children("tied")) {
-                Child located;
-                if (!ElementExtent(score_.Xml(), tied, &located)) return false;
-                located.type = tied.attribute("type").value();
-                xml->tied.push_back(located);
-            }
-            for (pugi::xml_node slur : notations.children("slur")) {
-                Child located;
-                if (!ElementExtent(score_.Xml(), slur, &located)) return false;
-                located.type = slur.attribute("type").value();
-                located.number = slur.attribute("number").as_int(1);
-                xml->slurs.push_back(located);
-            }
-            for (pugi::xml_node articulations : notations.children("articulations")) {
-                Child located;
-                if (!ElementExtent(score_.Xml(), articulations, &located)) return false;
-                xml->articulations.push_back(located);
-            }
-        }
-        for (pugi::xml_node child : note.child("pitch").children()) {
-            if (child.type() != pugi::node_element) continue;
-            Child located;
-            if (!ElementExtent(score_.Xml(), child, &located)) return false;
-            xml->pitch.push_back(located);
-        }
-        xml->accidental = Text(note.child("accidental"));
-        return true;
-    }
-
     void AddNote(pugi::xml_node note, bool crossStaff, NoteXml xml, EntrySource* entry) {
         EntryRecord& record = entry->original;
         entry->elements.push_back(std::move(xml));
@@ -363,6 +366,14 @@ private:
 };
 
 }  // namespace
+
+const std::vector<NoteXml>& LocatedNotes(const std::string& xml, const EntrySource& entry) {
+    if (!entry.located) {
+        for (NoteXml& note : entry.elements) Locate(xml, &note);
+        entry.located = true;
+    }
+    return entry.elements;
+}
 
 void ReadFrames(const std::vector<PartStaves>& parts, host::Document* document, Score* score) {
     FrameReader reader(document, score);

@@ -54,6 +54,9 @@ struct EntryEdit {
     std::string raw;  // markup, already escaped
     int rank = 1000;  // insertions at one place go in the schema's order, before a change there
 };
+// The entry's note elements with their children located in the score's
+// Xml(), found on first use: the reader keeps only their nodes.
+const std::vector<NoteXml>& LocatedNotes(const std::string& xml, const EntrySource& entry);
 void EntryEdits(const Score& score, const host::Document& document, std::vector<EntryEdit>* edits,
                 std::vector<std::string>* warnings);
 

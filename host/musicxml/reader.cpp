@@ -394,7 +394,9 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
     if (read.encoding.encoding != Encoding::Utf8) read.xml = std::move(decoded);
     const std::string& source = read.Xml();
 
-    pugi::xml_document xml;
+    // Kept with the score: a changed note's children are found in it when written.
+    const auto tree = std::make_shared<pugi::xml_document>();
+    pugi::xml_document& xml = *tree;
     const pugi::xml_parse_result parsed =
         xml.load_buffer(source.data(), source.size(), kParseOptions, pugi::encoding_utf8);
     if (!parsed) {
@@ -426,6 +428,7 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
     host::Document filled;
     host::LayOut(layout, &filled);
     ReadFrames(reader.partStaves, &filled, &read);
+    read.tree = tree;
     *document = std::move(filled);
     *score = std::move(read);
     return true;

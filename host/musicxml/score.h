@@ -6,6 +6,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <pugixml.hpp>
 #include <string>
 #include <vector>
 
@@ -68,7 +70,10 @@ struct Child {
     int number = 1;         // its number attribute (beams, slurs)
 };
 
+// A <note> as it stands in the file. The reader keeps only its node; the
+// rest is found by LocatedNotes when the writer needs it.
 struct NoteXml {
+    pugi::xml_node node;    // in Score::tree
     std::size_t begin = 0;  // the <note> element
     std::size_t end = 0;    // where its end tag starts
     std::vector<Child> children;
@@ -85,7 +90,10 @@ struct EntrySource {
     host::FrameKey frame;
     std::size_t index = 0;
     EntryRecord original{};
-    std::vector<NoteXml> elements;
+    // Located on first use (LocatedNotes): a read locates no note, a write
+    // the few its edits look at.
+    mutable std::vector<NoteXml> elements;
+    mutable bool located = false;
     std::string where;
     int part = 0;                      // index into Score::parts
     std::array<std::int8_t, 7> key{};  // the key signature's alteration of C, D, ... B here
@@ -112,7 +120,8 @@ struct Score {
     std::vector<MappedText> texts;
     std::vector<Verse> verses;
     std::vector<EntrySource> entries;
-    std::vector<std::string> notes;  // what the reader left out of the search, for the user
+    std::vector<std::string> notes;                  // what the reader left out of the search, for the user
+    std::shared_ptr<const pugi::xml_document> tree;  // the parsed Xml(), for the notes' nodes
 };
 
 struct ReadOptions {

@@ -9,6 +9,7 @@
 #include "fuzz/fuzz_support.h"
 #include "host/musicxml/encoding.h"
 #include "host/musicxml/lyrics.h"
+#include "host/musicxml/frames.h"
 #include "host/musicxml/score.h"
 
 namespace {
@@ -121,7 +122,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& text : score.texts) {
         if (text.spans.empty() || (changed && text.spans[0].begin > changed->spans[0].begin)) continue;
         if (verse && text.spans[0].begin > verse->syllables[0].span.begin) continue;
-        if (entry && !entry->elements.empty() && text.spans[0].begin > entry->elements[0].begin) continue;
+        if (entry && !entry->elements.empty() &&
+            text.spans[0].begin > musicxml::LocatedNotes(score.Xml(), *entry)[0].begin)
+            continue;
         const musicxml::MappedText* now = At(reread, text.spans[0].begin);
         if (now == nullptr) fuzz::Fail("read again", "a text before the change moved: " + text.original);
         // Two staves of a part share its name's element.
