@@ -17,5 +17,11 @@ for p in "${missing[@]}"; do
         $SUDO dpkg --add-architecture i386
     fi
 done
-$SUDO apt-get update -qq
+# A mirror in mid-sync fails the update now and then: try again, and at
+# worst install from the lists that did arrive.
+for attempt in 1 2 3; do
+    $SUDO apt-get update -qq && break
+    echo "apt-get update failed (attempt $attempt), retrying" >&2
+    sleep $((attempt * 10))
+done
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -14,7 +14,7 @@ namespace {
 
 // Where the schema puts each child of <note>; a new element goes before
 // the first child that comes later.
-int NoteRank(const std::string& name) {
+int NoteRank(std::string_view name) {
     static const std::pair<const char*, int> kOrder[] = {
         {"grace", 0},      {"cue", 0},        {"chord", 1},          {"pitch", 2},
         {"unpitched", 2},  {"rest", 2},       {"duration", 3},       {"tie", 4},
@@ -247,9 +247,14 @@ public:
         : score_(score), xml_(score.Xml()), document_(document), edits_(*edits) {}
 
     const EntryRecord* Current(const EntrySource& entry) const {
-        const auto found = document_.Frames().find(entry.frame);
-        if (found == document_.Frames().end() || entry.index >= found->second.size()) return nullptr;
-        return &found->second[entry.index];
+        // Entries come frame by frame: the last frame found is usually the one.
+        if (!(cachedKey_ == entry.frame) || cached_ == nullptr) {
+            const auto found = document_.Frames().find(entry.frame);
+            cachedKey_ = entry.frame;
+            cached_ = found == document_.Frames().end() ? nullptr : &found->second;
+        }
+        if (cached_ == nullptr || entry.index >= cached_->size()) return nullptr;
+        return &(*cached_)[entry.index];
     }
 
     void Entry(const EntrySource& entry, const EntryRecord& now) {
@@ -337,18 +342,20 @@ private:
     std::vector<const EntrySource*> beamChanges_;
     std::map<int, std::vector<const Child*>> slursByPart_;  // in file order, built when needed
     std::set<const Child*> removedSlurs_;
-    std::map<host::FrameKey, std::vector<const EntrySource*>> byFrame_;              // built when needed
-    std::map<std::pair<int, int>, std::vector<const EntrySource*>> byStaffMeasure_;  // built when needed
+    mutable host::FrameKey cachedKey_;
+    mutable const std::vector<EntryRecord>* cached_ = nullptr;
+    std::map<host::FrameKey, const EntrySource*> lastInFrame_;  // built when needed
 
     // The entry's notes with their children located, on first use.
     const std::vector<NoteXml>& Notes(const EntrySource& entry) const { return LocatedNotes(xml_, entry); }
 
+    // The reader puts a frame's entries one after another in their order,
+    // and a staff's frames of one measure one after another.
+    std::size_t At(const EntrySource& entry) const { return static_cast<std::size_t>(&entry - score_.entries.data()); }
+
     void Index() {
-        if (!byFrame_.empty()) return;
-        for (const EntrySource& entry : score_.entries) {
-            byFrame_[entry.frame].push_back(&entry);
-            byStaffMeasure_[{entry.frame.staff, entry.frame.measure}].push_back(&entry);
-        }
+        if (!lastInFrame_.empty()) return;
+        for (const EntrySource& entry : score_.entries) lastInFrame_[entry.frame] = &entry;
     }
 
     void Stems(const EntrySource& entry, const EntryRecord& now) {
@@ -372,11 +379,16 @@ private:
     // this place: the last earlier note of that pitch in the staff's
     // measure, as the score now stands, or else the key signature.
     int ExpectedAlteration(const EntrySource& entry, int displacement, std::int32_t position) {
-        Index();
         int alteration = entry.key[static_cast<std::size_t>(((displacement % 7) + 7) % 7)];
         std::int32_t latest = -1;
-        for (const EntrySource* other : byStaffMeasure_[{entry.frame.staff, entry.frame.measure}]) {
-            const EntryRecord* record = Current(*other);
+        const auto sameMeasure = [&](std::size_t at) {
+            const host::FrameKey& frame = score_.entries[at].frame;
+            return frame.staff == entry.frame.staff && frame.measure == entry.frame.measure;
+        };
+        std::size_t begin = At(entry);
+        while (begin > 0 && sameMeasure(begin - 1)) --begin;
+        for (std::size_t at = begin; at < score_.entries.size() && sameMeasure(at); ++at) {
+            const EntryRecord* record = Current(score_.entries[at]);
             if (record == nullptr || record->position >= position || record->position < latest) continue;
             for (int i = 0; i < std::clamp<int>(record->noteCount, 0, kMaxNotesPerEntry); ++i) {
                 if (record->notes[i].displacement != displacement) continue;
@@ -462,14 +474,11 @@ private:
     }
 
     const EntrySource* Previous(const EntrySource& entry) {
-        Index();
-        if (entry.index > 0) {
-            const auto& frame = byFrame_[entry.frame];
-            return entry.index - 1 < frame.size() ? frame[entry.index - 1] : nullptr;
-        }
+        if (entry.index > 0) return &score_.entries[At(entry) - 1];
         // A beam may go on over the bar line.
-        const auto found = byFrame_.find({entry.frame.staff, entry.frame.measure - 1, entry.frame.layer});
-        return found == byFrame_.end() || found->second.empty() ? nullptr : found->second.back();
+        Index();
+        const auto found = lastInFrame_.find({entry.frame.staff, entry.frame.measure - 1, entry.frame.layer});
+        return found == lastInFrame_.end() ? nullptr : found->second;
     }
 
     int Levels(const EntrySource& entry) const {
@@ -587,7 +596,7 @@ void EntryEdits(const Score& score, const host::Document& document, std::vector<
     EntryWriter writer(score, document, edits);
     for (const EntrySource& entry : score.entries) {
         const EntryRecord* now = writer.Current(entry);
-        if (now == nullptr || entry.elements.empty()) continue;
+        if (now == nullptr || !entry.first) continue;
         if (std::memcmp(now, &entry.original, sizeof(EntryRecord)) == 0) continue;
         writer.Entry(entry, *now);
     }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -59,11 +60,12 @@ bool ElementExtent(const std::string& xml, pugi::xml_node element, Child* child)
         child->end = tagEnd + 1;
         return true;
     }
-    const std::string endTag = "</" + child->name;
     std::size_t from = tagEnd;
     if (pugi::xml_node last = element.last_child(); last && last.offset_debug() > 0)
         from = static_cast<std::size_t>(last.offset_debug());
-    const std::size_t at = xml.find(endTag, from);
+    std::size_t at = from;
+    while ((at = xml.find("</", at)) != std::string::npos && xml.compare(at + 2, child->name.size(), child->name) != 0)
+        at += 2;
     if (at == std::string::npos) return false;
     const std::size_t close = xml.find('>', at);
     if (close == std::string::npos) return false;
@@ -119,7 +121,7 @@ bool Locate(const std::string& text, NoteXml* xml) {
     return true;
 }
 
-int StepIndex(const std::string& step) {
+int StepIndex(std::string_view step) {
     static const char kSteps[] = "CDEFGAB";
     if (step.size() != 1) return -1;
     const char* at = std::strchr(kSteps, step[0]);
@@ -149,102 +151,200 @@ std::array<std::int8_t, 7> KeyAlterations(pugi::xml_node key) {
     return alters;
 }
 
+// An element's text with the white space around it taken off. Most hold
+// one run of character data, which is read where it lies; *scratch holds
+// the joined runs of the others.
+std::string_view TextView(pugi::xml_node element, std::string* scratch) {
+    std::string_view text;
+    const pugi::xml_node first = element.first_child();
+    if (first && !first.next_sibling() && (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata)) {
+        text = first.value();
+    } else {
+        scratch->clear();
+        for (pugi::xml_node child : element.children())
+            if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) *scratch += child.value();
+        text = *scratch;
+    }
+    const std::size_t begin = text.find_first_not_of(" \t\r\n");
+    if (begin == std::string_view::npos) return {};
+    return text.substr(begin, text.find_last_not_of(" \t\r\n") - begin + 1);
+}
+
+long long NumberOf(pugi::xml_node element, long long fallback) {
+    if (!element) return fallback;
+    std::string scratch;
+    const std::string_view text = TextView(element, &scratch);
+    if (text.empty() || text.size() > 9) return fallback;
+    // Durations, staves, octaves and alterations are nearly always whole
+    // numbers: read those directly, the rest as decimals.
+    long long whole = 0;
+    const char* end = text.data() + text.size();
+    const std::size_t sign = text[0] == '+' && text.size() > 1 && text[1] != '-' ? 1 : 0;  // strtod takes "+3"
+    const auto [stop, failure] = std::from_chars(text.data() + sign, end, whole);
+    if (failure == std::errc() && stop == end) return whole;
+    char digits[16];
+    text.copy(digits, text.size());
+    digits[text.size()] = 0;
+    char* parsed = nullptr;
+    const double value = std::strtod(digits, &parsed);
+    if (parsed != digits + text.size() || !std::isfinite(value)) return fallback;
+    return static_cast<long long>(std::llround(value));
+}
+
+bool Named(pugi::xml_node node, const char* name) { return std::strcmp(node.name(), name) == 0; }
+
+// What the frames need of a <note>, taken in one pass over its children.
+struct NoteFacts {
+    pugi::xml_node grace, duration, staff, voice, stem, pitch, accidental;
+    pugi::xml_node lyric;  // the first
+    bool chord = false, tuplet = false, articulations = false, slur = false;
+    bool tieStart = false, tieStop = false;
+    std::uint8_t beamLevels = 0, beamLeft = 0, beamRight = 0;
+
+    explicit NoteFacts(pugi::xml_node note) {
+        std::string scratch;
+        for (pugi::xml_node child = note.first_child(); child; child = child.next_sibling()) {
+            if (child.type() != pugi::node_element) continue;
+            const char* name = child.name();
+            switch (name[0]) {
+                case 'a':
+                    if (std::strcmp(name, "accidental") == 0 && !accidental) accidental = child;
+                    break;
+                case 'b':
+                    if (std::strcmp(name, "beam") == 0) Beam(child, &scratch);
+                    break;
+                case 'c':
+                    if (std::strcmp(name, "chord") == 0) chord = true;
+                    break;
+                case 'd':
+                    if (std::strcmp(name, "duration") == 0 && !duration) duration = child;
+                    break;
+                case 'g':
+                    if (std::strcmp(name, "grace") == 0 && !grace) grace = child;
+                    break;
+                case 'l':
+                    if (std::strcmp(name, "lyric") == 0 && !lyric) lyric = child;
+                    break;
+                case 'n':
+                    if (std::strcmp(name, "notations") == 0) Notations(child);
+                    break;
+                case 'p':
+                    if (std::strcmp(name, "pitch") == 0 && !pitch) pitch = child;
+                    break;
+                case 's':
+                    if (std::strcmp(name, "staff") == 0 && !staff) staff = child;
+                    if (std::strcmp(name, "stem") == 0 && !stem) stem = child;
+                    break;
+                case 't':
+                    if (std::strcmp(name, "time-modification") == 0) tuplet = true;
+                    if (std::strcmp(name, "tie") == 0) {
+                        const char* type = child.attribute("type").value();
+                        if (std::strcmp(type, "start") == 0) tieStart = true;
+                        if (std::strcmp(type, "stop") == 0) tieStop = true;
+                    }
+                    break;
+                case 'v':
+                    if (std::strcmp(name, "voice") == 0 && !voice) voice = child;
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+
+private:
+    void Beam(pugi::xml_node beam, std::string* scratch) {
+        const int level = beam.attribute("number").as_int(1);
+        if (level < 1 || level > 8) return;
+        const auto bit = static_cast<std::uint8_t>(1u << (level - 1));
+        const std::string_view value = TextView(beam, scratch);
+        beamLevels |= bit;
+        if (value == "continue" || value == "end") beamLeft |= bit;
+        if (value == "continue" || value == "begin") beamRight |= bit;
+    }
+
+    void Notations(pugi::xml_node notations) {
+        for (pugi::xml_node child = notations.first_child(); child; child = child.next_sibling()) {
+            if (Named(child, "articulations")) articulations = true;
+            if (Named(child, "slur")) slur = true;
+        }
+    }
+};
+
 class FrameReader {
 public:
-    FrameReader(host::Document* document, Score* score) : document_(*document), score_(*score) {}
+    FrameReader(MeasureVisitor* visitor, host::Document* document, Score* score)
+        : visitor_(*visitor), document_(*document), score_(*score) {}
 
     void Read(const PartStaves& part) {
         long long divisions = 0;
         int ordinal = 0;
         std::map<int, std::vector<std::string>> voices;  // staff -> voices in the order they appear
-        const musicxml::Part& name = score_.parts[static_cast<std::size_t>(part.index)];
+        name_ = &score_.parts[static_cast<std::size_t>(part.index)];
         bool saidNoDivisions = false;
         bool saidLength = false;
         long long beats = 0;  // of the time signature, 0 while none is known
         long long beatType = 0;
         std::map<int, std::array<std::int8_t, 7>> keys;  // by staff; 0 for every staff
+        std::string scratch;
         if (!part.part.child("measure"))
-            score_.notes.push_back("part \"" + name.name + "\" (" + name.id + ") has no measures");
+            score_.notes.push_back("part \"" + name_->name + "\" (" + name_->id + ") has no measures");
         for (pugi::xml_node measure : part.part.children("measure")) {
             ++ordinal;
-            if (ordinal > 32767) break;
-            const std::string number = measure.attribute("number").value();
-            where_ = "part \"" + name.name + "\" (" + name.id + "), measure " +
-                     (number.empty() ? std::to_string(ordinal) : number);
+            if (!visitor_.Measure(part, ordinal) || ordinal > 32767) break;
+            measure_ = measure;
+            ordinal_ = ordinal;
             long long time = 0;
             long long reached = 0;
-            long long start = 0;          // of the last note that was not a chord note
-            EntrySource* last = nullptr;  // deques keep it valid as entries are added
+            long long start = 0;  // of the last note that was not a chord note
+            constexpr std::size_t kNone = ~std::size_t{0};
+            std::size_t last = kNone;  // in score_.entries
             bool saidBackup = false;
-            std::map<std::pair<int, int>, std::deque<EntrySource>> measureEntries;  // (staff, layer)
-            for (pugi::xml_node item : measure.children()) {
+            const std::size_t measureBegin = score_.entries.size();
+            for (pugi::xml_node item = measure.first_child(); item; item = item.next_sibling()) {
                 const char* kind = item.name();
-                if (std::strcmp(kind, "attributes") == 0) {
-                    if (pugi::xml_node d = item.child("divisions")) divisions = std::max(0LL, Number(d, 0));
-                    if (pugi::xml_node t = item.child("time")) {
-                        beats = std::max(0LL, Number(t.child("beats"), 0));  // "3+2" is not checked
-                        beatType = std::max(0LL, Number(t.child("beat-type"), 0));
-                    }
-                    for (pugi::xml_node key : item.children("key")) {
-                        const int number = key.attribute("number").as_int(0);
-                        if (number <= 0) keys.clear();
-                        keys[std::max(number, 0)] = KeyAlterations(key);
-                    }
-                } else if (std::strcmp(kind, "backup") == 0) {
-                    time -= Number(item.child("duration"), 0);
-                    if (time < 0) {
-                        if (!saidBackup)
-                            score_.notes.push_back(where_ + ": <backup> goes back past the measure's start");
-                        saidBackup = true;
-                        time = 0;
-                    }
-                    last = nullptr;
-                } else if (std::strcmp(kind, "forward") == 0) {
-                    time += std::max(0LL, Number(item.child("duration"), 0));
-                    reached = std::max(reached, time);
-                    last = nullptr;
-                } else if (std::strcmp(kind, "note") == 0) {
+                if (std::strcmp(kind, "note") == 0) {
                     if (divisions <= 0) {
                         if (!saidNoDivisions)
-                            score_.notes.push_back(where_ + ": no <divisions> before the first note; " + name.id +
+                            score_.notes.push_back(Where() + ": no <divisions> before the first note; " + name_->id +
                                                    "'s notes are read as a quarter a division");
                         saidNoDivisions = true;
                         divisions = 1;
                     }
-                    const bool grace = static_cast<bool>(item.child("grace"));
-                    const bool chord = static_cast<bool>(item.child("chord"));
-                    const long long duration = grace ? 0 : std::max(0LL, Number(item.child("duration"), 0));
-                    const int staff = std::clamp(static_cast<int>(Number(item.child("staff"), 1)), 1, part.staves);
-                    NoteXml xml;
-                    xml.node = item;
-                    if (chord && last != nullptr) {
-                        AddNote(item, staff != last->frame.staff - part.firstStaff + 1, std::move(xml), last);
+                    const NoteFacts facts(item);
+                    for (pugi::xml_node lyric = facts.lyric; lyric; lyric = lyric.next_sibling("lyric"))
+                        visitor_.Lyric(lyric, part, ordinal);
+                    const bool grace = static_cast<bool>(facts.grace);
+                    const long long duration = grace ? 0 : std::max(0LL, NumberOf(facts.duration, 0));
+                    const int staff = std::clamp(static_cast<int>(NumberOf(facts.staff, 1)), 1, part.staves);
+                    if (facts.chord && last != kNone) {
+                        EntrySource& chord = score_.entries[last];
+                        AddNote(facts, staff != chord.frame.staff - part.firstStaff + 1, &chord);
                         continue;
                     }
                     start = time;
                     if (!grace) time += duration;
                     reached = std::max(reached, time);
-                    std::string voice = Text(item.child("voice"));
+                    std::string_view voice = facts.voice ? TextView(facts.voice, &scratch) : std::string_view();
                     if (voice.empty()) voice = "1";
                     auto& order = voices[staff];
                     auto found = std::find(order.begin(), order.end(), voice);
                     if (found == order.end()) {
-                        order.push_back(voice);
+                        order.emplace_back(voice);
                         found = order.end() - 1;
                     }
                     const int layer = static_cast<int>(found - order.begin());
                     if (layer >= kLayers) {
                         if (fifth_.insert(part.index * 64 + staff).second)
-                            score_.notes.push_back(where_ + ": staff " + std::to_string(staff) +
-                                                   " has a fifth voice (" + voice + "); its notes are not searchable");
-                        last = nullptr;
+                            score_.notes.push_back(Where() + ": staff " + std::to_string(staff) +
+                                                   " has a fifth voice (" + std::string(voice) +
+                                                   "); its notes are not searchable");
+                        last = kNone;
                         continue;
                     }
-                    auto& list = measureEntries[{part.firstStaff + staff - 1, layer}];
-                    list.emplace_back();
-                    EntrySource& entry = list.back();
+                    EntrySource& entry = score_.entries.emplace_back();
                     entry.frame = {part.firstStaff + staff - 1, ordinal, layer};
-                    entry.where = where_;
+                    entry.first = item;
                     entry.part = part.index;
                     auto key = keys.find(staff);
                     if (key == keys.end()) key = keys.find(0);
@@ -255,28 +355,48 @@ public:
                     if (layer == 1) record.flagsA |= bits::kVoice2;
                     if (grace) {
                         record.flagsA |= bits::kGrace;
-                        if (std::string(item.child("grace").attribute("slash").value()) == "yes")
+                        if (std::strcmp(facts.grace.attribute("slash").value(), "yes") == 0)
                             record.flagsB |= bits::kSlashGrace;
                     }
-                    if (item.child("time-modification")) record.flagsA |= bits::kTuplet;
-                    if (pugi::xml_node stem = item.child("stem")) {
-                        const std::string direction = Text(stem);
+                    if (facts.tuplet) record.flagsA |= bits::kTuplet;
+                    if (facts.stem) {
+                        const std::string_view direction = TextView(facts.stem, &scratch);
                         if (direction == "up" || direction == "down") record.flagsA |= bits::kFreezeStem;
                         if (direction == "up") record.flagsA |= bits::kUpDown;
                     }
-                    for (pugi::xml_node beam : item.children("beam")) {
-                        const int level = beam.attribute("number").as_int(1);
-                        if (level < 1 || level > 8) continue;
-                        const auto bit = static_cast<std::uint8_t>(1u << (level - 1));
-                        const std::string value = Text(beam);
-                        entry.beamLevels |= bit;
-                        if (value == "continue" || value == "end") entry.beamLeft |= bit;
-                        if (value == "continue" || value == "begin") entry.beamRight |= bit;
-                    }
+                    entry.beamLevels = facts.beamLevels;
+                    entry.beamLeft = facts.beamLeft;
+                    entry.beamRight = facts.beamRight;
                     // A new beam starts here unless the first beam goes on from the entry before.
                     if ((entry.beamLeft & 1) == 0) record.flagsA |= bits::kBeamBeat;
-                    AddNote(item, false, std::move(xml), &entry);
-                    last = &entry;
+                    AddNote(facts, false, &entry);
+                    last = score_.entries.size() - 1;
+                } else if (std::strcmp(kind, "attributes") == 0) {
+                    if (pugi::xml_node d = item.child("divisions")) divisions = std::max(0LL, NumberOf(d, 0));
+                    if (pugi::xml_node t = item.child("time")) {
+                        beats = std::max(0LL, NumberOf(t.child("beats"), 0));  // "3+2" is not checked
+                        beatType = std::max(0LL, NumberOf(t.child("beat-type"), 0));
+                    }
+                    for (pugi::xml_node key : item.children("key")) {
+                        const int number = key.attribute("number").as_int(0);
+                        if (number <= 0) keys.clear();
+                        keys[std::max(number, 0)] = KeyAlterations(key);
+                    }
+                } else if (std::strcmp(kind, "backup") == 0) {
+                    time -= NumberOf(item.child("duration"), 0);
+                    if (time < 0) {
+                        if (!saidBackup)
+                            score_.notes.push_back(Where() + ": <backup> goes back past the measure's start");
+                        saidBackup = true;
+                        time = 0;
+                    }
+                    last = kNone;
+                } else if (std::strcmp(kind, "forward") == 0) {
+                    time += std::max(0LL, NumberOf(item.child("duration"), 0));
+                    reached = std::max(reached, time);
+                    last = kNone;
+                } else {
+                    visitor_.Other(item, part, ordinal);
                 }
             }
             // A measure that does not add up is read as it stands, and said
@@ -285,80 +405,116 @@ public:
                 const long long expected = beats * 4 * divisions / beatType;
                 const bool implicit = std::string(measure.attribute("implicit").value()) == "yes";
                 if (reached > expected || (reached < expected && !implicit && reached > 0)) {
-                    score_.notes.push_back(where_ + ": the notes last " + std::to_string(Units(reached, divisions)) +
+                    score_.notes.push_back(Where() + ": the notes last " + std::to_string(Units(reached, divisions)) +
                                            " units where the time signature gives " +
                                            std::to_string(Units(expected, divisions)) +
                                            "; read as they stand (said once a part)");
                     saidLength = true;
                 }
             }
-            // Entries in time order within each layer (backups make them come
-            // out of order in the file), then into the document.
-            for (auto& [staffLayer, list] : measureEntries) {
-                std::stable_sort(list.begin(), list.end(), [](const EntrySource& a, const EntrySource& b) {
-                    return a.original.position < b.original.position;
-                });
-                std::vector<EntryRecord> records;
-                for (std::size_t i = 0; i < list.size(); ++i) {
-                    list[i].index = i;
-                    // The secondary beams break where both entries have one that is not joined.
-                    if (i > 0 && (list[i].beamLeft & 1) != 0 &&
-                        (list[i].beamLevels & list[i - 1].beamLevels & 0xFE & ~list[i].beamLeft) != 0)
-                        list[i].original.flagsA |= bits::kSecondaryBeam;
-                    records.push_back(list[i].original);
-                    score_.entries.push_back(std::move(list[i]));
-                }
-                document_.SetFrame(score_.entries.back().frame, std::move(records));
-            }
+            Flush(measureBegin);
         }
     }
 
 private:
+    MeasureVisitor& visitor_;
     host::Document& document_;
     Score& score_;
-    std::string where_;
+    const musicxml::Part* name_ = nullptr;
+    pugi::xml_node measure_;
+    int ordinal_ = 0;
+    std::vector<EntrySource> moved_;
     std::set<int> fifth_;
     bool saidTooManyNotes_ = false;
+
+    // For messages, made only when one is given.
+    std::string Where() const {
+        const std::string number = measure_.attribute("number").value();
+        return "part \"" + name_->name + "\" (" + name_->id + "), measure " +
+               (number.empty() ? std::to_string(ordinal_) : number);
+    }
+
+    // The measure's entries, read in file order from begin on, go into the
+    // document: each layer's in time order (backups make them come out of
+    // order in the file), layers in order.
+    void Flush(std::size_t begin) {
+        std::vector<EntrySource>& entries = score_.entries;
+        const auto before = [](const EntrySource& x, const EntrySource& y) {
+            if (x.frame.staff != y.frame.staff) return x.frame.staff < y.frame.staff;
+            if (x.frame.layer != y.frame.layer) return x.frame.layer < y.frame.layer;
+            return x.original.position < y.original.position;
+        };
+        const auto first = entries.begin() + static_cast<std::ptrdiff_t>(begin);
+        if (!std::is_sorted(first, entries.end(), before)) {
+            moved_.assign(std::make_move_iterator(first), std::make_move_iterator(entries.end()));
+            std::stable_sort(moved_.begin(), moved_.end(), before);
+            std::move(moved_.begin(), moved_.end(), first);
+        }
+        std::size_t from = begin;
+        while (from < entries.size()) {
+            const host::FrameKey frame = entries[from].frame;
+            std::size_t to = from;
+            while (to < entries.size() && entries[to].frame == frame) ++to;
+            std::vector<EntryRecord> records;
+            records.reserve(to - from);
+            for (std::size_t i = from; i < to; ++i) {
+                EntrySource& entry = entries[i];
+                entry.index = static_cast<std::uint32_t>(i - from);
+                // The secondary beams break where both entries have one that is not joined.
+                if (i > from && (entry.beamLeft & 1) != 0 &&
+                    (entry.beamLevels & entries[i - 1].beamLevels & 0xFE & ~entry.beamLeft) != 0)
+                    entry.original.flagsA |= bits::kSecondaryBeam;
+                records.push_back(entry.original);
+            }
+            document_.SetFrame(frame, std::move(records));
+            from = to;
+        }
+    }
 
     static std::int32_t Units(long long divisionsCount, long long divisions) {
         const long long units = (divisionsCount * kUnitsPerQuarter + divisions / 2) / divisions;
         return static_cast<std::int32_t>(std::clamp<long long>(units, 0, 0x7FFFFFFF));
     }
 
-    void AddNote(pugi::xml_node note, bool crossStaff, NoteXml xml, EntrySource* entry) {
+    void AddNote(const NoteFacts& note, bool crossStaff, EntrySource* entry) {
         EntryRecord& record = entry->original;
-        entry->elements.push_back(std::move(xml));
-        if (note.child("lyric")) record.flagsA |= bits::kLyrics;
-        for (pugi::xml_node notations : note.children("notations")) {
-            if (notations.child("articulations")) record.flagsA |= bits::kArticulation;
-            if (notations.child("slur")) record.flagsB |= bits::kSlur;
-        }
-        const pugi::xml_node pitch = note.child("pitch");
-        if (!pitch) return;  // a rest, or an unpitched note: no note record
+        ++entry->noteElements;
+        if (note.lyric) record.flagsA |= bits::kLyrics;
+        if (note.articulations) record.flagsA |= bits::kArticulation;
+        if (note.slur) record.flagsB |= bits::kSlur;
+        if (!note.pitch) return;  // a rest, or an unpitched note: no note record
         record.flagsA |= bits::kNote;
         if (record.noteCount >= kMaxNotesPerEntry) {
             if (!saidTooManyNotes_)
-                score_.notes.push_back(entry->where +
+                score_.notes.push_back(Where() +
                                        ": a chord of more than 12 notes; the rest are not searchable "
                                        "and are written back as they are");
             saidTooManyNotes_ = true;
             return;
         }
         NoteRecord& n = record.notes[record.noteCount++];
-        const int step = StepIndex(Text(pitch.child("step")));
-        const long long octave = Number(pitch.child("octave"), 4);
+        int step = -1;
+        pugi::xml_node stepNode, octaveNode, alterNode;
+        for (pugi::xml_node child = note.pitch.first_child(); child; child = child.next_sibling()) {
+            if (!stepNode && Named(child, "step")) stepNode = child;
+            if (!octaveNode && Named(child, "octave")) octaveNode = child;
+            if (!alterNode && Named(child, "alter")) alterNode = child;
+        }
+        if (stepNode) {
+            std::string scratch;
+            step = StepIndex(TextView(stepNode, &scratch));
+        }
+        const long long octave = NumberOf(octaveNode, 4);
+        const long long alter = NumberOf(alterNode, 0);
         n.displacement =
             static_cast<std::int16_t>(std::clamp<long long>((octave - 4) * 7 + std::max(step, 0), -32768, 32767));
-        n.raiseLower = static_cast<std::int16_t>(std::clamp<long long>(Number(pitch.child("alter"), 0), -32768, 32767));
-        for (pugi::xml_node tie : note.children("tie")) {
-            const std::string type = tie.attribute("type").value();
-            if (type == "start") n.flags |= bits::kTieStart;
-            if (type == "stop") n.flags |= bits::kTieEnd;
-        }
+        n.raiseLower = static_cast<std::int16_t>(std::clamp<long long>(alter, -32768, 32767));
+        if (note.tieStart) n.flags |= bits::kTieStart;
+        if (note.tieStop) n.flags |= bits::kTieEnd;
         if (crossStaff) n.flags |= bits::kCrossNote;
-        if (pugi::xml_node accidental = note.child("accidental")) {
+        if (note.accidental) {
             n.flags |= bits::kAccidental;
-            if (std::string(accidental.attribute("parentheses").value()) == "yes")
+            if (std::strcmp(note.accidental.attribute("parentheses").value(), "yes") == 0)
                 n.flags |= bits::kAccidentalParentheses;
         }
         if (record.noteCount > 1) record.flagsA |= bits::kChord;
@@ -368,15 +524,23 @@ private:
 }  // namespace
 
 const std::vector<NoteXml>& LocatedNotes(const std::string& xml, const EntrySource& entry) {
-    if (!entry.located) {
-        for (NoteXml& note : entry.elements) Locate(xml, &note);
-        entry.located = true;
+    if (!entry.elements) {
+        auto elements = std::make_unique<std::vector<NoteXml>>(entry.noteElements);
+        pugi::xml_node note = entry.first;
+        for (NoteXml& element : *elements) {
+            element.node = note;
+            Locate(xml, &element);
+            note = note.next_sibling("note");
+        }
+        entry.elements = std::move(elements);
     }
-    return entry.elements;
+    return *entry.elements;
 }
 
-void ReadFrames(const std::vector<PartStaves>& parts, host::Document* document, Score* score) {
-    FrameReader reader(document, score);
+void ReadFrames(const std::vector<PartStaves>& parts, std::size_t notes, MeasureVisitor* visitor,
+                host::Document* document, Score* score) {
+    score->entries.reserve(score->entries.size() + notes);
+    FrameReader reader(visitor, document, score);
     for (const PartStaves& part : parts) reader.Read(part);
 }
 

@@ -18,9 +18,23 @@ struct PartStaves {
     int staves = 1;
 };
 
+// What the text reader takes from the measures, handed to it as the frames
+// walk them, so that the score's notes are walked once.
+class MeasureVisitor {
+public:
+    virtual ~MeasureVisitor() = default;
+    // A measure starts; false leaves the rest of the part unread.
+    virtual bool Measure(const PartStaves& part, int ordinal) = 0;
+    virtual void Lyric(pugi::xml_node lyric, const PartStaves& part, int ordinal) = 0;
+    // Every child of the measure but notes, attributes, backups and forwards.
+    virtual void Other(pugi::xml_node item, const PartStaves& part, int ordinal) = 0;
+};
+
 // Fills the document's frames and score->entries; what cannot be read as
-// it stands (overfull measures, a fifth voice) goes to score->notes.
-void ReadFrames(const std::vector<PartStaves>& parts, host::Document* document, Score* score);
+// it stands (overfull measures, a fifth voice) goes to score->notes. The
+// parts' count of <note> elements bounds the entries.
+void ReadFrames(const std::vector<PartStaves>& parts, std::size_t notes, MeasureVisitor* visitor,
+                host::Document* document, Score* score);
 
 // Entry attribute bits with a MusicXML meaning (flag word A, then B), and
 // note bits; see docs/musicxml.md.

@@ -73,9 +73,10 @@ bool IsRepeatWords(const std::string& words) {
     return text == "coda" || text == "segno";
 }
 
-class Reader {
+class Reader : public MeasureVisitor {
 public:
     std::vector<PartStaves> partStaves;  // in score order, for the frames
+    std::size_t noteCount = 0;           // <note> elements in the parts
 
     Reader(Score* score, host::ScoreLayout* layout) : score_(*score), layout_(*layout) {}
 
@@ -111,13 +112,57 @@ public:
             for (int s = 0; s < staves; ++s)
                 if (Fits(staff + s, "staves")) Staff(item, staff + s);
             if (part) {
-                Measures(part, static_cast<int>(score_.parts.size()) - 1, staff, staves);
                 partStaves.push_back({part, static_cast<int>(score_.parts.size()) - 1, staff, staves});
             }
             staff += staves;
         }
-        Verses();
         return true;
+    }
+
+    // The measures' texts come as the frames walk them; then the verses
+    // are put together.
+    bool Measure(const PartStaves&, int ordinal) override {
+        if (!Fits(ordinal, "measures in a part")) return false;
+        layout_.measures = std::max(layout_.measures, ordinal);
+        return true;
+    }
+
+    void Lyric(pugi::xml_node lyric, const PartStaves& part, int ordinal) override {
+        std::string label = lyric.attribute("number").value();
+        if (label.empty()) label = "1";
+        bool hyphenAfter = false;
+        for (pugi::xml_node item : lyric.children()) {
+            const std::string name = item.name();
+            if (name == "syllabic") {
+                const std::string syllabic = Trimmed(ElementText(item));
+                hyphenAfter = syllabic == "begin" || syllabic == "middle";
+            } else if (name == "text") {
+                Syllable syllable;
+                syllable.text = ElementText(item);
+                syllable.hyphenAfter = hyphenAfter;
+                syllable.part = part.index;
+                syllable.measure = ordinal;
+                // An empty syllable cannot take a new text: a verse with
+                // one is read, but left as it is.
+                if (!Locate(item, &syllable.span)) syllable.span = Span{};
+                if (verses_.find(label) == verses_.end()) verseLabels_.push_back(label);
+                verses_[label].push_back(syllable);
+                hyphenAfter = false;
+            } else if (name == "elision") {
+                hyphenAfter = false;
+            }
+        }
+    }
+
+    void Other(pugi::xml_node item, const PartStaves& part, int ordinal) override {
+        const char* name = item.name();
+        if (std::strcmp(name, "direction") == 0) {
+            const int staff = std::clamp(IntOr(item.child("staff"), 1), 1, part.staves);
+            if (!Fits(part.firstStaff + staff - 1, "staves")) return;
+            Direction(item, part.firstStaff + staff - 1, ordinal, Where(part.index, item.parent(), ordinal));
+        } else if (std::strcmp(name, "barline") == 0) {
+            Ending(item.child("ending"), ordinal, Where(part.index, item.parent(), ordinal));
+        }
     }
 
 private:
@@ -199,11 +244,18 @@ private:
         ++*number;
     }
 
-    static int StaffCount(pugi::xml_node part) {
+    // The part's staves; its notes are counted on the way, for the frames.
+    int StaffCount(pugi::xml_node part) {
         int staves = 1;
-        for (pugi::xml_node measure : part.children("measure"))
-            for (pugi::xml_node attributes : measure.children("attributes"))
-                staves = std::max(staves, std::min(IntOr(attributes.child("staves"), 1), 64));
+        for (pugi::xml_node measure : part.children("measure")) {
+            for (pugi::xml_node item = measure.first_child(); item; item = item.next_sibling()) {
+                const char* name = item.name();
+                if (name[0] == 'n' && std::strcmp(name, "note") == 0)
+                    ++noteCount;
+                else if (std::strcmp(name, "attributes") == 0)
+                    staves = std::max(staves, std::min(IntOr(item.child("staves"), 1), 64));
+            }
+        }
         return staves;
     }
 
@@ -216,26 +268,6 @@ private:
         names.abbreviated =
             Map(TextSource::StaffAbbreviated, {K(number), 0, 0}, scorePart.child("part-abbreviation"), where);
         layout_.staves.push_back(names);
-    }
-
-    void Measures(pugi::xml_node part, int partIndex, int firstStaff, int staves) {
-        int ordinal = 0;
-        for (pugi::xml_node measure : part.children("measure")) {
-            if (!Fits(++ordinal, "measures in a part")) break;
-            layout_.measures = std::max(layout_.measures, ordinal);
-            for (pugi::xml_node item : measure.children()) {
-                const char* name = item.name();
-                if (std::strcmp(name, "note") == 0) {
-                    for (pugi::xml_node lyric : item.children("lyric")) Lyric(lyric, partIndex, ordinal);
-                } else if (std::strcmp(name, "direction") == 0) {
-                    const int staff = std::clamp(IntOr(item.child("staff"), 1), 1, staves);
-                    if (!Fits(firstStaff + staff - 1, "staves")) continue;
-                    Direction(item, firstStaff + staff - 1, ordinal, Where(partIndex, measure, ordinal));
-                } else if (std::strcmp(name, "barline") == 0) {
-                    Ending(item.child("ending"), ordinal, Where(partIndex, measure, ordinal));
-                }
-            }
-        }
     }
 
     void Direction(pugi::xml_node direction, int staff, int measure, const std::string& where) {
@@ -283,33 +315,6 @@ private:
         if (score_.texts.size() > before) endingAt_[measure] = before;
     }
 
-    void Lyric(pugi::xml_node lyric, int part, int measure) {
-        std::string label = lyric.attribute("number").value();
-        if (label.empty()) label = "1";
-        bool hyphenAfter = false;
-        for (pugi::xml_node item : lyric.children()) {
-            const std::string name = item.name();
-            if (name == "syllabic") {
-                const std::string syllabic = Trimmed(ElementText(item));
-                hyphenAfter = syllabic == "begin" || syllabic == "middle";
-            } else if (name == "text") {
-                Syllable syllable;
-                syllable.text = ElementText(item);
-                syllable.hyphenAfter = hyphenAfter;
-                syllable.part = part;
-                syllable.measure = measure;
-                // An empty syllable cannot take a new text: a verse with
-                // one is read, but left as it is.
-                if (!Locate(item, &syllable.span)) syllable.span = Span{};
-                if (verses_.find(label) == verses_.end()) verseLabels_.push_back(label);
-                verses_[label].push_back(syllable);
-                hyphenAfter = false;
-            } else if (name == "elision") {
-                hyphenAfter = false;
-            }
-        }
-    }
-
     static int VerseNumber(const std::string& label) {
         const std::string text = Trimmed(label);
         if (text.empty() || text.size() > 4 || !std::all_of(text.begin(), text.end(), ::isdigit)) return 0;
@@ -317,6 +322,7 @@ private:
         return number <= 1000 ? number : 0;
     }
 
+public:
     // Numbered verses keep their number (1 to 1000, the blocks the lyrics
     // walk visits); others take the lowest free numbers.
     void Verses() {
@@ -426,8 +432,9 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
     Reader reader(&read, &layout);
     if (!reader.Run(root, error)) return false;
     host::Document filled;
+    ReadFrames(reader.partStaves, reader.noteCount, &reader, &filled, &read);
+    reader.Verses();
     host::LayOut(layout, &filled);
-    ReadFrames(reader.partStaves, &filled, &read);
     read.tree = tree;
     *document = std::move(filled);
     *score = std::move(read);

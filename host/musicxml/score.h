@@ -9,6 +9,7 @@
 #include <memory>
 #include <pugixml.hpp>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/document/document.h"
@@ -61,17 +62,18 @@ struct Verse {
 };
 
 // A child element of a <note> (or of its <pitch>), as it stands in the file.
+// Its name and type are the parsed tree's (Score::tree), which outlives it.
 struct Child {
-    std::string name;
+    std::string_view name;
     std::size_t begin = 0;  // at its "<"
     std::size_t end = 0;    // after its end tag
     Span content;           // empty for an empty element
-    std::string type;       // its type attribute (ties, slurs), if any
+    std::string_view type;  // its type attribute (ties, slurs), if any
     int number = 1;         // its number attribute (beams, slurs)
 };
 
-// A <note> as it stands in the file. The reader keeps only its node; the
-// rest is found by LocatedNotes when the writer needs it.
+// A <note> as it stands in the file, located by LocatedNotes when the
+// writer needs it: the reader keeps only an entry's first node.
 struct NoteXml {
     pugi::xml_node node;    // in Score::tree
     std::size_t begin = 0;  // the <note> element
@@ -87,14 +89,13 @@ struct NoteXml {
 // A frame entry read from MusicXML: its place, what it read as, and the
 // note elements it came from (a rest's one element, or a chord's notes).
 struct EntrySource {
-    host::FrameKey frame;
-    std::size_t index = 0;
     EntryRecord original{};
-    // Located on first use (LocatedNotes): a read locates no note, a write
-    // the few its edits look at.
-    mutable std::vector<NoteXml> elements;
-    mutable bool located = false;
-    std::string where;
+    host::FrameKey frame;
+    std::uint32_t index = 0;  // in the frame
+    // The entry's first <note>; a chord's other notes are the <note>
+    // elements that follow it, noteElements in all.
+    pugi::xml_node first;
+    std::uint32_t noteElements = 0;
     int part = 0;                      // index into Score::parts
     std::array<std::int8_t, 7> key{};  // the key signature's alteration of C, D, ... B here
     // The first note's beams, a bit for each level (1 in bit 0): present,
@@ -102,6 +103,9 @@ struct EntrySource {
     std::uint8_t beamLevels = 0;
     std::uint8_t beamLeft = 0;
     std::uint8_t beamRight = 0;
+    // Located on first use (LocatedNotes): a read locates no note, a write
+    // the few its edits look at. Null until then, to keep the many small.
+    mutable std::unique_ptr<std::vector<NoteXml>> elements;
 };
 
 struct Part {
@@ -119,6 +123,8 @@ struct Score {
     std::vector<Part> parts;
     std::vector<MappedText> texts;
     std::vector<Verse> verses;
+    // A frame's entries follow each other in their order, and the frames of
+    // a staff's measure each other.
     std::vector<EntrySource> entries;
     std::vector<std::string> notes;                  // what the reader left out of the search, for the user
     std::shared_ptr<const pugi::xml_document> tree;  // the parsed Xml(), for the notes' nodes

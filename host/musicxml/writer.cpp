@@ -246,10 +246,14 @@ bool WriteScore(const Score& score, const host::Document& document, std::string*
         *out = score.file;
         return true;
     }
-    std::string encoded;
-    if (!EncodeFromUtf8(edits.Apply(score.Xml()), score.encoding, &encoded)) {
-        *error = "the changed score cannot be written in its encoding";
-        return false;
+    // UTF-8, the usual case, is written as it is spliced, without a copy.
+    std::string encoded = edits.Apply(score.Xml());
+    if (score.encoding.encoding != Encoding::Utf8) {
+        const std::string utf8 = std::move(encoded);
+        if (!EncodeFromUtf8(utf8, score.encoding, &encoded)) {
+            *error = "the changed score cannot be written in its encoding";
+            return false;
+        }
     }
     if (!score.compressed) {
         *out = std::move(encoded);
