@@ -297,7 +297,7 @@ int RunDocument(Session& session, const std::string& path, FileResult* result) {
         return unwind(status);
     }
     if (status == 0 && !output.empty()) {
-        std::string bytes;
+        host::Pieces bytes;
         std::vector<std::string> warnings;
         if (!file.Render(document, output, &bytes, &warnings, &error)) {
             Refuse(result, err, path + ": " + error);

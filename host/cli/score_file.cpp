@@ -103,7 +103,7 @@ std::vector<std::string> ScoreFile::ReadNotes() const {
     return {};
 }
 
-bool ScoreFile::Render(const host::Document& document, const std::string& target, std::string* bytes,
+bool ScoreFile::Render(const host::Document& document, const std::string& target, host::Pieces* bytes,
                        std::vector<std::string>* warnings, std::string* error) const {
 #if ORVO_HAVE_MUSICXML
     if (musicXml_ && !EndsWith(LowerExtension(target), ".json"))
@@ -113,11 +113,19 @@ bool ScoreFile::Render(const host::Document& document, const std::string& target
     (void)warnings;
     (void)error;
 #endif
-    *bytes = document.ToJson();
+    *bytes = host::Pieces();
+    bytes->Own(document.ToJson());
     return true;
 }
 
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error, bool failBeforeRename) {
+    host::Pieces pieces;
+    pieces.Add(bytes);
+    return WriteFileAtomically(path, pieces, error, failBeforeRename);
+}
+
+bool WriteFileAtomically(const std::string& path, const host::Pieces& bytes, std::string* error,
+                         bool failBeforeRename) {
     const fs::path target(path);
     fs::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
@@ -130,7 +138,22 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, std:
             *error = path + ": cannot be written (no temporary file can be made in " + folder.string() + ")";
             return false;
         }
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        // Many small pieces: gathered into large writes, not a system call each.
+        constexpr std::size_t kChunk = std::size_t{1} << 20;
+        std::string chunk;
+        chunk.reserve(kChunk);
+        const auto flush = [&] {
+            out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+            chunk.clear();
+        };
+        for (std::string_view piece : bytes.views) {
+            if (chunk.size() + piece.size() > kChunk) flush();
+            if (piece.size() >= kChunk)
+                out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+            else
+                chunk += piece;
+        }
+        flush();
         out.close();
         if (!out || failBeforeRename) {
             std::error_code ignored;

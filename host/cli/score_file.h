@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "host/document/document.h"
+#include "host/document/pieces.h"
 
 namespace cli {
 
@@ -27,7 +28,8 @@ public:
     // What to write to `target` after the run: a MusicXML score is written
     // as MusicXML (an .mxl stays an archive) with only the changed texts
     // spliced in, unless the target ends in ".json"; a JSON document as JSON.
-    bool Render(const host::Document& document, const std::string& target, std::string* bytes,
+    // The pieces may point into the score this holds.
+    bool Render(const host::Document& document, const std::string& target, host::Pieces* bytes,
                 std::vector<std::string>* warnings, std::string* error) const;
 
 private:
@@ -39,6 +41,8 @@ private:
 // when it is complete: a failure leaves the target as it was.
 // failBeforeRename: tests make the step after writing fail.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes, std::string* error,
+                         bool failBeforeRename = false);
+bool WriteFileAtomically(const std::string& path, const host::Pieces& bytes, std::string* error,
                          bool failBeforeRename = false);
 
 // The first time a file is written in place, its original is kept as

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "host/document/document.h"
+#include "host/document/pieces.h"
 #include "host/musicxml/archive.h"
 #include "host/musicxml/encoding.h"
 
@@ -147,6 +148,10 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
 // The file's bytes with the texts the document now holds spliced in.
 // Changes that cannot be written back go to *warnings; the rest is written.
 bool WriteScore(const Score& score, const host::Document& document, std::string* out,
+                std::vector<std::string>* warnings, std::string* error);
+// The same as pieces of the score's own text (which they point into) and
+// the changes.
+bool WriteScore(const Score& score, const host::Document& document, host::Pieces* out,
                 std::vector<std::string>* warnings, std::string* error);
 
 // The text of a mapped element as the document now holds it.

@@ -144,9 +144,10 @@ public:
 
     bool Empty() const { return edits_.empty(); }
 
-    std::string Apply(const std::string& xml) const {
-        std::string out;
-        out.reserve(xml.size() + 64);
+    // The score's text with the edits in place, as pieces of the text and
+    // the edits' markup.
+    void Apply(const std::string& xml, host::Pieces* out) const {
+        const std::string_view text(xml);
         std::size_t copied = 0;
         for (const auto& [begin, edit] : edits_) {
             if (begin < copied) {
@@ -154,12 +155,11 @@ public:
                                     "; the later is not written");
                 continue;
             }
-            out.append(xml, copied, begin - copied);
-            out += edit.second;
+            out->Add(text.substr(copied, begin - copied));
+            out->Own(edit.second);
             copied = edit.first;
         }
-        out.append(xml, copied, std::string::npos);
-        return out;
+        out->Add(text.substr(copied));
     }
 
 private:
@@ -223,7 +223,7 @@ bool SetCurrentText(host::Document* document, const MappedText& text, const std:
     return true;
 }
 
-bool WriteScore(const Score& score, const host::Document& document, std::string* out,
+bool WriteScore(const Score& score, const host::Document& document, host::Pieces* out,
                 std::vector<std::string>* warnings, std::string* error) {
     Edits edits(warnings);
     for (const MappedText& text : score.texts) {
@@ -242,24 +242,37 @@ bool WriteScore(const Score& score, const host::Document& document, std::string*
     std::vector<EntryEdit> entryEdits;
     EntryEdits(score, document, &entryEdits, warnings);
     for (const EntryEdit& edit : entryEdits) edits.AddMarkup(edit);
+    *out = host::Pieces();
     if (edits.Empty()) {
-        *out = score.file;
+        out->Add(score.file);
         return true;
     }
-    // UTF-8, the usual case, is written as it is spliced, without a copy.
-    std::string encoded = edits.Apply(score.Xml());
-    if (score.encoding.encoding != Encoding::Utf8) {
-        const std::string utf8 = std::move(encoded);
-        if (!EncodeFromUtf8(utf8, score.encoding, &encoded)) {
-            *error = "the changed score cannot be written in its encoding";
-            return false;
-        }
+    // UTF-8, the usual case, is written from the pieces as they are.
+    edits.Apply(score.Xml(), out);
+    if (!score.compressed && score.encoding.encoding == Encoding::Utf8) return true;
+    const std::string utf8 = out->Joined();
+    std::string encoded;
+    if (!EncodeFromUtf8(utf8, score.encoding, &encoded)) {
+        *error = "the changed score cannot be written in its encoding";
+        return false;
     }
+    *out = host::Pieces();
     if (!score.compressed) {
-        *out = std::move(encoded);
+        out->Own(std::move(encoded));
         return true;
     }
-    return ReplaceInArchive(score.file, score.rootPath, encoded, out, error);
+    std::string archive;
+    if (!ReplaceInArchive(score.file, score.rootPath, encoded, &archive, error)) return false;
+    out->Own(std::move(archive));
+    return true;
+}
+
+bool WriteScore(const Score& score, const host::Document& document, std::string* out,
+                std::vector<std::string>* warnings, std::string* error) {
+    host::Pieces pieces;
+    if (!WriteScore(score, document, &pieces, warnings, error)) return false;
+    *out = pieces.Joined();
+    return true;
 }
 
 }  // namespace musicxml

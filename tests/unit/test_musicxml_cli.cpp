@@ -167,6 +167,23 @@ TEST_F(MusicXmlProgram, AFailedWriteLeavesTheTargetAsItWas) {
     EXPECT_EQ(Read(target), "new contents");
 }
 
+// Pieces are gathered into large writes: sizes around the gathering's
+// size, empty ones and one larger than it all come out whole and in order.
+TEST_F(MusicXmlProgram, PiecesAreWrittenWholeAndInOrder) {
+    const std::size_t chunk = std::size_t{1} << 20;
+    const std::string pieces[] = {std::string(chunk - 1, 'a'), "bc", "", std::string(chunk + 5, 'd'), "e",
+                                  std::string(chunk, 'f'), "g"};
+    host::Pieces bytes;
+    for (const std::string& piece : pieces) bytes.Add(piece);
+    bytes.Own("tail");
+    std::string error;
+    ASSERT_TRUE(cli::WriteFileAtomically(In("pieces.out"), bytes, &error)) << error;
+    const std::string written = Read(In("pieces.out"));
+    EXPECT_EQ(written.size(), bytes.Size());
+    EXPECT_TRUE(written == bytes.Joined());
+    EXPECT_EQ(written.substr(written.size() - 5), "gtail");
+}
+
 TEST_F(MusicXmlProgram, DamagedScoresAreRefusedAndNothingIsWritten) {
     const std::string timewise =
         Write("t.musicxml", "<?xml version=\"1.0\"?>\n<score-timewise><part-list/></score-timewise>\n");
