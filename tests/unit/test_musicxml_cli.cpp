@@ -172,7 +172,7 @@ TEST_F(MusicXmlProgram, AFailedWriteLeavesTheTargetAsItWas) {
 TEST_F(MusicXmlProgram, PiecesAreWrittenWholeAndInOrder) {
     const std::size_t chunk = std::size_t{1} << 20;
     const std::string pieces[] = {std::string(chunk - 1, 'a'), "bc", "", std::string(chunk + 5, 'd'), "e",
-                                  std::string(chunk, 'f'), "g"};
+                                  std::string(chunk, 'f'),     "g"};
     host::Pieces bytes;
     for (const std::string& piece : pieces) bytes.Add(piece);
     bytes.Own("tail");
