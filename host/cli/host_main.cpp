@@ -259,9 +259,11 @@ int RunDocument(Session& session, const std::string& path, FileResult* result) {
     if (args.monkey) {
         status = RunMonkey(module, hostWindow, document, path, args, session.console);
     } else if (session.textCommand) {
+        host::KeepServiceLog(false);  // nothing reads it here
         status = RunTextSubcommand(module, hostWindow, args.text, args.text.elements ? &elements : nullptr,
                                    session.console, &result->counts);
     } else if (session.entriesCommand) {
+        host::KeepServiceLog(false);
         status = RunEntriesSubcommand(module, hostWindow, plan, args.entries, session.console);
     } else if (session.screen != nullptr) {
         ScreenOptions options;

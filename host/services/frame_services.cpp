@@ -22,7 +22,7 @@ TgfFrame* HS_LoadTGF(std::uint16_t frameSelector, std::int16_t staff, std::int16
     (void)zero;
     host::ServiceState& state = host::Services();
     const host::FrameKey key{staff, measure, layer};
-    host::LogCall("load " + Cell(key));
+    if (host::Logging()) host::LogCall("load " + Cell(key));
     if (!state.document || state.failingFrames.count(key)) return nullptr;
     const std::vector<EntryRecord>* entries = state.document->Frame(key);
     if (!entries) return nullptr;
@@ -49,7 +49,7 @@ std::int16_t HS_SaveTGF(TgfFrame* frame) {
         return 0;
     }
     const host::LoanedFrame& lent = loan->second;
-    host::LogCall("save " + Cell(lent.key));
+    if (host::Logging()) host::LogCall("save " + Cell(lent.key));
     if (lent.document != state.document || !state.document) {
         host::Complain("HS_SaveTGF of a frame of a document that is no longer attached");
         return 0;
@@ -67,7 +67,7 @@ std::int16_t HS_FreeTGF(TgfFrame* frame) {
         host::LogCall("free unknown");
         return 0;
     }
-    host::LogCall("free " + Cell(loan->second.key));
+    if (host::Logging()) host::LogCall("free " + Cell(loan->second.key));
     delete[] loan->second.entries;
     state.loans.erase(loan);
     delete frame;

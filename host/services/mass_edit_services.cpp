@@ -22,7 +22,7 @@ std::int16_t HS_MassEditProgress(std::uint32_t handle, std::int16_t four, std::i
     (void)minusOne;
     host::ServiceState& state = host::Services();
     ++state.progressCalls;
-    host::LogCall("progress " + std::to_string(staff) + " " + std::to_string(measure));
+    if (host::Logging()) host::LogCall("progress " + std::to_string(staff) + " " + std::to_string(measure));
     if (!state.document) return 0;
     if (handle == 0 || handle != state.openHandle) host::Complain("HS_MassEditProgress with a handle not open");
     if (state.cancelAtCall != 0 && state.progressCalls == state.cancelAtCall) {

@@ -30,12 +30,15 @@ struct ServiceState {
     std::uint32_t nextHandle = 1;
     std::uint32_t openHandle = 0;
     std::vector<std::string> log;
+    bool keepLog = true;
     std::function<bool(int, int)> progressWatcher;
     WriteWatcher writeWatcher;
 };
 
 ServiceState& Services();
 void LogCall(const std::string& line);
+// Whether calls are logged: the busiest callers skip making the line.
+inline bool Logging() { return Services().keepLog; }
 // A call the plug-in should never make: said loudly, answered neutrally.
 void Complain(const std::string& what);
 

@@ -10,7 +10,11 @@ ServiceState& Services() {
     return state;
 }
 
-void LogCall(const std::string& line) { Services().log.push_back(line); }
+void LogCall(const std::string& line) {
+    if (Services().keepLog) Services().log.push_back(line);
+}
+
+void KeepServiceLog(bool keep) { Services().keepLog = keep; }
 
 namespace {
 int g_complaints = 0;

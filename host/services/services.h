@@ -46,5 +46,8 @@ int ProgressCalls();  // since ResetServices
 // "start", "progress S M", "load S M L", "save S M L", "free S M L",
 // "end C", "savedata TAG k1 k2 k3 N".
 const std::vector<std::string>& ServiceLog();
+// The log is kept from ResetServices on; a run that never reads it (tens of
+// thousands of calls on a large score) turns it off.
+void KeepServiceLog(bool keep);
 
 }  // namespace host

@@ -194,6 +194,14 @@ TEST_F(Services, FramesAreLentCopiedBackAndReleased) {
     EXPECT_EQ(HS_FreeTGF(frame), 1);
     EXPECT_EQ(host::LiveFrames(), 0);
     EXPECT_EQ(Joined(host::ServiceLog()), "load 1 2 0\nsave 1 2 0\nfree 1 2 0\n");
+
+    // A run that reads no log turns it off; the next run has it again.
+    host::KeepServiceLog(false);
+    EXPECT_EQ(HS_FreeTGF(HS_LoadTGF(0, 1, 2, 0, 0)), 1);
+    EXPECT_EQ(Joined(host::ServiceLog()), "load 1 2 0\nsave 1 2 0\nfree 1 2 0\n");
+    host::ResetServices();
+    EXPECT_EQ(HS_FreeTGF(HS_LoadTGF(0, 1, 2, 0, 0)), 1);
+    EXPECT_EQ(Joined(host::ServiceLog()), "load 1 2 0\nfree 1 2 0\n");
 }
 
 TEST_F(Services, FramesThatCannotBeLoaded) {
