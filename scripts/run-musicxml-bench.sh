@@ -6,10 +6,13 @@
 # converting it (mscore3 -o). On the largest MuseScore demo and a generated
 # score of at least 10 MB. Never run by the tests; docs/performance.md has
 # the results.
-#   scripts/run-musicxml-bench.sh [REPETITIONS]   (default 5; the median is reported; MuseScore runs once)
+# The commands run in turn, REPETITIONS times over, so that they share
+# whatever else the machine is doing; each figure is the median, and the
+# ratios are of CPU time (user + system), which waiting does not change.
+#   scripts/run-musicxml-bench.sh [REPETITIONS]   (default 15; MuseScore runs once)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-repetitions="${1:-5}"
+repetitions="${1:-15}"
 
 cmake --preset bench >/dev/null
 cmake --build build/bench -j"${ORVO_BENCH_BUILD_JOBS:-2}" --target veldune-host OrvoSearchReplace orvo_musicxml_tool
@@ -27,43 +30,32 @@ mscore3 -o "$demo" "$largest" >/dev/null 2>&1
 generated=$work/generated.musicxml
 "$tool" generate "$generated" 12
 
-# Median wall time and CPU time (user + system) of a command, in ms.
-measure() { measure_n "$repetitions" "$@"; }
-measure_n() {
-    local count=$1
-    shift
-    local walls=() cpus=()
-    for _ in $(seq "$count"); do
-        /usr/bin/time -f "%e %U %S" -o "$work/time" "$@" >/dev/null 2>&1
-        read -r wall user system <"$work/time"
-        walls+=("$(echo "$wall * 1000" | bc)")
-        cpus+=("$(echo "($user + $system) * 1000" | bc)")
-    done
-    local mid=$((count / 2))
-    echo "$(printf '%s\n' "${walls[@]}" | sort -n | sed -n "$((mid + 1))p") $(printf '%s\n' "${cpus[@]}" | sort -n | sed -n "$((mid + 1))p")"
-}
+ratio() { echo "scale=2; $1 / $2" | bc; }
 
-printf '%-28s %9s %22s %10s %10s %14s %14s\n' file MB "command" "wall ms" "cpu ms" "/ floor" "MuseScore /"
+printf '%-24s %6s %22s %9s %9s %9s %9s %11s\n' file MB command "wall ms" "cpu ms" "least" "/ floor" "MuseScore /"
 for score in "$demo" "$generated"; do
     size=$(echo "scale=1; $(stat -c %s "$score") / 1048576" | bc)
-    read -r floorWall floorCpu <<<"$(measure "$tool" floor "$score" "$work/floor.out")"
-    read -r hostWall hostCpu <<<"$(measure "$host" "$score" --output "$work/out.musicxml" text --search e \
-        --replace E --case --elements all --all --yes)"
-    read -r scanWall scanCpu <<<"$(measure "$host" "$score" --output "$work/out.musicxml" entries \
-        --find "Displacement=2" --change "Displacement=3" --yes)"
-    # MuseScore takes minutes on the large score: one run.
-    read -r museWall museCpu <<<"$(measure_n 1 mscore3 -o "$work/back.mscx" "$score")"
-    "$host" "$score" --output "$work/out.musicxml" text --search e --replace E --case --elements all --all --yes \
-        | grep "instance(s) replaced" >"$work/replaced"
+    mapfile -t rows < <("$tool" time "$repetitions" \
+        -- "$tool" floor "$score" "$work/floor.out" \
+        -- "$host" "$score" --output "$work/out.musicxml" text --search e --replace E --case --elements all --all --yes \
+        -- "$host" "$score" --output "$work/out.musicxml" entries --find "Displacement=2" --change "Displacement=3" --yes)
+    read -r floorWall floorCpu floorLeast <<<"${rows[0]}"
+    read -r textWall textCpu textLeast <<<"${rows[1]}"
+    read -r scanWall scanCpu scanLeast <<<"${rows[2]}"
+    # MuseScore takes a minute or more on the large score: one run.
+    read -r museWall museCpu _ <<<"$("$tool" time 1 -- mscore3 -o "$work/back.mscx" "$score")"
     name=$(basename "$score")
-    printf '%-28s %9s %22s %10s %10s\n' "$name" "$size" "pugixml parse + save" "$floorWall" "$floorCpu"
-    printf '%-28s %9s %22s %10s %10s %14s %14s\n' "" "" "veldune-host text" "$hostWall" "$hostCpu" \
-        "$(echo "scale=2; $hostWall / $floorWall" | bc)x" "$(echo "scale=1; $museWall / $hostWall" | bc)x"
-    printf '%-28s %9s %22s %10s %10s %14s %14s\n' "" "" "veldune-host entries" "$scanWall" "$scanCpu" \
-        "$(echo "scale=2; $scanWall / $floorWall" | bc)x" "$(echo "scale=1; $museWall / $scanWall" | bc)x"
-    printf '%-28s %9s %22s %10s %10s\n' "" "" "mscore3 -o" "$museWall" "$museCpu"
+    line() { printf '%-24s %6s %22s %9s %9s %9s %9s %11s\n' "$@"; }
+    line "$name" "$size" "pugixml parse + save" "$floorWall" "$floorCpu" "$floorLeast" 1 ""
+    line "" "" "veldune-host text" "$textWall" "$textCpu" "$textLeast" "$(ratio "$textCpu" "$floorCpu")x" \
+        "$(ratio "$museCpu" "$textCpu")x"
+    line "" "" "veldune-host entries" "$scanWall" "$scanCpu" "$scanLeast" "$(ratio "$scanCpu" "$floorCpu")x" \
+        "$(ratio "$museCpu" "$scanCpu")x"
+    line "" "" "mscore3 -o" "$museWall" "$museCpu" "" "" ""
+    replaced=$("$host" "$score" --output "$work/out.musicxml" text --search e --replace E --case --elements all \
+        --all --yes | grep -o "[0-9]* instance(s) replaced" || true)
     notes=$(grep -c "<note" "$score")
     changed=$("$host" "$score" --output "$work/out.musicxml" entries --find "Displacement=2" --change "Displacement=3" \
         --yes | grep -o "[0-9]* replacements" || true)
-    echo "    (text: $(cat "$work/replaced"); entries: ${changed:-0 replacements} of $notes notes)"
+    echo "    (text: ${replaced:-0 instance(s) replaced}; entries: ${changed:-0 replacements} of $notes notes)"
 done

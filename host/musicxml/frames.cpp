@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 #include <deque>
@@ -39,9 +40,35 @@ long long Number(pugi::xml_node element, long long fallback) {
     return static_cast<long long>(std::llround(value));
 }
 
+// Where nodes start in the text. The parsed names and values lie in the
+// library's copy of the text, at the same offsets, so a node's offset is
+// its name's (or value's) distance from the copy's start, without the
+// library's look-up of the document for every node; anything else is asked.
+class Offsets {
+public:
+    explicit Offsets(pugi::xml_node node) {
+        pugi::xml_node root = node.root().first_child();
+        while (root && root.type() != pugi::node_element) root = root.next_sibling();
+        const std::ptrdiff_t offset = root.offset_debug();
+        if (offset > 0) base_ = reinterpret_cast<std::uintptr_t>(root.name()) - static_cast<std::uintptr_t>(offset);
+    }
+
+    std::ptrdiff_t operator()(pugi::xml_node node, std::size_t size) const {
+        const pugi::xml_node_type type = node.type();
+        const char* at = type == pugi::node_element || type == pugi::node_pi ? node.name() : node.value();
+        const auto address = reinterpret_cast<std::uintptr_t>(at);
+        if (base_ != 0 && address > base_ && address - base_ < size)
+            return static_cast<std::ptrdiff_t>(address - base_);
+        return node.offset_debug();
+    }
+
+private:
+    std::uintptr_t base_ = 0;
+};
+
 // An element's extent in the file: from its "<" to after its end tag.
-bool ElementExtent(const std::string& xml, pugi::xml_node element, Child* child) {
-    const std::ptrdiff_t offset = element.offset_debug();
+bool ElementExtent(const std::string& xml, const Offsets& offsets, pugi::xml_node element, Child* child) {
+    const std::ptrdiff_t offset = offsets(element, xml.size());
     if (offset <= 0) return false;
     child->name = element.name();
     child->begin = static_cast<std::size_t>(offset) - 1;
@@ -61,8 +88,10 @@ bool ElementExtent(const std::string& xml, pugi::xml_node element, Child* child)
         return true;
     }
     std::size_t from = tagEnd;
-    if (pugi::xml_node last = element.last_child(); last && last.offset_debug() > 0)
-        from = static_cast<std::size_t>(last.offset_debug());
+    if (pugi::xml_node last = element.last_child()) {
+        const std::ptrdiff_t lastOffset = offsets(last, xml.size());
+        if (lastOffset > 0) from = static_cast<std::size_t>(lastOffset);
+    }
     std::size_t at = from;
     while ((at = xml.find("</", at)) != std::string::npos && xml.compare(at + 2, child->name.size(), child->name) != 0)
         at += 2;
@@ -73,51 +102,57 @@ bool ElementExtent(const std::string& xml, pugi::xml_node element, Child* child)
     return true;
 }
 
-// Finds a note's children in the text; every element of the parsed text
-// has its start and end tag there.
-bool Locate(const std::string& text, NoteXml* xml) {
+// Finds a note's children in the text, in one pass over them; every
+// element of the parsed text has its start and end tag there.
+bool Locate(const std::string& text, const Offsets& offsets, NoteXml* xml) {
     const pugi::xml_node note = xml->node;
     Child whole;
-    if (!ElementExtent(text, note, &whole)) return false;
+    if (!ElementExtent(text, offsets, note, &whole)) return false;
     xml->begin = whole.begin;
     xml->end = text.rfind("</", whole.end);
     xml->children.reserve(10);  // one allocation for the usual note
-    xml->pitch.reserve(3);
-    for (pugi::xml_node child : note.children()) {
+    bool pitchSeen = false;
+    bool accidentalSeen = false;
+    for (pugi::xml_node child = note.first_child(); child; child = child.next_sibling()) {
         if (child.type() != pugi::node_element) continue;
         Child located;
-        if (!ElementExtent(text, child, &located)) return false;
+        if (!ElementExtent(text, offsets, child, &located)) return false;
         if (located.name == "tie") located.type = child.attribute("type").value();
         if (located.name == "beam") located.number = child.attribute("number").as_int(1);
         xml->children.push_back(located);
-    }
-    for (pugi::xml_node notations : note.children("notations")) {
-        for (pugi::xml_node tied : notations.children("tied")) {
-            Child located;
-            if (!ElementExtent(text, tied, &located)) return false;
-            located.type = tied.attribute("type").value();
-            xml->tied.push_back(located);
+        if (located.name == "notations") {
+            for (pugi::xml_node item = child.first_child(); item; item = item.next_sibling()) {
+                const std::string_view name = item.name();
+                if (item.type() != pugi::node_element || (name != "tied" && name != "slur" && name != "articulations"))
+                    continue;
+                Child inner;
+                if (!ElementExtent(text, offsets, item, &inner)) return false;
+                if (name == "articulations") {
+                    xml->articulations.push_back(inner);
+                    continue;
+                }
+                inner.type = item.attribute("type").value();
+                if (name == "tied") {
+                    xml->tied.push_back(inner);
+                } else {
+                    inner.number = item.attribute("number").as_int(1);
+                    xml->slurs.push_back(inner);
+                }
+            }
+        } else if (located.name == "pitch" && !pitchSeen) {
+            pitchSeen = true;
+            xml->pitch.reserve(3);
+            for (pugi::xml_node item = child.first_child(); item; item = item.next_sibling()) {
+                if (item.type() != pugi::node_element) continue;
+                Child inner;
+                if (!ElementExtent(text, offsets, item, &inner)) return false;
+                xml->pitch.push_back(inner);
+            }
+        } else if (located.name == "accidental" && !accidentalSeen) {
+            accidentalSeen = true;
+            xml->accidental = Text(child);
         }
-        for (pugi::xml_node slur : notations.children("slur")) {
-            Child located;
-            if (!ElementExtent(text, slur, &located)) return false;
-            located.type = slur.attribute("type").value();
-            located.number = slur.attribute("number").as_int(1);
-            xml->slurs.push_back(located);
-        }
-        for (pugi::xml_node articulations : notations.children("articulations")) {
-            Child located;
-            if (!ElementExtent(text, articulations, &located)) return false;
-            xml->articulations.push_back(located);
-        }
     }
-    for (pugi::xml_node child : note.child("pitch").children()) {
-        if (child.type() != pugi::node_element) continue;
-        Child located;
-        if (!ElementExtent(text, child, &located)) return false;
-        xml->pitch.push_back(located);
-    }
-    xml->accidental = Text(note.child("accidental"));
     return true;
 }
 
@@ -156,9 +191,9 @@ std::array<std::int8_t, 7> KeyAlterations(pugi::xml_node key) {
 // the joined runs of the others.
 std::string_view TextView(pugi::xml_node element, std::string* scratch) {
     std::string_view text;
-    const pugi::xml_node first = element.first_child();
-    if (first && !first.next_sibling() && (first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata)) {
-        text = first.value();
+    // One child: its value, or nothing where it is not character data.
+    if (element.first_child().next_sibling().empty()) {
+        text = element.child_value();
     } else {
         scratch->clear();
         for (pugi::xml_node child : element.children())
@@ -532,9 +567,10 @@ const std::vector<NoteXml>& LocatedNotes(const std::string& xml, const EntrySour
     if (!entry.elements) {
         auto elements = std::make_unique<std::vector<NoteXml>>(entry.noteElements);
         pugi::xml_node note = entry.first;
+        const Offsets offsets(note);
         for (NoteXml& element : *elements) {
             element.node = note;
-            Locate(xml, &element);
+            Locate(xml, offsets, &element);
             note = note.next_sibling("note");
         }
         entry.elements = std::move(elements);
