@@ -66,7 +66,48 @@ private:
     std::uintptr_t base_ = 0;
 };
 
-// An element's extent in the file: from its "<" to after its end tag.
+// The ">" that ends a start tag whose name starts at nameOffset: the first
+// outside a quoted attribute value; npos when there is none.
+std::size_t StartTagEnd(const std::string& xml, std::size_t nameOffset) {
+    char quote = 0;
+    for (std::size_t at = nameOffset; at < xml.size(); ++at) {
+        const char c = xml[at];
+        if (quote != 0) {
+            if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>') {
+            return at;
+        }
+    }
+    return std::string::npos;
+}
+
+// The next tag from at on, past comments, CDATA sections and processing
+// instructions (which may hold anything); npos when the text ends first.
+std::size_t NextTag(const std::string& xml, std::size_t at) {
+    while ((at = xml.find('<', at)) != std::string::npos) {
+        const char* end = xml.compare(at, 4, "<!--") == 0        ? "-->"
+                          : xml.compare(at, 9, "<![CDATA[") == 0 ? "]]>"
+                          : xml.compare(at, 2, "<?") == 0        ? "?>"
+                                                                 : nullptr;
+        if (end == nullptr) return at;
+        at = xml.find(end, at);
+        if (at == std::string::npos) return at;
+    }
+    return at;
+}
+
+pugi::xml_node LastElementChild(pugi::xml_node element) {
+    pugi::xml_node child = element.last_child();
+    while (child && child.type() != pugi::node_element) child = child.previous_sibling();
+    return child;
+}
+
+// An element's extent in the file: from its "<" to after its end tag. The
+// end tag is the first tag after the end of its last element child (found
+// the same way, down the chain of last children): an element of the same
+// name inside it cannot be taken for its end.
 bool ElementExtent(const std::string& xml, const Offsets& offsets, pugi::xml_node element, Child* child) {
     const std::ptrdiff_t offset = offsets(element, xml.size());
     if (offset <= 0) return false;
@@ -79,26 +120,30 @@ bool ElementExtent(const std::string& xml, const Offsets& offsets, pugi::xml_nod
         return true;
     }
     child->content = Span{};
-    // An empty element, or one with elements inside: its end is found from
-    // its last child, or its own "/>".
-    const std::size_t tagEnd = xml.find('>', static_cast<std::size_t>(offset));
-    if (tagEnd == std::string::npos) return false;
-    if (xml[tagEnd - 1] == '/') {
-        child->end = tagEnd + 1;
-        return true;
+    std::vector<pugi::xml_node> chain{element};
+    while (pugi::xml_node last = LastElementChild(chain.back())) chain.push_back(last);
+    std::size_t end = 0;  // of the element below, once known
+    for (auto node = chain.rbegin(); node != chain.rend(); ++node) {
+        const std::ptrdiff_t at = offsets(*node, xml.size());
+        if (at <= 0) return false;
+        const std::size_t tagEnd = StartTagEnd(xml, static_cast<std::size_t>(at));
+        if (tagEnd == std::string::npos) return false;
+        const bool innermost = node == chain.rbegin();
+        if (xml[tagEnd - 1] == '/') {
+            if (!innermost) return false;  // an empty element has no children
+            end = tagEnd + 1;
+            continue;
+        }
+        const std::size_t close = NextTag(xml, innermost ? tagEnd + 1 : end);
+        const std::string_view name = node->name();
+        if (close == std::string::npos || xml.compare(close, 2, "</") != 0 ||
+            xml.compare(close + 2, name.size(), name) != 0)
+            return false;
+        end = xml.find('>', close);
+        if (end == std::string::npos) return false;
+        ++end;
     }
-    std::size_t from = tagEnd;
-    if (pugi::xml_node last = element.last_child()) {
-        const std::ptrdiff_t lastOffset = offsets(last, xml.size());
-        if (lastOffset > 0) from = static_cast<std::size_t>(lastOffset);
-    }
-    std::size_t at = from;
-    while ((at = xml.find("</", at)) != std::string::npos && xml.compare(at + 2, child->name.size(), child->name) != 0)
-        at += 2;
-    if (at == std::string::npos) return false;
-    const std::size_t close = xml.find('>', at);
-    if (close == std::string::npos) return false;
-    child->end = close + 1;
+    child->end = end;
     return true;
 }
 

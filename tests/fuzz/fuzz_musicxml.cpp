@@ -122,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& text : score.texts) {
         if (text.spans.empty() || (changed && text.spans[0].begin > changed->spans[0].begin)) continue;
         if (verse && text.spans[0].begin > verse->syllables[0].span.begin) continue;
-        if (entry && !entry->elements.empty() &&
+        if (entry && entry->first &&
             text.spans[0].begin > musicxml::LocatedNotes(score.Xml(), *entry)[0].begin)
             continue;
         const musicxml::MappedText* now = At(reread, text.spans[0].begin);

@@ -843,6 +843,28 @@ TEST(MusicXmlEntries, BeamsKeysGraceAndArticulationsAreWritten) {
     ExpectWritten(Score(kBeamsScore), cases, 9);
 }
 
+// An element may hold, deeper down, one of its own name: its end is the end
+// tag after its last child, not the first of that name (the fuzzer found the
+// score written broken).
+TEST(MusicXmlEntries, AnElementHoldingOneOfItsNameIsTakenOffWhole) {
+    const std::string score =
+        Score(R"(<score-partwise><part-list><score-part id="P1"><part-name>Oboe</part-name>
+</score-part></part-list><part id="P1"><measure number="1"><attributes><divisions>1</divisions></attributes>
+<note><pitch><step>C</step><octave>4</octave></pitch><duration>4</duration><type>whole</type><notations><articulations>)"
+              R"(<accent/><other-articulation>x<articulations>y</articulations></other-articulation>)"
+              R"(</articulations></notations></note>
+</measure></part></score-partwise>)");
+    const std::vector<EditCase> cases = {
+        {"Articulation off",
+         [](Document& d) { EntryAt(d, 0).flagsA &= ~0x00200000u; },
+         {{"<articulations><accent/><other-articulation>x<articulations>y</articulations></other-articulation>"
+           "</articulations>",
+           ""}},
+         ""},
+    };
+    ExpectWritten(score, cases, 1);
+}
+
 }  // namespace
 
 namespace {
