@@ -120,28 +120,31 @@ bool ElementExtent(const std::string& xml, const Offsets& offsets, pugi::xml_nod
         return true;
     }
     child->content = Span{};
-    std::vector<pugi::xml_node> chain{element};
-    while (pugi::xml_node last = LastElementChild(chain.back())) chain.push_back(last);
+    // Down to the innermost last element child, then up again, each end
+    // found from the one below.
+    pugi::xml_node node = element;
+    while (pugi::xml_node last = LastElementChild(node)) node = last;
     std::size_t end = 0;  // of the element below, once known
-    for (auto node = chain.rbegin(); node != chain.rend(); ++node) {
-        const std::ptrdiff_t at = offsets(*node, xml.size());
+    for (bool innermost = true;; innermost = false) {
+        const std::ptrdiff_t at = offsets(node, xml.size());
         if (at <= 0) return false;
         const std::size_t tagEnd = StartTagEnd(xml, static_cast<std::size_t>(at));
         if (tagEnd == std::string::npos) return false;
-        const bool innermost = node == chain.rbegin();
         if (xml[tagEnd - 1] == '/') {
             if (!innermost) return false;  // an empty element has no children
             end = tagEnd + 1;
-            continue;
+        } else {
+            const std::size_t close = NextTag(xml, innermost ? tagEnd + 1 : end);
+            const std::string_view name = node.name();
+            if (close == std::string::npos || xml.compare(close, 2, "</") != 0 ||
+                xml.compare(close + 2, name.size(), name) != 0)
+                return false;
+            end = xml.find('>', close);
+            if (end == std::string::npos) return false;
+            ++end;
         }
-        const std::size_t close = NextTag(xml, innermost ? tagEnd + 1 : end);
-        const std::string_view name = node->name();
-        if (close == std::string::npos || xml.compare(close, 2, "</") != 0 ||
-            xml.compare(close + 2, name.size(), name) != 0)
-            return false;
-        end = xml.find('>', close);
-        if (end == std::string::npos) return false;
-        ++end;
+        if (node == element) break;
+        node = node.parent();
     }
     child->end = end;
     return true;
