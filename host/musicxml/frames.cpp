@@ -66,23 +66,6 @@ private:
     std::uintptr_t base_ = 0;
 };
 
-// The ">" that ends a start tag whose name starts at nameOffset: the first
-// outside a quoted attribute value; npos when there is none.
-std::size_t StartTagEnd(const std::string& xml, std::size_t nameOffset) {
-    char quote = 0;
-    for (std::size_t at = nameOffset; at < xml.size(); ++at) {
-        const char c = xml[at];
-        if (quote != 0) {
-            if (c == quote) quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
-        } else if (c == '>') {
-            return at;
-        }
-    }
-    return std::string::npos;
-}
-
 // The next tag from at on, past comments, CDATA sections and processing
 // instructions (which may hold anything); npos when the text ends first.
 std::size_t NextTag(const std::string& xml, std::size_t at) {

@@ -4,21 +4,24 @@
 
 namespace musicxml {
 
-bool ContentSpan(const std::string& xml, std::size_t nameOffset, Span* span) {
-    // The start tag ends at the first ">" outside a quoted attribute value.
-    std::size_t at = nameOffset;
+std::size_t StartTagEnd(const std::string& xml, std::size_t nameOffset) {
     char quote = 0;
-    for (; at < xml.size(); ++at) {
+    for (std::size_t at = nameOffset; at < xml.size(); ++at) {
         const char c = xml[at];
         if (quote != 0) {
             if (c == quote) quote = 0;
         } else if (c == '"' || c == '\'') {
             quote = c;
         } else if (c == '>') {
-            break;
+            return at;
         }
     }
-    if (at >= xml.size() || xml[at - 1] == '/') return false;
+    return std::string::npos;
+}
+
+bool ContentSpan(const std::string& xml, std::size_t nameOffset, Span* span) {
+    std::size_t at = StartTagEnd(xml, nameOffset);
+    if (at == std::string::npos || xml[at - 1] == '/') return false;
     span->begin = at + 1;
     // The content ends at the first end tag that is not inside a comment,
     // CDATA section or processing instruction.

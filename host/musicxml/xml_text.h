@@ -9,6 +9,10 @@
 
 namespace musicxml {
 
+// The ">" that ends a start tag whose name starts at nameOffset: the first
+// outside a quoted attribute value; npos when there is none.
+std::size_t StartTagEnd(const std::string& xml, std::size_t nameOffset);
+
 // nameOffset: where the element's name starts, just after its "<". False
 // for an empty element ("<part-name/>"), which has no content to replace.
 bool ContentSpan(const std::string& xml, std::size_t nameOffset, Span* span);
