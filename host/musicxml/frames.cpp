@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cmath>
 #include <cstring>
-#include <deque>
 #include <map>
 #include <set>
 
@@ -22,21 +21,48 @@ namespace {
 constexpr int kUnitsPerQuarter = 1024;
 constexpr int kLayers = 4;
 
-std::string Text(pugi::xml_node element) {
-    std::string text;
-    for (pugi::xml_node child : element.children())
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) text += child.value();
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+// An element's text with the white space around it taken off. Most hold
+// one run of character data, which is read where it lies; *scratch holds
+// the joined runs of the others.
+std::string_view TextView(pugi::xml_node element, std::string* scratch) {
+    std::string_view text;
+    // One child: its value, or nothing where it is not character data.
+    if (element.first_child().next_sibling().empty()) {
+        text = element.child_value();
+    } else {
+        scratch->clear();
+        for (pugi::xml_node child : element.children())
+            if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) *scratch += child.value();
+        text = *scratch;
+    }
+    // Trimmed by hand: the library's search for any of four characters is
+    // slow for what runs over every note.
+    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && space(text[begin])) ++begin;
+    while (end > begin && space(text[end - 1])) --end;
+    return text.substr(begin, end - begin);
 }
 
-long long Number(pugi::xml_node element, long long fallback) {
-    const std::string text = Text(element);
+long long NumberOf(pugi::xml_node element, long long fallback) {
+    if (!element) return fallback;
+    std::string scratch;
+    const std::string_view text = TextView(element, &scratch);
     if (text.empty() || text.size() > 9) return fallback;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (end == nullptr || *end != 0 || !std::isfinite(value)) return fallback;
+    // Durations, staves, octaves and alterations are nearly always whole
+    // numbers: read those directly, the rest as decimals.
+    long long whole = 0;
+    const char* end = text.data() + text.size();
+    const std::size_t sign = text[0] == '+' && text.size() > 1 && text[1] != '-' ? 1 : 0;  // strtod takes "+3"
+    const auto [stop, failure] = std::from_chars(text.data() + sign, end, whole);
+    if (failure == std::errc() && stop == end) return whole;
+    char digits[16];
+    text.copy(digits, text.size());
+    digits[text.size()] = 0;
+    char* parsed = nullptr;
+    const double value = std::strtod(digits, &parsed);
+    if (parsed != digits + text.size() || !std::isfinite(value)) return fallback;
     return static_cast<long long>(std::llround(value));
 }
 
@@ -65,21 +91,6 @@ public:
 private:
     std::uintptr_t base_ = 0;
 };
-
-// The next tag from at on, past comments, CDATA sections and processing
-// instructions (which may hold anything); npos when the text ends first.
-std::size_t NextTag(const std::string& xml, std::size_t at) {
-    while ((at = xml.find('<', at)) != std::string::npos) {
-        const char* end = xml.compare(at, 4, "<!--") == 0        ? "-->"
-                          : xml.compare(at, 9, "<![CDATA[") == 0 ? "]]>"
-                          : xml.compare(at, 2, "<?") == 0        ? "?>"
-                                                                 : nullptr;
-        if (end == nullptr) return at;
-        at = xml.find(end, at);
-        if (at == std::string::npos) return at;
-    }
-    return at;
-}
 
 pugi::xml_node LastElementChild(pugi::xml_node element) {
     pugi::xml_node child = element.last_child();
@@ -181,7 +192,8 @@ bool Locate(const std::string& text, const Offsets& offsets, NoteXml* xml) {
             }
         } else if (located.name == "accidental" && !accidentalSeen) {
             accidentalSeen = true;
-            xml->accidental = Text(child);
+            std::string scratch;
+            xml->accidental = std::string(TextView(child, &scratch));
         }
     }
     return true;
@@ -198,7 +210,7 @@ int StepIndex(std::string_view step) {
 std::array<std::int8_t, 7> KeyAlterations(pugi::xml_node key) {
     std::array<std::int8_t, 7> alters{};
     if (pugi::xml_node fifths = key.child("fifths")) {
-        const int count = static_cast<int>(std::clamp(Number(fifths, 0), -7LL, 7LL));
+        const int count = static_cast<int>(std::clamp(NumberOf(fifths, 0), -7LL, 7LL));
         static const int kSharpOrder[7] = {3, 0, 4, 1, 5, 2, 6};  // F C G D A E B
         for (int i = 0; i < std::abs(count); ++i)
             alters[static_cast<std::size_t>(kSharpOrder[count > 0 ? i : 6 - i])] = count > 0 ? 1 : -1;
@@ -206,60 +218,17 @@ std::array<std::int8_t, 7> KeyAlterations(pugi::xml_node key) {
     }
     // A key of its own: pairs of <key-step> and <key-alter>.
     int step = -1;
+    std::string scratch;
     for (pugi::xml_node child : key.children()) {
         if (std::strcmp(child.name(), "key-step") == 0) {
-            step = StepIndex(Text(child));
+            step = StepIndex(TextView(child, &scratch));
         } else if (std::strcmp(child.name(), "key-alter") == 0 && step >= 0) {
-            alters[static_cast<std::size_t>(step)] = static_cast<std::int8_t>(std::clamp(Number(child, 0), -2LL, 2LL));
+            alters[static_cast<std::size_t>(step)] =
+                static_cast<std::int8_t>(std::clamp(NumberOf(child, 0), -2LL, 2LL));
             step = -1;
         }
     }
     return alters;
-}
-
-// An element's text with the white space around it taken off. Most hold
-// one run of character data, which is read where it lies; *scratch holds
-// the joined runs of the others.
-std::string_view TextView(pugi::xml_node element, std::string* scratch) {
-    std::string_view text;
-    // One child: its value, or nothing where it is not character data.
-    if (element.first_child().next_sibling().empty()) {
-        text = element.child_value();
-    } else {
-        scratch->clear();
-        for (pugi::xml_node child : element.children())
-            if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata) *scratch += child.value();
-        text = *scratch;
-    }
-    // Trimmed by hand: the library's search for any of four characters is
-    // slow for what runs over every note.
-    const auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && space(text[begin])) ++begin;
-    while (end > begin && space(text[end - 1])) --end;
-    return text.substr(begin, end - begin);
-}
-
-long long NumberOf(pugi::xml_node element, long long fallback) {
-    if (!element) return fallback;
-    std::string scratch;
-    const std::string_view text = TextView(element, &scratch);
-    if (text.empty() || text.size() > 9) return fallback;
-    // Durations, staves, octaves and alterations are nearly always whole
-    // numbers: read those directly, the rest as decimals.
-    long long whole = 0;
-    const char* end = text.data() + text.size();
-    const std::size_t sign = text[0] == '+' && text.size() > 1 && text[1] != '-' ? 1 : 0;  // strtod takes "+3"
-    const auto [stop, failure] = std::from_chars(text.data() + sign, end, whole);
-    if (failure == std::errc() && stop == end) return whole;
-    char digits[16];
-    text.copy(digits, text.size());
-    digits[text.size()] = 0;
-    char* parsed = nullptr;
-    const double value = std::strtod(digits, &parsed);
-    if (parsed != digits + text.size() || !std::isfinite(value)) return fallback;
-    return static_cast<long long>(std::llround(value));
 }
 
 bool Named(pugi::xml_node node, const char* name) { return std::strcmp(node.name(), name) == 0; }

@@ -1,7 +1,5 @@
 #include "host/musicxml/xml_text.h"
 
-#include <cstring>
-
 namespace musicxml {
 
 std::size_t StartTagEnd(const std::string& xml, std::size_t nameOffset) {
@@ -19,32 +17,30 @@ std::size_t StartTagEnd(const std::string& xml, std::size_t nameOffset) {
     return std::string::npos;
 }
 
-bool ContentSpan(const std::string& xml, std::size_t nameOffset, Span* span) {
-    std::size_t at = StartTagEnd(xml, nameOffset);
-    if (at == std::string::npos || xml[at - 1] == '/') return false;
-    span->begin = at + 1;
-    // The content ends at the first end tag that is not inside a comment,
-    // CDATA section or processing instruction.
-    for (at = span->begin; at < xml.size(); ++at) {
-        if (xml[at] != '<') continue;
-        const auto skipTo = [&](const char* end) {
-            const std::size_t found = xml.find(end, at);
-            return found == std::string::npos ? xml.size() : found + std::strlen(end) - 1;
-        };
-        if (xml.compare(at, 4, "<!--") == 0) {
-            at = skipTo("-->");
-        } else if (xml.compare(at, 9, "<![CDATA[") == 0) {
-            at = skipTo("]]>");
-        } else if (xml.compare(at, 2, "<?") == 0) {
-            at = skipTo("?>");
-        } else if (xml.compare(at, 2, "</") == 0) {
-            span->end = at;
-            return true;
-        } else {
-            return false;  // an element inside: not a text element
-        }
+std::size_t NextTag(const std::string& xml, std::size_t at) {
+    while ((at = xml.find('<', at)) != std::string::npos) {
+        const char* end = xml.compare(at, 4, "<!--") == 0        ? "-->"
+                          : xml.compare(at, 9, "<![CDATA[") == 0 ? "]]>"
+                          : xml.compare(at, 2, "<?") == 0        ? "?>"
+                                                                 : nullptr;
+        if (end == nullptr) return at;
+        at = xml.find(end, at);
+        if (at == std::string::npos) return at;
     }
-    return false;
+    return at;
+}
+
+bool ContentSpan(const std::string& xml, std::size_t nameOffset, Span* span) {
+    const std::size_t tagEnd = StartTagEnd(xml, nameOffset);
+    if (tagEnd == std::string::npos || xml[tagEnd - 1] == '/') return false;
+    span->begin = tagEnd + 1;
+    // The content ends at the first end tag that is not inside a comment,
+    // CDATA section or processing instruction; another element inside
+    // makes it no text element.
+    const std::size_t at = NextTag(xml, span->begin);
+    if (at == std::string::npos || xml.compare(at, 2, "</") != 0) return false;
+    span->end = at;
+    return true;
 }
 
 std::string EscapeContent(const std::string& text) {

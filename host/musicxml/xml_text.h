@@ -13,6 +13,10 @@ namespace musicxml {
 // outside a quoted attribute value; npos when there is none.
 std::size_t StartTagEnd(const std::string& xml, std::size_t nameOffset);
 
+// The next tag from at on, past comments, CDATA sections and processing
+// instructions (which may hold anything); npos when the text ends first.
+std::size_t NextTag(const std::string& xml, std::size_t at);
+
 // nameOffset: where the element's name starts, just after its "<". False
 // for an empty element ("<part-name/>"), which has no content to replace.
 bool ContentSpan(const std::string& xml, std::size_t nameOffset, Span* span);
