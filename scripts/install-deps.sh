@@ -41,8 +41,8 @@ apt_install "${foreign[@]}" && exit 0
 echo "Retrying with the versions both architectures have" >&2
 mapfile -t needed < <(apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no-breaks \
     --no-replaces --no-enhances "${foreign[@]}" 2>/dev/null | grep -v '^ ' | grep ':i386$' | sed 's/:i386$//' | sort -u)
-mapfile -t same < <(dpkg-query -W -f='${Package} ${Architecture} ${Multi-Arch}\n' |
-    awk '$2 == "amd64" && $3 == "same" { print $1 }' | sort -u)
+mapfile -t same < <(dpkg-query -W -f='${db:Status-Abbrev} ${Package} ${Architecture} ${Multi-Arch}\n' |
+    awk '$1 == "ii" && $3 == "amd64" && $4 == "same" { print $2 }' | sort -u)
 mapfile -t shared < <(comm -12 <(printf '%s\n' "${needed[@]}") <(printf '%s\n' "${same[@]}"))
 [ ${#shared[@]} -gt 0 ] || { echo "install-deps: nothing to align; apt's error stands" >&2; exit 100; }
 # "package installed-version i386-candidate" for each library to move.
@@ -60,12 +60,12 @@ mapfile -t moves < <(apt-cache policy $(for n in "${shared[@]}"; do echo "$n" "$
 pins=()
 for m in "${moves[@]}"; do
     read -r pkg inst ver <<<"$m"
-    src=$(dpkg-query -W -f='${source:Package}' "$pkg")
+    src=$(dpkg-query -W -f='${source:Package}' "$pkg:amd64")
     # Siblings from the same source at the same version depend on it exactly.
-    while read -r sib sibarch sibver sibsrc; do
-        [ "$sibarch" = amd64 ] && [ "$sibsrc" = "$src" ] && [ "$sibver" = "$inst" ] || continue
+    while read -r status sib sibarch sibver sibsrc; do
+        [ "$status" = ii ] && [ "$sibarch" = amd64 ] && [ "$sibsrc" = "$src" ] && [ "$sibver" = "$inst" ] || continue
         apt-cache madison "$sib" | awk -v v="$ver" '$3 == v { found = 1 } END { exit !found }' && pins+=("$sib=$ver")
-    done < <(dpkg-query -W -f='${Package} ${Architecture} ${Version} ${source:Package}\n')
+    done < <(dpkg-query -W -f='${db:Status-Abbrev} ${Package} ${Architecture} ${Version} ${source:Package}\n')
 done
 mapfile -t pins < <(printf '%s\n' "${pins[@]}" | sort -u)
 echo "Aligning: ${pins[*]}" >&2
