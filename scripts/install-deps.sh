@@ -15,8 +15,23 @@ foreign=()
 for p in "${missing[@]}"; do
     if [[ "$p" == *:i386 ]]; then foreign+=("$p"); else native+=("$p"); fi
 done
-# 32-bit packages (wine32:i386, for the x86 build under Wine) need the
-# architecture enabled before the package lists are read.
+# 32-bit packages (wine32:i386, for the x86 build under Wine) only where the
+# kernel runs 32-bit programs: elsewhere they cannot even finish installing
+# (their own set-up steps are 32-bit programs), and the x86 runs are skipped.
+# The probe builds its program with the native binutils (g++'s); where it
+# cannot tell, the packages are installed and the tests judge.
+if [ ${#foreign[@]} -gt 0 ]; then
+    probe_status=0
+    bash "$(dirname "$(readlink -f "$0")")/probe-32bit.sh" ${ORVO_PROBE32_PROGRAM:+"$ORVO_PROBE32_PROGRAM"} \
+        >/dev/null || probe_status=$?
+    if [ "$probe_status" -eq 3 ]; then
+        echo "Not installing ${foreign[*]}: this machine's kernel does not run 32-bit programs" \
+            "(Exec format error); the x86 runs under Wine will be skipped" >&2
+        foreign=()
+    fi
+fi
+[ ${#native[@]} -gt 0 ] || [ ${#foreign[@]} -gt 0 ] || exit 0
+# They need the architecture enabled before the package lists are read.
 if [ ${#foreign[@]} -gt 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
 fi
@@ -37,7 +52,11 @@ apt_install "${foreign[@]}" && exit 0
 # serves a stale i386 security index), the newest native version has no i386
 # twin and apt gives up. Then move each such library the 32-bit packages need,
 # with the native packages built beside it at its version, to the newest
-# version both architectures have.
+# version both architectures have. This runs only where the 32-bit packages
+# are installed at all (a kernel that runs 32-bit programs) and only when the
+# plain install failed; it can go once a fresh machine's plain
+# "apt-get install wine32:i386" succeeds, i.e. when the archive's i386 lists
+# no longer fall behind the amd64 ones.
 echo "Retrying with the versions both architectures have" >&2
 mapfile -t needed < <(apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no-breaks \
     --no-replaces --no-enhances "${foreign[@]}" 2>/dev/null | grep -v '^ ' | grep ':i386$' | sed 's/:i386$//' | sort -u)

@@ -11,6 +11,12 @@ add_test(NAME wine.exports COMMAND bash ${ORVO_WINE_TEST} exports ${ORVO_TARGET_
                                    $<TARGET_FILE:OrvoSearchReplace>)
 set_tests_properties(wine.exports PROPERTIES LABELS "wine")
 
+# Runs nothing under Wine: it proves that the 32-bit probe tells a kernel that
+# refuses 32-bit programs apart from a broken run, and that only the x86 runs
+# are ever skipped for it.
+add_test(NAME wine.probe32 COMMAND bash ${CMAKE_SOURCE_DIR}/tests/wine/probe-test.sh ${ORVO_WINE_TEST})
+set_tests_properties(wine.probe32 PROPERTIES LABELS "wine")
+
 if(NOT ORVO_HAVE_WIN_HOST)
   return()
 endif()
@@ -23,10 +29,23 @@ endif()
 set(ORVO_WINE_STATE ${CMAKE_BINARY_DIR}/wine-state)
 set(ORVO_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
 
+# Every run under Wine knows the architecture it runs: the x64 ones take the
+# 64-bit loader directly, and the x86 ones are skipped (exit 77), with the
+# reason, on a machine whose kernel does not run 32-bit programs. The x64
+# runs are never skipped.
+set(_wine_env "ORVO_WINE_ARCH=${ORVO_ARCH}")
+if(ORVO_ARCH STREQUAL x86)
+  set(_wine_skip SKIP_RETURN_CODE 77)
+else()
+  set(_wine_skip)
+endif()
+
 add_test(NAME wine.start COMMAND bash ${ORVO_WINE_TEST} start ${ORVO_WINE_STATE} ${ORVO_WINE_PREFIX})
 add_test(NAME wine.stop COMMAND bash ${ORVO_WINE_TEST} stop ${ORVO_WINE_STATE} ${ORVO_WINE_PREFIX})
-set_tests_properties(wine.start PROPERTIES LABELS "wine" FIXTURES_SETUP wine TIMEOUT 600 RESOURCE_LOCK wine_prefix)
-set_tests_properties(wine.stop PROPERTIES LABELS "wine" FIXTURES_CLEANUP wine TIMEOUT 120 RESOURCE_LOCK wine_prefix)
+set_tests_properties(wine.start PROPERTIES LABELS "wine" FIXTURES_SETUP wine TIMEOUT 600 RESOURCE_LOCK wine_prefix
+                                           ENVIRONMENT "${_wine_env}" ${_wine_skip})
+set_tests_properties(wine.stop PROPERTIES LABELS "wine" FIXTURES_CLEANUP wine TIMEOUT 120 RESOURCE_LOCK wine_prefix
+                                          ENVIRONMENT "${_wine_env}")
 
 # Scripts that plan failures real Windows cannot make happen.
 file(STRINGS ${CMAKE_SOURCE_DIR}/tests/wine/linux-only.txt _linux_only REGEX "^[^#]")
@@ -40,7 +59,8 @@ function(orvo_wine_test name mode document)
            COMMAND bash ${ORVO_WINE_TEST} ${mode} ${ORVO_WINE_STATE} ${ORVO_WINE_PREFIX}
                    $<TARGET_FILE:${ORVO_WINE_HOST}> $<TARGET_FILE:OrvoSearchReplace> ${document} ${ARGN})
   # One prefix, one registry: the runs take turns.
-  set_tests_properties(${name} PROPERTIES LABELS "wine" FIXTURES_REQUIRED wine RESOURCE_LOCK wine_prefix TIMEOUT 400)
+  set_tests_properties(${name} PROPERTIES LABELS "wine" FIXTURES_REQUIRED wine RESOURCE_LOCK wine_prefix TIMEOUT 400
+                                          ENVIRONMENT "${_wine_env}" ${_wine_skip})
 endfunction()
 
 file(GLOB _scenarios CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/scenarios/*.script)

@@ -12,7 +12,9 @@
 #   wine-test.sh exports  OBJDUMP DLL                       the DLL's export and import tables
 #
 # STATE is a folder for the display number and Xvfb's process id. A test that
-# cannot start Wine or Xvfb fails: nothing here is ever skipped.
+# cannot start Wine or Xvfb fails. The one exception: the x86 runs on a machine
+# whose kernel does not run 32-bit programs at all are skipped (exit 77), with
+# the reason on one line.
 set -uo pipefail
 
 settings_key='HKCU\Software\OrvoPlugins\OrvoSearchReplace111'
@@ -22,26 +24,62 @@ die() {
     exit 1
 }
 
+# The architecture under test, from the build (ORVO_WINE_ARCH: x64 or x86).
+arch="${ORVO_WINE_ARCH:-x64}"
+probe="$(dirname "$(readlink -f "$0")")/../../scripts/probe-32bit.sh"
+
+# The loader for this architecture. The x64 runs take the 64-bit loader
+# directly: once the 32-bit package is installed, Debian's wine wrapper hands
+# every program to the 32-bit loader first, which a kernel without 32-bit
+# support cannot start.
 wine_program() {
-    if command -v wine >/dev/null 2>&1; then
-        echo wine
-    elif command -v wine64 >/dev/null 2>&1; then
-        echo wine64
+    if [ "$arch" = x86 ]; then
+        if [ -x /usr/lib/wine/wine ]; then
+            echo /usr/lib/wine/wine
+        elif [ -x /usr/lib/wine/wine64 ]; then
+            die "no 32-bit Wine loader on this machine (Debian: apt-get install wine32:i386)"
+        elif command -v wine >/dev/null 2>&1; then
+            echo wine
+        else
+            die "no wine on this machine (Debian: apt-get install wine32:i386)"
+        fi
     elif [ -x /usr/lib/wine/wine64 ]; then
         echo /usr/lib/wine/wine64
+    elif command -v wine64 >/dev/null 2>&1; then
+        echo wine64
+    elif command -v wine >/dev/null 2>&1; then
+        echo wine
     else
         die "no wine on this machine (Debian: apt-get install wine64)"
     fi
 }
 
 wineserver_program() {
-    if command -v wineserver >/dev/null 2>&1; then
-        echo wineserver
-    elif [ -x /usr/lib/wine/wineserver64 ]; then
+    if [ -x /usr/lib/wine/wineserver64 ]; then
         echo /usr/lib/wine/wineserver64
+    elif command -v wineserver >/dev/null 2>&1; then
+        echo wineserver
     else
         die "no wineserver on this machine"
     fi
+}
+
+# The x86 runs need a kernel that runs 32-bit programs. Where it refuses
+# them the run is skipped (exit 77, ctest's SKIP_RETURN_CODE) with the reason;
+# any other failure of the probe fails the test.
+need_32bit() {
+    [ "$arch" = x86 ] || return 0
+    local reason status
+    reason="$(bash "$probe" ${ORVO_PROBE32_PROGRAM:+"$ORVO_PROBE32_PROGRAM"})"
+    status=$?
+    case $status in
+        0) return 0 ;;
+        3)
+            echo "$reason"
+            exit 77
+            ;;
+        *) die "cannot tell whether this machine runs 32-bit programs (the probe failed)" ;;
+    esac
 }
 
 use_prefix() {
@@ -51,6 +89,11 @@ use_prefix() {
     # No Mono or Gecko installer prompts when the prefix is made.
     export WINEDLLOVERRIDES="mscoree,mshtml="
     export WINEARCH=win64
+    # Programs that Wine starts for itself (wineboot's) use the same 64-bit
+    # loader, as Debian's wrapper arranges where no 32-bit loader is installed.
+    if [ "$arch" = x64 ] && [ -x /usr/lib/wine/wine64 ]; then
+        export WINELOADER=/usr/lib/wine/wine64
+    fi
 }
 
 use_display() {
@@ -326,6 +369,9 @@ exports() {
 
 command="${1:-}"
 shift || true
+case "$command" in
+    start | scenario | registry | refuses | command) need_32bit ;;
+esac
 case "$command" in
     start) start "$@" ;;
     stop) stop "$@" ;;
