@@ -37,8 +37,8 @@ target_link_libraries(OrvoSearchReplace PRIVATE user32 gdi32 advapi32 kernel32)
 orvo_static_runtime(OrvoSearchReplace)
 
 # ---- veldune-host.exe -----------------------------------------------------------
-# The shared document, services and command line, with host/win32 in place of
-# the simulated window system.
+# The shared document, services, score files, session, subcommands and command
+# line, with host/win32 in place of the simulated window system.
 if(ORVO_BUILD_HOST)
   if(CMAKE_CROSSCOMPILING AND NOT MSVC)
     # The header-only libraries come from the build machine. Only their own
@@ -70,10 +70,13 @@ if(ORVO_BUILD_HOST)
   file(GLOB WIN_HOST_SOURCES CONFIGURE_DEPENDS
        ${CMAKE_SOURCE_DIR}/host/document/*.cpp
        ${CMAKE_SOURCE_DIR}/host/services/*.cpp
+       ${CMAKE_SOURCE_DIR}/host/scores/*.cpp
+       ${CMAKE_SOURCE_DIR}/host/session/*.cpp
+       ${CMAKE_SOURCE_DIR}/host/subcommands/*.cpp
        ${CMAKE_SOURCE_DIR}/host/cli/*.cpp
        ${CMAKE_SOURCE_DIR}/host/win32/*.cpp)
   # The POSIX module loader is replaced by host/win32/plugin_module_win32.cpp.
-  list(FILTER WIN_HOST_SOURCES EXCLUDE REGEX ".*/host/cli/[^/]*posix[^/]*\\.cpp$")
+  list(FILTER WIN_HOST_SOURCES EXCLUDE REGEX ".*/host/[^/]+/[^/]*posix[^/]*\\.cpp$")
   if(EXISTS ${CMAKE_SOURCE_DIR}/host/cli/main.cpp)
     add_library(win_host_objects OBJECT ${WIN_HOST_SOURCES})
     target_include_directories(win_host_objects PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)

@@ -9,16 +9,16 @@
 #include <iostream>
 #include <sstream>
 
-#include "host/cli/dry_run.h"
-#include "host/cli/entries_command.h"
 #include "host/cli/platform.h"
-#include "host/cli/plugin_module.h"
-#include "host/cli/runner.h"
-#include "host/cli/score_file.h"
-#include "host/cli/script.h"
-#include "host/cli/text_command.h"
-#include "host/cli/world.h"
 #include "host/document/document.h"
+#include "host/scores/score_file.h"
+#include "host/session/plugin_module.h"
+#include "host/session/runner.h"
+#include "host/session/script.h"
+#include "host/session/world.h"
+#include "host/subcommands/dry_run.h"
+#include "host/subcommands/entries_command.h"
+#include "host/subcommands/text_command.h"
 #if ORVO_HAVE_MONKEY
 #include "host/monkey/session.h"
 #endif

@@ -1,7 +1,7 @@
 // The veldune-host program, callable from tests with its own streams.
 #pragma once
 
-#include "host/cli/console.h"
+#include "host/session/console.h"
 
 namespace cli {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "host/cli/console.h"
+#include "host/session/console.h"
 
 namespace cli {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "host/cli/platform.h"
-#include "host/cli/plugin_module.h"
+#include "host/session/plugin_module.h"
 #include "host/terminal/curses_screen.h"
 #include "host/terminal/session.h"
 

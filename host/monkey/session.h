@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "host/cli/runner.h"
-#include "host/cli/script.h"
 #include "host/document/document.h"
+#include "host/session/runner.h"
+#include "host/session/script.h"
 #include "host/sim/sim.h"
 
 namespace monkey {

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <optional>
 
-#include "host/cli/entries_command.h"
 #include "host/services/services.h"
 #include "host/sim/sim.h"
+#include "host/subcommands/entries_command.h"
 #include "host/terminal/curses_screen.h"
 #include "host/terminal/dialog_view.h"
 #include "host/terminal/screen.h"

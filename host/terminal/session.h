@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "host/cli/console.h"
+#include "host/session/console.h"
 #include "shell/host_records.h"
 
 namespace term {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "host/cli/platform.h"
-#include "host/cli/plugin_module.h"
+#include "host/session/plugin_module.h"
 #include "host/win32/win_state.h"
 
 namespace cli {

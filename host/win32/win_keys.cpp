@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "host/cli/runner.h"
+#include "host/session/runner.h"
 #include "host/win32/win_state.h"
 
 namespace win32host {

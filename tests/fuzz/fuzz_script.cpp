@@ -4,7 +4,7 @@
 #include <string>
 
 #include "fuzz/fuzz_support.h"
-#include "host/cli/script.h"
+#include "host/session/script.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);

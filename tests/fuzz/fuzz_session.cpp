@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "host/cli/plugin_linked.h"
-#include "host/cli/runner.h"
-#include "host/cli/world.h"
 #include "host/monkey/session.h"
 #include "host/services/services.h"
+#include "host/session/plugin_linked.h"
+#include "host/session/runner.h"
+#include "host/session/world.h"
 #include "host/sim/sim.h"
 #include "shell/plugin_state.h"
 

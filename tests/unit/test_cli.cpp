@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "host/cli/host_main.h"
-#include "host/cli/script.h"
+#include "host/session/script.h"
 
 namespace {
 

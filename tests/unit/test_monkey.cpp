@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "host/cli/plugin_linked.h"
-#include "host/cli/runner.h"
-#include "host/cli/script.h"
-#include "host/cli/world.h"
 #include "host/monkey/session.h"
 #include "host/services/services.h"
+#include "host/session/plugin_linked.h"
+#include "host/session/runner.h"
+#include "host/session/script.h"
+#include "host/session/world.h"
 #include "host/sim/sim.h"
 #include "resources/messages.h"
 #include "resources/resource.h"

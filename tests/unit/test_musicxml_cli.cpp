@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/cli/host_main.h"
-#include "host/cli/score_file.h"
+#include "host/scores/score_file.h"
 
 namespace {
 

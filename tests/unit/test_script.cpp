@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "host/cli/script.h"
 #include "host/document/document.h"
+#include "host/session/script.h"
 
 namespace {
 

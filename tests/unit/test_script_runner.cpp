@@ -5,12 +5,12 @@
 #include <sstream>
 #include <string>
 
-#include "host/cli/plugin_linked.h"
-#include "host/cli/runner.h"
-#include "host/cli/script.h"
-#include "host/cli/world.h"
 #include "host/document/document.h"
 #include "host/services/services.h"
+#include "host/session/plugin_linked.h"
+#include "host/session/runner.h"
+#include "host/session/script.h"
+#include "host/session/world.h"
 #include "host/sim/sim.h"
 #include "resources/messages.h"
 

@@ -7,14 +7,14 @@
 #include <stdexcept>
 #include <string>
 
-#include "host/cli/entries_command.h"
-#include "host/cli/plugin_linked.h"
-#include "host/cli/runner.h"
-#include "host/cli/script.h"
-#include "host/cli/world.h"
 #include "host/document/document.h"
 #include "host/services/services.h"
+#include "host/session/plugin_linked.h"
+#include "host/session/runner.h"
+#include "host/session/script.h"
+#include "host/session/world.h"
 #include "host/sim/sim.h"
+#include "host/subcommands/entries_command.h"
 #include "host/terminal/curses_screen.h"
 #include "host/terminal/session.h"
 

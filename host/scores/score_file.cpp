@@ -1,4 +1,4 @@
-#include "host/cli/score_file.h"
+#include "host/scores/score_file.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "host/cli/world.h"
+#include "host/session/world.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,6 +1,6 @@
 // Session script parser: a tokenizer for one line and one small grammar per
 // action. Every error names the file, the line and what was expected.
-#include "host/cli/script.h"
+#include "host/session/script.h"
 
 #include <cctype>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // from inside a modal dialog the plug-in is running; the first failure
 // unwinds everything without hanging (dialogs cancelled, boxes answered
 // neutrally, the mass edit stopped at its next progress call).
-#include "host/cli/runner.h"
+#include "host/session/runner.h"
 
 #include <cctype>
 #include <cstdio>

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "host/cli/plugin_module.h"
 #include "host/document/document.h"
+#include "host/session/plugin_module.h"
 
 namespace cli {
 

@@ -2,7 +2,7 @@
 // the exports are plain calls and the templates the linked resource script.
 #pragma once
 
-#include "host/cli/plugin_module.h"
+#include "host/session/plugin_module.h"
 
 extern "C" const char OrvoResourceScript[];
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "host/cli/plugin_module.h"
+#include "host/session/plugin_module.h"
 #include "host/sim/sim.h"
 #include "shell/host_records.h"
 

@@ -1,4 +1,4 @@
-#include "host/cli/dry_run.h"
+#include "host/subcommands/dry_run.h"
 
 #include <algorithm>
 

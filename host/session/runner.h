@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "host/cli/plugin_module.h"
-#include "host/cli/script.h"
+#include "host/session/plugin_module.h"
+#include "host/session/script.h"
 #include "host/sim/sim.h"
 
 namespace cli {

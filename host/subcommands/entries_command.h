@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "host/cli/console.h"
-#include "host/cli/plugin_module.h"
 #include "host/document/document.h"
+#include "host/session/console.h"
+#include "host/session/plugin_module.h"
 #include "shell/host_records.h"
 
 namespace cli {

@@ -1,4 +1,4 @@
-#include "host/cli/entries_command.h"
+#include "host/subcommands/entries_command.h"
 
 #include <algorithm>
 #include <cctype>

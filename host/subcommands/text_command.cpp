@@ -1,4 +1,4 @@
-#include "host/cli/text_command.h"
+#include "host/subcommands/text_command.h"
 
 #include <cstdio>
 #include <ostream>

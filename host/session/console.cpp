@@ -1,4 +1,4 @@
-#include "host/cli/console.h"
+#include "host/session/console.h"
 
 #include <cctype>
 #include <istream>

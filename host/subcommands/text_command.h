@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "host/cli/console.h"
-#include "host/cli/plugin_module.h"
+#include "host/session/console.h"
+#include "host/session/plugin_module.h"
 
 namespace cli {
 
