@@ -89,10 +89,10 @@ struct Arguments {
     std::string plugin;
     std::string lackService;
     bool keepGoing = false;
-    TextOptions text;
+    subcommands::TextOptions text;
     std::string replace;
     std::string elements;
-    EntriesOptions entries;
+    subcommands::EntriesOptions entries;
     std::string region;
     std::string change;
     bool monkey = false;
@@ -104,15 +104,15 @@ struct Arguments {
 // The settings start from the defaults (the script's first lines see to
 // that), and the hive is the --registry file or none at all, so that the
 // person's own settings are left alone.
-int RunMonkey(const PluginModule& module, HWND hostWindow, const host::Document& document, const std::string& path,
-              const Arguments& args, Console& console) {
+int RunMonkey(const session::PluginModule& module, HWND hostWindow, const host::Document& document,
+              const std::string& path, const Arguments& args, session::Console& console) {
 #if ORVO_HAVE_MONKEY
     monkey::SeededChoices choices(args.monkeySeed);
     monkey::Options options;
     options.actions = args.monkeyActions;
     options.fromDefaults = true;
     monkey::Session session(choices, document, options);
-    Runner runner(module, hostWindow);
+    session::Runner runner(module, hostWindow);
     const bool ran = runner.Run(session, "monkey");
     session.checker().End();
     std::ostream& out = *console.out;
@@ -142,46 +142,46 @@ int RunMonkey(const PluginModule& module, HWND hostWindow, const host::Document&
 // What one document's run came to, for the summary of a batch.
 struct FileResult {
     int status = 0;
-    TextCounts counts;
+    subcommands::TextCounts counts;
     int warnings = 0;
     std::string problem;  // the first error, for the summary
 };
 
-struct Session {
+struct Run {
     const Arguments& args;
     bool textCommand;
     bool entriesCommand;
     std::string hivePath;
     std::string pluginPath;
-    Console& console;
+    session::Console& console;
     bool needScript = false;  // else a person types the actions
     bool scriptRead = false;
     bool scriptRefused = false;  // a script that cannot run stops every document
-    Script script;
-    ScreenSession screen = nullptr;  // a person works the dialogs on the terminal's screen
+    session::Script script;
+    session::ScreenSession screen = nullptr;  // a person works the dialogs on the terminal's screen
 };
 
 // The whole script is read and checked before anything runs, after the
 // first document has been read, so that its errors come first.
-bool ReadScript(Session& session, std::string* error) {
-    if (!session.needScript || session.scriptRead) return true;
-    const std::string& path = session.args.script;
+bool ReadScript(Run& run, std::string* error) {
+    if (!run.needScript || run.scriptRead) return true;
+    const std::string& path = run.args.script;
     std::string text;
     std::string name = path.empty() || path == "-" ? "<stdin>" : path;
     if (name == "<stdin>") {
         std::ostringstream buffer;
-        buffer << session.console.in->rdbuf();
+        buffer << run.console.in->rdbuf();
         text = buffer.str();
     } else if (!ReadFile(path, &text)) {
         *error = "cannot read the script " + path;
-        session.scriptRefused = true;
+        run.scriptRefused = true;
         return false;
     }
-    if (!ParseScript(text, name, &session.script, error)) {
-        session.scriptRefused = true;
+    if (!session::ParseScript(text, name, &run.script, error)) {
+        run.scriptRefused = true;
         return false;
     }
-    session.scriptRead = true;
+    run.scriptRead = true;
     return true;
 }
 
@@ -206,32 +206,32 @@ int Refuse(FileResult* result, std::ostream& err, const std::string& message, in
     return status;
 }
 
-int RunDocument(Session& session, const std::string& path, FileResult* result) {
-    std::ostream& err = *session.console.err;
-    const Arguments& args = session.args;
+int RunDocument(Run& run, const std::string& path, FileResult* result) {
+    std::ostream& err = *run.console.err;
+    const Arguments& args = run.args;
     const std::string output = OutputFor(args, path);
     if (!output.empty() && !args.inPlace && SameFile(path, output))
         return Refuse(result, err, output + ": is the document itself; give --in-place to write over it");
 
     host::Document document;
-    ScoreFile file;
+    scores::ScoreFile file;
     std::string error;
     if (!file.Load(path, &document, &error)) return Refuse(result, err, error);
-    if (!ReadScript(session, &error)) return Refuse(result, err, error);
+    if (!ReadScript(run, &error)) return Refuse(result, err, error);
     for (const std::string& note : file.ReadNotes()) err << "veldune-host: " << path << ": warning: " << note << "\n";
     result->warnings = static_cast<int>(file.ReadNotes().size());
 
-    std::string pluginPath = session.pluginPath;
-    PluginModule module;
-    if (!LoadPluginModule(pluginPath, &module, &error)) return Refuse(result, err, error);
+    std::string pluginPath = run.pluginPath;
+    session::PluginModule module;
+    if (!session::LoadPluginModule(pluginPath, &module, &error)) return Refuse(result, err, error);
     if (!args.lackService.empty() && !sim::LackExport(args.lackService)) {
-        UnloadPluginModule(&module);
+        session::UnloadPluginModule(&module);
         return Refuse(result, err, "--lack-service is not available here; this program exports every service");
     }
-    HWND hostWindow = SetUpWorld(&document, module);
+    HWND hostWindow = session::SetUpWorld(&document, module);
     const auto unwind = [&](int status) {
         host::AttachDocument(nullptr);
-        UnloadPluginModule(&module);
+        session::UnloadPluginModule(&module);
         return status;
     };
     if (std::string why = sim::ResourceScriptError(); !why.empty()) {
@@ -240,16 +240,16 @@ int RunDocument(Session& session, const std::string& path, FileResult* result) {
     }
     // Options are checked against the module's templates before it starts.
     std::array<bool, 8> elements{};
-    EntriesPlan plan;
-    if ((session.textCommand && !PrepareText(args.text, &elements, &error)) ||
-        (session.entriesCommand && !PrepareEntries(args.entries, document, &plan, &error))) {
+    subcommands::EntriesPlan plan;
+    if ((run.textCommand && !subcommands::PrepareText(args.text, &elements, &error)) ||
+        (run.entriesCommand && !subcommands::PrepareEntries(args.entries, document, &plan, &error))) {
         Refuse(result, err, error);
         return unwind(2);
     }
-    if (session.hivePath.empty()) {
+    if (run.hivePath.empty()) {
         sim::UseEmptyHive();
-    } else if (!sim::LoadHive(session.hivePath, &error)) {
-        Refuse(result, err, session.hivePath + ": " + error);
+    } else if (!sim::LoadHive(run.hivePath, &error)) {
+        Refuse(result, err, run.hivePath + ": " + error);
         return unwind(2);
     }
 
@@ -257,30 +257,29 @@ int RunDocument(Session& session, const std::string& path, FileResult* result) {
     module.init(nullptr, nullptr);
     int status = 0;
     if (args.monkey) {
-        status = RunMonkey(module, hostWindow, document, path, args, session.console);
-    } else if (session.textCommand) {
+        status = RunMonkey(module, hostWindow, document, path, args, run.console);
+    } else if (run.textCommand) {
         host::KeepServiceLog(false);  // nothing reads it here
-        status = RunTextSubcommand(module, hostWindow, args.text, args.text.elements ? &elements : nullptr,
-                                   session.console, &result->counts);
-    } else if (session.entriesCommand) {
+        status = subcommands::RunTextSubcommand(module, hostWindow, args.text, args.text.elements ? &elements : nullptr,
+                                                run.console, &result->counts);
+    } else if (run.entriesCommand) {
         host::KeepServiceLog(false);
-        status = RunEntriesSubcommand(module, hostWindow, plan, args.entries, session.console);
-    } else if (session.screen != nullptr) {
-        ScreenOptions options;
+        status = subcommands::RunEntriesSubcommand(module, hostWindow, plan, args.entries, run.console);
+    } else if (run.screen != nullptr) {
+        session::ScreenOptions options;
         options.documentName = std::filesystem::path(path).filename().string();
         options.output = output;
-        options.wholeScore = WholeDocumentRegion(document);
-        for (const std::string& line : session.screen(module, hostWindow, options))
-            *session.console.out << line << "\n";
+        options.wholeScore = subcommands::WholeDocumentRegion(document);
+        for (const std::string& line : run.screen(module, hostWindow, options)) *run.console.out << line << "\n";
     } else {
-        Runner runner(module, hostWindow);
+        session::Runner runner(module, hostWindow);
         runner.SetKeepGoing(args.keepGoing, &err);
-        if (session.needScript) {
-            if (!runner.Run(session.script)) {
+        if (run.needScript) {
+            if (!runner.Run(run.script)) {
                 err << runner.Failure() << "\n";
                 status = 1;
             }
-        } else if (!runner.RunInteractive(*session.console.in, *session.console.out)) {
+        } else if (!runner.RunInteractive(*run.console.in, *run.console.out)) {
             status = 1;
         }
     }
@@ -290,8 +289,8 @@ int RunDocument(Session& session, const std::string& path, FileResult* result) {
     if (status != 0 && result->problem.empty()) result->problem = "the run failed";
 
     if (args.dryRun) {
-        std::ostream& out = *session.console.out;
-        const std::vector<std::string> changes = DescribeChanges(before, document);
+        std::ostream& out = *run.console.out;
+        const std::vector<std::string> changes = subcommands::DescribeChanges(before, document);
         out << "\nDry run: " << changes.size() << " change(s) would be made to " << path << (changes.empty() ? "" : ":")
             << "\n";
         for (const std::string& line : changes) out << "  " << line << "\n";
@@ -311,14 +310,15 @@ int RunDocument(Session& session, const std::string& path, FileResult* result) {
             std::error_code code;
             std::filesystem::create_directories(args.outputDir, code);
         }
-        if ((args.inPlace && !KeepOriginal(path, &error)) || !WriteFileAtomically(output, bytes, &error)) {
+        if ((args.inPlace && !scores::KeepOriginal(path, &error)) ||
+            !scores::WriteFileAtomically(output, bytes, &error)) {
             Refuse(result, err, error);
             return unwind(2);
         }
     }
-    if (session.screen != nullptr) {
-        *session.console.out << (output.empty() ? "The score was not written: no --output was given.\n"
-                                                : "The score was written to " + output + ".\n");
+    if (run.screen != nullptr) {
+        *run.console.out << (output.empty() ? "The score was not written: no --output was given.\n"
+                                            : "The score was written to " + output + ".\n");
     }
     return unwind(status);
 }
@@ -347,7 +347,7 @@ void PrintSummary(std::ostream& out, const std::vector<std::string>& documents,
 
 }  // namespace
 
-int HostMain(int argc, const char* const* argv, Console& console) {
+int HostMain(int argc, const char* const* argv, session::Console& console) {
     std::ostream& err = *console.err;
     Arguments args;
     CLI::App app(kDescription, "veldune-host");
@@ -468,7 +468,7 @@ int HostMain(int argc, const char* const* argv, Console& console) {
 
     std::string hivePath = args.registry;
     if (hivePath.empty() && !args.monkey) {
-        hivePath = DefaultRegistryPath(&error);
+        hivePath = session::DefaultRegistryPath(&error);
         if (hivePath.empty()) {
             err << "veldune-host: " << error << "\n";
             return 2;
@@ -477,18 +477,18 @@ int HostMain(int argc, const char* const* argv, Console& console) {
     std::string pluginPath = args.plugin;
     if (pluginPath.empty()) {
         std::string folder = ExecutableDirectory();
-        pluginPath = (folder.empty() ? std::string(".") : folder) + "/" + PluginModuleFileName();
+        pluginPath = (folder.empty() ? std::string(".") : folder) + "/" + session::PluginModuleFileName();
     }
 
-    Session session{args, textCommand, entriesCommand, hivePath, pluginPath, console, false, false, false, {}};
+    Run run{args, textCommand, entriesCommand, hivePath, pluginPath, console, false, false, false, {}};
     // At a terminal without a script the dialogs are drawn on its screen;
     // the line prompt stays for "--script -" typed at a terminal and for a
     // terminal the screen cannot be drawn on. Anything else reads a script.
     const bool plain = !textCommand && !entriesCommand && !args.monkey;
-    if (plain && args.script.empty() && console.screen) session.screen = TerminalFrontEnd();
+    if (plain && args.script.empty() && console.screen) run.screen = TerminalFrontEnd();
     const bool linePrompt =
-        plain && session.screen == nullptr && console.terminal && (args.script.empty() || args.script == "-");
-    session.needScript = plain && session.screen == nullptr && !linePrompt;
+        plain && run.screen == nullptr && console.terminal && (args.script.empty() || args.script == "-");
+    run.needScript = plain && run.screen == nullptr && !linePrompt;
     const bool batch = args.documents.size() > 1;
     std::vector<FileResult> results(args.documents.size());
     int status = 0;
@@ -497,8 +497,8 @@ int HostMain(int argc, const char* const* argv, Console& console) {
             err << "[" << (i + 1) << "/" << args.documents.size() << "] " << args.documents[i] << "\n";
         else if (batch)
             *console.out << "\n== " << args.documents[i] << "\n";
-        status = std::max(status, RunDocument(session, args.documents[i], &results[i]));
-        if (session.scriptRefused) return 2;
+        status = std::max(status, RunDocument(run, args.documents[i], &results[i]));
+        if (run.scriptRefused) return 2;
     }
     if (batch) PrintSummary(*console.out, args.documents, results);
     return status;

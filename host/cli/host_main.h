@@ -8,6 +8,6 @@ namespace cli {
 // Exit status: 0 success, 1 the run failed (a script expectation, a refusal
 // or an unconfirmed question), 2 the run could not start (arguments,
 // document, script syntax, settings hive, plug-in module, output file).
-int HostMain(int argc, const char* const* argv, Console& console);
+int HostMain(int argc, const char* const* argv, session::Console& console);
 
 }  // namespace cli

@@ -5,7 +5,7 @@
 #include "host/cli/platform.h"
 
 int main(int argc, char** argv) {
-    cli::Console console;
+    session::Console console;
     console.in = &std::cin;
     console.out = &std::cout;
     console.err = &std::cerr;

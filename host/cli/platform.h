@@ -14,6 +14,6 @@ bool StdoutIsTerminal();
 std::string ExecutableDirectory();
 // The front end that draws the dialogs on a terminal's screen; null where
 // the platform has none (its dialogs are real windows).
-ScreenSession TerminalFrontEnd();
+session::ScreenSession TerminalFrontEnd();
 
 }  // namespace cli

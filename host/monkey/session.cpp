@@ -294,7 +294,7 @@ void Checker::CheckQuiet() {
     if (!alive.empty()) Find(alive + " alive after the command");
 }
 
-void Checker::CheckDocument(const cli::Action& invoke) {
+void Checker::CheckDocument(const session::Action& invoke) {
     (void)invoke;
     const host::Document* after = host::AttachedDocument();
     if (after == nullptr) return;
@@ -433,12 +433,12 @@ void Checker::CheckSettings() {
     commandSinceStore_ = false;
 }
 
-void Checker::Starting(const cli::Action& action) {
+void Checker::Starting(const session::Action& action) {
     SettleWrites();
     where_ = action.Where() + " (" + action.source + ")";
     wheres_.push_back(where_);
     switch (action.kind) {
-        case cli::ActionKind::Invoke: {
+        case session::ActionKind::Invoke: {
             command_ = static_cast<int>(action.numbers.empty() ? -1 : action.numbers[0]);
             hasRegion_ = action.hasRegion;
             region_ = action.region;
@@ -451,7 +451,7 @@ void Checker::Starting(const cli::Action& action) {
             commandSinceStore_ = true;
             break;
         }
-        case cli::ActionKind::FailRegistry:
+        case session::ActionKind::FailRegistry:
             registryPlanned_ = true;
             break;
         default:
@@ -459,7 +459,7 @@ void Checker::Starting(const cli::Action& action) {
     }
 }
 
-void Checker::Performed(const cli::Action& action) {
+void Checker::Performed(const session::Action& action) {
     SettleWrites();
     if (sim::Warnings() != warnings_) {
         Find("the window system warned of a call a correct plug-in never makes (see its line above)");
@@ -469,7 +469,7 @@ void Checker::Performed(const cli::Action& action) {
         Find("the host services complained of a call a correct plug-in never makes (see its line above)");
         complaints_ = host::Complaints();
     }
-    if (action.kind == cli::ActionKind::Invoke) {
+    if (action.kind == session::ActionKind::Invoke) {
         CheckDocument(action);
         command_ = -1;
         CheckQuiet();
@@ -477,7 +477,7 @@ void Checker::Performed(const cli::Action& action) {
         if (HWND dialog = sim::ActiveDialog(); dialog != nullptr && !sim::DialogEnded(dialog)) CheckDialog(dialog);
         CheckSummary();
     }
-    if (action.kind == cli::ActionKind::Reload) CheckSettings();
+    if (action.kind == session::ActionKind::Reload) CheckSettings();
     if (!wheres_.empty()) wheres_.pop_back();
     where_ = wheres_.empty() ? std::string() : wheres_.back();
 }
@@ -535,11 +535,11 @@ std::string Session::Pick(const std::vector<std::string>& list) {
     return list.empty() ? std::string() : list[choices_.Below(static_cast<std::uint32_t>(list.size()))];
 }
 
-void Session::Starting(const cli::Action& action) { checker_.Starting(action); }
+void Session::Starting(const session::Action& action) { checker_.Starting(action); }
 
-void Session::Performed(const cli::Action& action) {
+void Session::Performed(const session::Action& action) {
     checker_.Performed(action);
-    if (action.kind == cli::ActionKind::Invoke) commandRan_ = true;
+    if (action.kind == session::ActionKind::Invoke) commandRan_ = true;
 }
 
 std::optional<std::string> Session::Next(const sim::MessageBoxInfo* box) {

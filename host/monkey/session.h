@@ -74,8 +74,8 @@ public:
     void Begin();  // watches from now on
     void End();    // stops watching
 
-    void Starting(const cli::Action& action);
-    void Performed(const cli::Action& action);
+    void Starting(const session::Action& action);
+    void Performed(const session::Action& action);
     void BoxUp(const sim::MessageBoxInfo& box);
     void DialogUp(HWND dialog);  // the session is asked for an action in it
 
@@ -92,7 +92,7 @@ private:
     void CheckQuiet();
     void CheckSummary();
     void SettleWrites();
-    void CheckDocument(const cli::Action& invoke);
+    void CheckDocument(const session::Action& invoke);
     void CheckSettings();
     int TextWrites();
 
@@ -139,13 +139,13 @@ struct Options {
     bool fromDefaults = false;
 };
 
-class Session : public cli::ActionSource {
+class Session : public session::ActionSource {
 public:
     Session(Choices& choices, const host::Document& document, Options options);
 
     std::optional<std::string> Next(const sim::MessageBoxInfo* box) override;
-    void Starting(const cli::Action& action) override;
-    void Performed(const cli::Action& action) override;
+    void Starting(const session::Action& action) override;
+    void Performed(const session::Action& action) override;
 
     Checker& checker() { return checker_; }
     const std::vector<std::string>& Lines() const { return lines_; }

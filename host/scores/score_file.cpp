@@ -10,7 +10,7 @@
 #include "host/musicxml/score.h"
 #endif
 
-namespace cli {
+namespace scores {
 
 namespace fs = std::filesystem;
 
@@ -185,4 +185,4 @@ bool KeepOriginal(const std::string& path, std::string* error) {
     return WriteFileAtomically(original, bytes, error);
 }
 
-}  // namespace cli
+}  // namespace scores

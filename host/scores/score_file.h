@@ -9,7 +9,7 @@
 #include "host/document/document.h"
 #include "host/document/pieces.h"
 
-namespace cli {
+namespace scores {
 
 class ScoreFile {
 public:
@@ -49,4 +49,4 @@ bool WriteFileAtomically(const std::string& path, const host::Pieces& bytes, std
 // PATH.orig; an existing .orig is never replaced.
 bool KeepOriginal(const std::string& path, std::string* error);
 
-}  // namespace cli
+}  // namespace scores

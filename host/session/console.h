@@ -2,7 +2,6 @@
 // there to answer.
 #pragma once
 
-#include <initializer_list>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -11,7 +10,7 @@
 #include "host/sim/sim.h"
 #include "shell/host_records.h"
 
-namespace cli {
+namespace session {
 
 struct Console {
     std::istream* in = nullptr;
@@ -33,30 +32,4 @@ struct ScreenOptions {
 using ScreenSession = std::vector<std::string> (*)(const PluginModule& module, HWND hostWindow,
                                                    const ScreenOptions& options);
 
-// Asks until the person types one of the choices (or its first letter);
-// returns the index, or -1 when the input ends.
-int Ask(Console& console, const std::string& question, std::initializer_list<const char*> choices);
-
-// A subcommand acting for a person: prints every message box as it appears,
-// answers a question at the terminal or by --yes, and remembers the first
-// thing it could not do, so the command ends with status 1.
-class CommandUser : public sim::User {
-public:
-    CommandUser(Console& console, bool yes, const char* prompt) : console_(console), yes_(yes), prompt_(prompt) {}
-
-    bool refused = false;
-
-    int AnswerMessageBox(const sim::MessageBoxInfo& box) override;
-
-protected:
-    // `why` is what sim said of the action; empty when it was done.
-    bool Act(const std::string& what, const std::string& why);
-
-    Console& console_;
-
-private:
-    bool yes_;
-    const char* prompt_;
-};
-
-}  // namespace cli
+}  // namespace session

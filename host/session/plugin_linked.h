@@ -6,7 +6,7 @@
 
 extern "C" const char OrvoResourceScript[];
 
-namespace cli {
+namespace session {
 
 inline PluginModule LinkedPluginModule() {
     PluginModule module;
@@ -20,4 +20,4 @@ inline PluginModule LinkedPluginModule() {
     return module;
 }
 
-}  // namespace cli
+}  // namespace session

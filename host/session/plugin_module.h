@@ -6,7 +6,7 @@
 
 #include "shell/plugin_exports.h"
 
-namespace cli {
+namespace session {
 
 struct PluginModule {
     VelduneExtensionVersionFn version = nullptr;
@@ -29,4 +29,4 @@ void UnloadPluginModule(PluginModule* module);
 // The file name of the plug-in module on this platform.
 const char* PluginModuleFileName();
 
-}  // namespace cli
+}  // namespace session

@@ -14,7 +14,7 @@
 #include "host/services/services.h"
 #include "shell/settings.h"
 
-namespace cli {
+namespace session {
 
 namespace {
 
@@ -744,4 +744,4 @@ void Runner::Check(const Action& action) {
     if (script_ == nullptr && out_ != nullptr && anyFailed_ == before) *out_ << "ok\n";
 }
 
-}  // namespace cli
+}  // namespace session

@@ -13,7 +13,7 @@
 #include "host/session/script.h"
 #include "host/sim/sim.h"
 
-namespace cli {
+namespace session {
 
 // Where the actions come from in a generated session (a random user): one
 // script line at a time, chosen when it is needed, so that what is written
@@ -117,4 +117,4 @@ std::string DescribeBoxType(UINT type);
 // The answer that changes nothing: No, Cancel or OK by the box's buttons.
 int NeutralAnswer(UINT type);
 
-}  // namespace cli
+}  // namespace session

@@ -8,7 +8,7 @@
 
 #include "host/document/document.h"
 
-namespace cli {
+namespace session {
 
 namespace {
 
@@ -514,4 +514,4 @@ const char* ScriptActionSummary() {
            "expect hive VALUE \"hex\"\n";
 }
 
-}  // namespace cli
+}  // namespace session

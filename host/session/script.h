@@ -10,7 +10,7 @@
 #include "host/sim/sim.h"
 #include "shell/host_records.h"
 
-namespace cli {
+namespace session {
 
 enum class ActionKind {
     Invoke,        // numbers: command
@@ -84,4 +84,4 @@ bool ParseScriptLine(const std::string& line, const std::string& file, int lineN
 // One line per action, for the interactive "help" and the documentation.
 const char* ScriptActionSummary();
 
-}  // namespace cli
+}  // namespace session

@@ -7,7 +7,7 @@
 #include "host/services/services.h"
 #include "host/sim/sim.h"
 
-namespace cli {
+namespace session {
 
 HWND SetUpWorld(host::Document* document, const PluginModule& module) {
     sim::Reset();
@@ -47,4 +47,4 @@ std::string DefaultRegistryPath(std::string* error) {
     return (folder / "registry.reg").string();
 }
 
-}  // namespace cli
+}  // namespace session

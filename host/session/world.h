@@ -8,7 +8,7 @@
 #include "host/document/document.h"
 #include "host/session/plugin_module.h"
 
-namespace cli {
+namespace session {
 
 // Fresh window system at the document's screen size, the host window with
 // the document's layer menu (or no menu bar), the document attached to the
@@ -21,4 +21,4 @@ HWND SetUpWorld(host::Document* document, const PluginModule& module);
 // *error set when no place can be found or made.
 std::string DefaultRegistryPath(std::string* error);
 
-}  // namespace cli
+}  // namespace session

@@ -4,7 +4,7 @@
 
 #include "host/document/attribute_names.h"
 
-namespace cli {
+namespace subcommands {
 
 namespace {
 
@@ -89,4 +89,4 @@ std::vector<std::string> DescribeChanges(const host::Document& before, const hos
     return lines;
 }
 
-}  // namespace cli
+}  // namespace subcommands

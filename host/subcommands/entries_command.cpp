@@ -8,9 +8,10 @@
 
 #include "host/sim/resource_script.h"
 #include "host/sim/sim.h"
+#include "host/subcommands/command_user.h"
 #include "resource.h"
 
-namespace cli {
+namespace subcommands {
 
 namespace {
 
@@ -40,7 +41,7 @@ bool ParseInteger(const std::string& text, long long min, long long max, long lo
 
 class EntriesUser : public CommandUser {
 public:
-    EntriesUser(const EntriesOptions& options, Console& console, const EntriesPlan& plan)
+    EntriesUser(const EntriesOptions& options, session::Console& console, const EntriesPlan& plan)
         : CommandUser(console, options.yes, "Proceed?"), options_(options), find_(plan.find), change_(plan.change) {}
 
     void DriveDialog(HWND dialog) override {
@@ -246,8 +247,8 @@ bool PrepareEntries(const EntriesOptions& options, const host::Document& documen
            (!options.region || ParseRegion(*options.region, &plan->region, error));
 }
 
-int RunEntriesSubcommand(const PluginModule& module, HWND hostWindow, const EntriesPlan& plan,
-                         const EntriesOptions& options, Console& console) {
+int RunEntriesSubcommand(const session::PluginModule& module, HWND hostWindow, const EntriesPlan& plan,
+                         const EntriesOptions& options, session::Console& console) {
     EntriesUser user(options, console, plan);
     sim::SetUser(&user);
     module.invoke(hostWindow, 0, &plan.region, nullptr);
@@ -255,4 +256,4 @@ int RunEntriesSubcommand(const PluginModule& module, HWND hostWindow, const Entr
     return user.refused ? 1 : 0;
 }
 
-}  // namespace cli
+}  // namespace subcommands

@@ -13,7 +13,7 @@
 #include "host/session/plugin_module.h"
 #include "shell/host_records.h"
 
-namespace cli {
+namespace subcommands {
 
 struct EntriesOptions {
     std::optional<std::string> region;  // "S1,M1,P1,S2,M2,P2"; unset: the whole document
@@ -58,7 +58,7 @@ bool PrepareEntries(const EntriesOptions& options, const host::Document& documen
                     std::string* error);
 
 // Returns the exit status: 0 done, 1 refused or not confirmed.
-int RunEntriesSubcommand(const PluginModule& module, HWND hostWindow, const EntriesPlan& plan,
-                         const EntriesOptions& options, Console& console);
+int RunEntriesSubcommand(const session::PluginModule& module, HWND hostWindow, const EntriesPlan& plan,
+                         const EntriesOptions& options, session::Console& console);
 
-}  // namespace cli
+}  // namespace subcommands

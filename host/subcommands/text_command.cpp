@@ -5,9 +5,10 @@
 #include <sstream>
 
 #include "host/sim/sim.h"
+#include "host/subcommands/command_user.h"
 #include "resource.h"
 
-namespace cli {
+namespace subcommands {
 
 namespace {
 
@@ -21,7 +22,7 @@ bool Visible(HWND dialog, int id) { return sim::ControlVisible(dialog, id).value
 
 class TextUser : public CommandUser {
 public:
-    TextUser(const TextOptions& options, Console& console, const std::array<bool, 8>* elements)
+    TextUser(const TextOptions& options, session::Console& console, const std::array<bool, 8>* elements)
         : CommandUser(console, options.yes, "Continue?"), options_(options), elements_(elements) {}
 
     void DriveDialog(HWND dialog) override {
@@ -181,8 +182,8 @@ bool PrepareText(const TextOptions& options, std::array<bool, 8>* elements, std:
     return !options.elements || ParseElementList(*options.elements, elements, error);
 }
 
-int RunTextSubcommand(const PluginModule& module, HWND hostWindow, const TextOptions& options,
-                      const std::array<bool, 8>* elements, Console& console, TextCounts* counts) {
+int RunTextSubcommand(const session::PluginModule& module, HWND hostWindow, const TextOptions& options,
+                      const std::array<bool, 8>* elements, session::Console& console, TextCounts* counts) {
     TextUser user(options, console, elements);
     sim::SetUser(&user);
     module.invoke(hostWindow, 1, nullptr, nullptr);
@@ -191,4 +192,4 @@ int RunTextSubcommand(const PluginModule& module, HWND hostWindow, const TextOpt
     return user.refused ? 1 : 0;
 }
 
-}  // namespace cli
+}  // namespace subcommands

@@ -11,7 +11,7 @@
 #include "host/session/console.h"
 #include "host/session/plugin_module.h"
 
-namespace cli {
+namespace subcommands {
 
 struct TextOptions {
     std::string search;
@@ -39,7 +39,7 @@ bool PrepareText(const TextOptions& options, std::array<bool, 8>* elements, std:
 
 // elements: null leaves the stored switches. Returns the exit status: 0
 // done, 1 refused or not confirmed.
-int RunTextSubcommand(const PluginModule& module, HWND hostWindow, const TextOptions& options,
-                      const std::array<bool, 8>* elements, Console& console, TextCounts* counts = nullptr);
+int RunTextSubcommand(const session::PluginModule& module, HWND hostWindow, const TextOptions& options,
+                      const std::array<bool, 8>* elements, session::Console& console, TextCounts* counts = nullptr);
 
-}  // namespace cli
+}  // namespace subcommands

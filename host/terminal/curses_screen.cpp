@@ -11,7 +11,7 @@
 
 #include "host/terminal/terminfo.h"
 
-namespace term {
+namespace terminal {
 
 namespace {
 
@@ -316,4 +316,4 @@ void CursesScreen::Abandon() {
     _exit(130);
 }
 
-}  // namespace term
+}  // namespace terminal

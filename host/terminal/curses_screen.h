@@ -6,7 +6,7 @@
 
 #include "host/terminal/grid.h"
 
-namespace term {
+namespace terminal {
 
 struct Input {
     enum Kind { Key, Mouse, Resize, Help, Redraw, Interrupt, End } kind = End;
@@ -56,4 +56,4 @@ public:
     [[noreturn]] void Abandon() override;
 };
 
-}  // namespace term
+}  // namespace terminal

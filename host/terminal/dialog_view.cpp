@@ -7,7 +7,7 @@
 #include "host/sim/sim.h"
 #include "host/terminal/screen.h"
 
-namespace term {
+namespace terminal {
 
 namespace {
 
@@ -565,4 +565,4 @@ Grid DrawMessageBox(const BoxView& box, int maxWidth, std::vector<Placement>* bu
     return grid;
 }
 
-}  // namespace term
+}  // namespace terminal

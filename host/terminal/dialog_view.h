@@ -10,7 +10,7 @@
 
 #include "host/terminal/grid.h"
 
-namespace term {
+namespace terminal {
 
 struct ControlView {
     int id = 0;
@@ -73,4 +73,4 @@ const char* ButtonName(int id);  // "OK", "Cancel", "Yes", "No"
 // Wrapped to fit `maxWidth` columns.
 Grid DrawMessageBox(const BoxView& box, int maxWidth, std::vector<Placement>* buttons = nullptr);
 
-}  // namespace term
+}  // namespace terminal

@@ -1,6 +1,6 @@
 #include "host/terminal/grid.h"
 
-namespace term {
+namespace terminal {
 
 Grid::Grid(int w, int h, Role fill) : width(w < 0 ? 0 : w), height(h < 0 ? 0 : h) {
     Cell blank;
@@ -174,4 +174,4 @@ std::string EncodeUtf8(char32_t ch) {
     return out;
 }
 
-}  // namespace term
+}  // namespace terminal

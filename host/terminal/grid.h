@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace term {
+namespace terminal {
 
 // What a cell is, beyond its character; the front end maps each role to the
 // colours or attributes the terminal has. The letters are the role's mark in
@@ -79,4 +79,4 @@ std::u32string ToCells(const std::u32string& chars);
 // second cell, nor the tail of one that is gone. What stands there instead.
 char32_t Shown(const Grid& grid, int row, int col);
 
-}  // namespace term
+}  // namespace terminal

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace term {
+namespace terminal {
 
 namespace {
 
@@ -192,4 +192,4 @@ Grid DrawTextWindow(const std::string& caption, const std::vector<std::string>& 
     return grid;
 }
 
-}  // namespace term
+}  // namespace terminal

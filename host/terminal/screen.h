@@ -8,7 +8,7 @@
 
 #include "host/terminal/grid.h"
 
-namespace term {
+namespace terminal {
 
 // An empty window: caption bar (with a close box), frame, face.
 Grid WindowFrame(const std::string& caption, int width, int height, bool closeBox);
@@ -49,4 +49,4 @@ Grid DrawForm(const FormView& form);
 // A window of text lines (help), wrapped to the width given.
 Grid DrawTextWindow(const std::string& caption, const std::vector<std::string>& lines, int maxWidth);
 
-}  // namespace term
+}  // namespace terminal

@@ -14,7 +14,7 @@
 #include "resources/resource.h"
 #include "shell/records.h"
 
-namespace term {
+namespace terminal {
 
 namespace {
 
@@ -84,7 +84,8 @@ std::size_t SavedRecords() {
 
 class Session : public sim::User {
 public:
-    Session(ScreenIo& screen, const cli::PluginModule& module, HWND hostWindow, const cli::ScreenOptions& options)
+    Session(ScreenIo& screen, const session::PluginModule& module, HWND hostWindow,
+            const session::ScreenOptions& options)
         : screen_(screen), module_(module), hostWindow_(hostWindow), options_(options), region_(options.wholeScore) {
         for (std::int16_t i = 0;; ++i) {
             MenuItemRecord item{};
@@ -460,7 +461,7 @@ private:
                 }
                 RegionRecord parsed{};
                 std::string error;
-                if (cli::ParseRegion(text, &parsed, &error)) {
+                if (subcommands::ParseRegion(text, &parsed, &error)) {
                     region_ = parsed;
                     return;
                 }
@@ -470,9 +471,9 @@ private:
     }
 
     ScreenIo& screen_;
-    cli::PluginModule module_;
+    session::PluginModule module_;
     HWND hostWindow_;
-    cli::ScreenOptions options_;
+    session::ScreenOptions options_;
     RegionRecord region_;
     std::vector<std::string> commands_;
     int selected_ = 0;
@@ -499,15 +500,15 @@ std::string DescribeRegion(const RegionRecord& r) {
     return text;
 }
 
-std::vector<std::string> RunSession(const cli::PluginModule& module, HWND hostWindow,
-                                    const cli::ScreenOptions& options) {
+std::vector<std::string> RunSession(const session::PluginModule& module, HWND hostWindow,
+                                    const session::ScreenOptions& options) {
     CursesScreen screen;
     return RunSessionOn(screen, module, hostWindow, options);
 }
 
-std::vector<std::string> RunSessionOn(ScreenIo& screen, const cli::PluginModule& module, HWND hostWindow,
-                                      const cli::ScreenOptions& options) {
+std::vector<std::string> RunSessionOn(ScreenIo& screen, const session::PluginModule& module, HWND hostWindow,
+                                      const session::ScreenOptions& options) {
     return Session(screen, module, hostWindow, options).Run();
 }
 
-}  // namespace term
+}  // namespace terminal

@@ -13,20 +13,20 @@
 #include "host/session/console.h"
 #include "shell/host_records.h"
 
-namespace term {
+namespace terminal {
 
 // Runs until the person quits the menu; returns what the session did, to be
 // printed once the terminal is given back. Ctrl+C ends the process from
 // inside, with the terminal restored and nothing written (status 130).
-std::vector<std::string> RunSession(const cli::PluginModule& module, HWND hostWindow,
-                                    const cli::ScreenOptions& options);
+std::vector<std::string> RunSession(const session::PluginModule& module, HWND hostWindow,
+                                    const session::ScreenOptions& options);
 
 class ScreenIo;
 // The same on any screen, for tests.
-std::vector<std::string> RunSessionOn(ScreenIo& screen, const cli::PluginModule& module, HWND hostWindow,
-                                      const cli::ScreenOptions& options);
+std::vector<std::string> RunSessionOn(ScreenIo& screen, const session::PluginModule& module, HWND hostWindow,
+                                      const session::ScreenOptions& options);
 
 // "staves 1 to 4, measures 1 to 8"
 std::string DescribeRegion(const RegionRecord& region);
 
-}  // namespace term
+}  // namespace terminal

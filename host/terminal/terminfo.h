@@ -1,5 +1,5 @@
 // Asks the terminal database about standard output's terminal, apart from
-// the rest: its header declares a type named like our namespace.
+// the rest: its header declares a type named term and many macros.
 #pragma once
 
 namespace terminfo {

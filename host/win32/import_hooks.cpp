@@ -8,7 +8,7 @@
 
 #include "host/win32/win_state.h"
 
-namespace win32host {
+namespace win32 {
 
 Accounting& Counts() {
     static Accounting counts;
@@ -188,27 +188,27 @@ bool HookModuleImports(HMODULE module, std::string* error) {
 void SetPluginModule(HMODULE module) { g_plugin = module; }
 HMODULE PluginModule() { return g_plugin; }
 
-}  // namespace win32host
+}  // namespace win32
 
 namespace sim {
 
-int LiveFonts() { return static_cast<int>(win32host::Counts().fonts.size()); }
-int LiveBrushes() { return static_cast<int>(win32host::Counts().brushes.size()); }
-int LiveDCs() { return static_cast<int>(win32host::Counts().dcs.size()); }
-int LiveHeapBlocks() { return static_cast<int>(win32host::Counts().heapBlocks.size()); }
-int HeapAllocCalls() { return win32host::Counts().heapAllocCalls; }
-int OpenKeys() { return static_cast<int>(win32host::Counts().keys.size()); }
+int LiveFonts() { return static_cast<int>(win32::Counts().fonts.size()); }
+int LiveBrushes() { return static_cast<int>(win32::Counts().brushes.size()); }
+int LiveDCs() { return static_cast<int>(win32::Counts().dcs.size()); }
+int LiveHeapBlocks() { return static_cast<int>(win32::Counts().heapBlocks.size()); }
+int HeapAllocCalls() { return win32::Counts().heapAllocCalls; }
+int OpenKeys() { return static_cast<int>(win32::Counts().keys.size()); }
 
 int Subclassings() {
     int count = 0;
-    for (const auto& [window, own] : win32host::Counts().subclassed) {
+    for (const auto& [window, own] : win32::Counts().subclassed) {
         if (IsWindow(window) && reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC)) != own) ++count;
     }
     return count;
 }
 
 int Invalidations(HWND window) {
-    auto& counts = win32host::Counts().invalidations;
+    auto& counts = win32::Counts().invalidations;
     int count = 0;
     for (const auto& [invalidated, times] : counts) {
         if (invalidated == window || GetParent(invalidated) == window) count += times;
@@ -218,7 +218,7 @@ int Invalidations(HWND window) {
 
 void FailHeapAllocAt(int n) {
     // Windows' heap cannot be told to fail a given allocation.
-    if (n != 0) win32host::Unsupported("fail-alloc (making the " + std::to_string(n) + "-th allocation fail)");
+    if (n != 0) win32::Unsupported("fail-alloc (making the " + std::to_string(n) + "-th allocation fail)");
 }
 
 }  // namespace sim

@@ -7,8 +7,6 @@
 #include "host/session/plugin_module.h"
 #include "host/win32/win_state.h"
 
-namespace cli {
-
 namespace {
 
 template <typename Fn>
@@ -42,6 +40,8 @@ bool IsConsole(DWORD which) {
 
 }  // namespace
 
+namespace session {
+
 bool LoadPluginModule(const std::string& path, PluginModule* out, std::string* error) {
     HMODULE module = LoadLibraryA(path.c_str());
     if (module == nullptr) {
@@ -57,7 +57,7 @@ bool LoadPluginModule(const std::string& path, PluginModule* out, std::string* e
               FindExport(module, "VelduneExtensionTerminate", &loaded.terminate, error) &&
               FindExport(module, "VelduneExtensionGetMenuStatus", &loaded.menuStatus, error);
     // Count what the plug-in creates, for the leak expectations.
-    if (ok) ok = win32host::HookModuleImports(module, error);
+    if (ok) ok = win32::HookModuleImports(module, error);
     if (!ok) {
         *error = path + ": " + *error;
         FreeLibrary(module);
@@ -65,14 +65,14 @@ bool LoadPluginModule(const std::string& path, PluginModule* out, std::string* e
     }
     // The dialog templates stay resources inside the DLL.
     loaded.resourceScript = nullptr;
-    win32host::SetPluginModule(module);
+    win32::SetPluginModule(module);
     *out = loaded;
     return true;
 }
 
 void UnloadPluginModule(PluginModule* module) {
     if (module->handle != nullptr) {
-        if (win32host::PluginModule() == static_cast<HMODULE>(module->handle)) win32host::SetPluginModule(nullptr);
+        if (win32::PluginModule() == static_cast<HMODULE>(module->handle)) win32::SetPluginModule(nullptr);
         FreeLibrary(static_cast<HMODULE>(module->handle));
     }
     *module = PluginModule{};
@@ -80,11 +80,15 @@ void UnloadPluginModule(PluginModule* module) {
 
 const char* PluginModuleFileName() { return "OrvoSearchReplace.dll"; }
 
+}  // namespace session
+
+namespace cli {
+
 bool StdinIsTerminal() { return IsConsole(STD_INPUT_HANDLE); }
 bool StdoutIsTerminal() { return IsConsole(STD_OUTPUT_HANDLE); }
 
 // Dialogs are real windows here.
-ScreenSession TerminalFrontEnd() { return nullptr; }
+session::ScreenSession TerminalFrontEnd() { return nullptr; }
 
 std::string ExecutableDirectory() {
     char buffer[MAX_PATH];

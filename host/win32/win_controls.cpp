@@ -8,7 +8,7 @@
 
 #include "host/win32/win_state.h"
 
-namespace win32host {
+namespace win32 {
 
 std::string ClassNameOf(HWND window) {
     char name[64] = {};
@@ -52,12 +52,12 @@ int CheckState(HWND control) { return static_cast<int>(SendMessageA(control, BM_
 
 }  // namespace
 
-}  // namespace win32host
+}  // namespace win32
 
-using win32host::KindOf;
-using win32host::Reachable;
-using win32host::StyleOf;
-using win32host::TextOf;
+using win32::KindOf;
+using win32::Reachable;
+using win32::StyleOf;
+using win32::TextOf;
 
 namespace sim {
 
@@ -72,7 +72,7 @@ std::vector<ControlInfo> Controls(HWND dialog) {
         info.kind = KindOf(control);
         info.text = TextOf(control);
         info.style = StyleOf(control);
-        info.state = win32host::IsCheckKind(info.kind) ? win32host::CheckState(control) : 0;
+        info.state = win32::IsCheckKind(info.kind) ? win32::CheckState(control) : 0;
         info.visible = (info.style & WS_VISIBLE) != 0;
         info.enabled = IsWindowEnabled(control) != FALSE;
         info.focused = control == focus;
@@ -98,7 +98,7 @@ std::string Click(HWND dialog, int id) {
     HWND control = Reachable(dialog, id, &why);
     if (control == nullptr) return why;
     std::string kind = KindOf(control);
-    if (kind != "button" && !win32host::IsCheckKind(kind)) return "control " + std::to_string(id) + " is not a button";
+    if (kind != "button" && !win32::IsCheckKind(kind)) return "control " + std::to_string(id) + " is not a button";
     // A click reaches only the active dialog.
     SetActiveWindow(dialog);
     SendMessageA(control, BM_CLICK, 0, 0);
@@ -124,14 +124,14 @@ std::string SetState(HWND dialog, int id, int state) {
     std::string kind = KindOf(control);
     if (kind != "checkbox" && kind != "3state") return "control " + std::to_string(id) + " is not a check box";
     for (int clicks = 0; clicks < 3; ++clicks) {
-        if (win32host::CheckState(control) == state) return {};
+        if (win32::CheckState(control) == state) return {};
         why = Click(dialog, id);
         if (!why.empty()) return why;
         if (!IsWindow(control)) return "control " + std::to_string(id) + " went away";
     }
-    if (win32host::CheckState(control) == state) return {};
+    if (win32::CheckState(control) == state) return {};
     return "control " + std::to_string(id) + " does not reach state " + std::to_string(state) + " (it shows " +
-           std::to_string(win32host::CheckState(control)) + ")";
+           std::to_string(win32::CheckState(control)) + ")";
 }
 
 std::string Close(HWND dialog) {
@@ -149,7 +149,7 @@ std::optional<std::string> ControlText(HWND dialog, int id) {
 std::optional<int> ControlState(HWND dialog, int id) {
     HWND control = GetDlgItem(dialog, id);
     if (control == nullptr) return std::nullopt;
-    return win32host::IsCheckKind(KindOf(control)) ? win32host::CheckState(control) : 0;
+    return win32::IsCheckKind(KindOf(control)) ? win32::CheckState(control) : 0;
 }
 
 std::optional<bool> ControlVisible(HWND dialog, int id) {

@@ -9,7 +9,7 @@
 #include "host/win32/win_state.h"
 #include "shell/host_services.h"
 
-namespace win32host {
+namespace win32 {
 
 namespace {
 
@@ -121,25 +121,25 @@ DialogRun* RunOf(HWND dialog) {
 
 sim::User* CurrentUser() { return g_user; }
 
-}  // namespace win32host
+}  // namespace win32
 
-using win32host::DialogRun;
-using win32host::RunOf;
+using win32::DialogRun;
+using win32::RunOf;
 
 extern "C" {
 
 std::int16_t HS_Dialog(std::int16_t templateId, HS_DialogProc proc, HWND hostWindow, std::int16_t, std::int16_t) {
     if (proc == nullptr) return 0;
-    win32host::EnsureMessageBoxHook();
+    win32::EnsureMessageBoxHook();
     // The templates are resources of the module that holds the procedure.
-    HMODULE module = win32host::ModuleOf(reinterpret_cast<const void*>(proc));
-    if (module == nullptr) module = win32host::PluginModule();
+    HMODULE module = win32::ModuleOf(reinterpret_cast<const void*>(proc));
+    if (module == nullptr) module = win32::PluginModule();
     DialogRun run;
     run.templateId = templateId;
     run.proc = proc;
     INT_PTR result = DialogBoxParamA(module, MAKEINTRESOURCEA(static_cast<WORD>(templateId)), hostWindow,
-                                     win32host::RunProc, reinterpret_cast<LPARAM>(&run));
-    auto& runs = win32host::OpenRuns();
+                                     win32::RunProc, reinterpret_cast<LPARAM>(&run));
+    auto& runs = win32::OpenRuns();
     runs.erase(std::remove(runs.begin(), runs.end(), &run), runs.end());
     return result == -1 ? 0 : 1;
 }
@@ -214,7 +214,7 @@ std::int16_t HS_SetDlgFocus(HWND dialog, std::int16_t id) {
 namespace sim {
 
 HWND ActiveDialog() {
-    const auto& runs = win32host::OpenRuns();
+    const auto& runs = win32::OpenRuns();
     for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
         if (!(*it)->ended) return (*it)->window;
     }
@@ -231,11 +231,11 @@ bool DialogEnded(HWND dialog) {
     return run == nullptr || run->ended;
 }
 
-std::string WindowCaption(HWND window) { return win32host::TextOf(window); }
+std::string WindowCaption(HWND window) { return win32::TextOf(window); }
 
 void SetUser(User* user) {
-    win32host::EnsureMessageBoxHook();
-    win32host::g_user = user;
+    win32::EnsureMessageBoxHook();
+    win32::g_user = user;
 }
 
 void CallbackUser::DriveDialog(HWND dialog) {

@@ -9,7 +9,7 @@
 #include "host/session/runner.h"
 #include "host/win32/win_state.h"
 
-namespace win32host {
+namespace win32 {
 
 namespace {
 
@@ -124,21 +124,21 @@ void CALLBACK WatchBox(HWND box, UINT, UINT_PTR id, DWORD) {
     g_watchedBox = nullptr;
     if (sim::User* user = CurrentUser())
         user->MessageBoxKeysFailed("the keys leave the message box \"" + g_watchedText + "\" open");
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(cli::NeutralAnswer(g_watchedType), BN_CLICKED), 0);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(session::NeutralAnswer(g_watchedType), BN_CLICKED), 0);
 }
 
 }  // namespace
 
-}  // namespace win32host
+}  // namespace win32
 
 namespace sim {
 
 std::string PressKey(HWND dialog, const KeyStroke& key) {
-    if (win32host::RunOf(dialog) == nullptr || DialogEnded(dialog)) return "the dialog has already ended";
-    win32host::EnsureHook();
+    if (win32::RunOf(dialog) == nullptr || DialogEnded(dialog)) return "the dialog has already ended";
+    win32::EnsureHook();
     SetActiveWindow(dialog);
-    win32host::PostKey(dialog, key);
-    win32host::PumpThroughDialog(dialog);
+    win32::PostKey(dialog, key);
+    win32::PumpThroughDialog(dialog);
     return {};
 }
 
@@ -152,12 +152,12 @@ int DefaultButton(HWND dialog) {
 std::string PressMessageBoxKeys(const MessageBoxInfo& box, const std::vector<KeyStroke>& keys, int* answer) {
     *answer = 0;
     if (box.window == nullptr) return "the message box has no window to press keys in";
-    win32host::EnsureHook();
-    for (const KeyStroke& key : keys) win32host::PostKey(box.window, key);
-    win32host::g_watchedBox = box.window;
-    win32host::g_watchedType = box.type;
-    win32host::g_watchedText = box.text;
-    SetTimer(box.window, win32host::kWatchTimer, 50, win32host::WatchBox);
+    win32::EnsureHook();
+    for (const KeyStroke& key : keys) win32::PostKey(box.window, key);
+    win32::g_watchedBox = box.window;
+    win32::g_watchedType = box.type;
+    win32::g_watchedText = box.text;
+    SetTimer(box.window, win32::kWatchTimer, 50, win32::WatchBox);
     return {};
 }
 

@@ -5,7 +5,7 @@
 
 #include "host/win32/win_state.h"
 
-namespace win32host {
+namespace win32 {
 
 namespace {
 
@@ -108,10 +108,10 @@ void EnsureMessageBoxHook() {
 
 void ClearMessageBoxes() { g_boxes.clear(); }
 
-}  // namespace win32host
+}  // namespace win32
 
 namespace sim {
 
-const std::vector<MessageBoxInfo>& MessageBoxes() { return win32host::g_boxes; }
+const std::vector<MessageBoxInfo>& MessageBoxes() { return win32::g_boxes; }
 
 }  // namespace sim

@@ -89,9 +89,9 @@ void DeleteHiveKey(const std::string& key) { RegDeleteTreeA(HKEY_CURRENT_USER, k
 
 void FailNextRegistry(RegistryFailure what, LSTATUS) {
     // The real registry cannot be told to refuse the next call.
-    win32host::Unsupported(what == RegistryFailure::Open     ? "fail-registry open"
-                           : what == RegistryFailure::Create ? "fail-registry create"
-                                                             : "fail-registry close");
+    win32::Unsupported(what == RegistryFailure::Open     ? "fail-registry open"
+                       : what == RegistryFailure::Create ? "fail-registry create"
+                                                         : "fail-registry close");
 }
 
 }  // namespace sim

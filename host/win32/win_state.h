@@ -14,7 +14,7 @@
 #include "host/sim/sim.h"
 #include "shell/host_services.h"
 
-namespace win32host {
+namespace win32 {
 
 // One modal dialog the plug-in runs through HS_Dialog.
 struct DialogRun {
@@ -64,4 +64,4 @@ void RestoreSysColors();
 std::string ClassNameOf(HWND window);
 std::string TextOf(HWND window);
 
-}  // namespace win32host
+}  // namespace win32

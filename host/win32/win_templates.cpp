@@ -146,7 +146,7 @@ namespace sim {
 
 const DialogTemplate* FindDialogTemplate(int id) {
     static std::map<std::pair<HMODULE, int>, std::unique_ptr<DialogTemplate>> cache;
-    HMODULE module = win32host::PluginModule();
+    HMODULE module = win32::PluginModule();
     if (module == nullptr) return nullptr;
     auto& slot = cache[{module, id}];
     if (slot) return slot.get();

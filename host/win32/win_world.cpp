@@ -8,7 +8,7 @@
 
 #include "host/win32/win_state.h"
 
-namespace win32host {
+namespace win32 {
 
 namespace {
 
@@ -66,14 +66,14 @@ void RestoreSysColors() {
     std::exit(1);
 }
 
-}  // namespace win32host
+}  // namespace win32
 
 namespace sim {
 
 void Reset() {
-    win32host::ClearMessageBoxes();
-    win32host::RestoreSysColors();
-    win32host::EnsureMessageBoxHook();
+    win32::ClearMessageBoxes();
+    win32::RestoreSysColors();
+    win32::EnsureMessageBoxHook();
 }
 
 void SetScreenSize(int width, int height) {
@@ -95,14 +95,14 @@ void SetResourceScript(std::string) {}
 bool LackExport(const std::string&) { return false; }
 
 HWND CreateHostWindow(const LayerMenu* layers) {
-    win32host::RegisterHostClass();
-    win32host::EnsureMessageBoxHook();
+    win32::RegisterHostClass();
+    win32::EnsureMessageBoxHook();
     HMENU bar = nullptr;
     if (layers != nullptr) {
         bar = ::CreateMenu();
-        AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(win32host::PlainMenu("File", 100)), "&File");
-        AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(win32host::PlainMenu("Edit", 200)), "&Edit");
-        AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(win32host::PlainMenu("Utilities", 300)), "&Utilities");
+        AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(win32::PlainMenu("File", 100)), "&File");
+        AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(win32::PlainMenu("Edit", 200)), "&Edit");
+        AppendMenuA(bar, MF_POPUP, reinterpret_cast<UINT_PTR>(win32::PlainMenu("Utilities", 300)), "&Utilities");
         // The fourth menu: sixteen commands (seventeen with submenuAt 17),
         // the layer submenu and the "show only visible layers" toggle.
         HMENU view = ::CreatePopupMenu();
@@ -125,11 +125,11 @@ HWND CreateHostWindow(const LayerMenu* layers) {
     }
     const int width = GetSystemMetrics(SM_CXSCREEN);
     const int height = GetSystemMetrics(SM_CYSCREEN);
-    HWND window = CreateWindowExA(0, win32host::kHostClass, "Veldune", WS_OVERLAPPEDWINDOW, 0, 0, width, height,
-                                  nullptr, bar, GetModuleHandleA(nullptr), nullptr);
+    HWND window = CreateWindowExA(0, win32::kHostClass, "Veldune", WS_OVERLAPPEDWINDOW, 0, 0, width, height, nullptr,
+                                  bar, GetModuleHandleA(nullptr), nullptr);
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
-    win32host::g_hostWindow = window;
+    win32::g_hostWindow = window;
     return window;
 }
 
@@ -147,8 +147,8 @@ void SetMenuBar(HWND window, HMENU menu) { SetMenu(window, menu); }
 
 void SetSysColor(int index, COLORREF color) {
     static bool restoreAtExit = false;
-    if (!restoreAtExit) restoreAtExit = std::atexit(win32host::RestoreSysColors) == 0;
-    if (!win32host::g_savedColors.count(index)) win32host::g_savedColors[index] = GetSysColor(index);
+    if (!restoreAtExit) restoreAtExit = std::atexit(win32::RestoreSysColors) == 0;
+    if (!win32::g_savedColors.count(index)) win32::g_savedColors[index] = GetSysColor(index);
     SetSysColors(1, &index, &color);
 }
 

@@ -30,8 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     monkey::ByteChoices choices(data, size);
     const int which = static_cast<int>(choices.Below(monkey::kSessionDocuments));
     host::Document document = monkey::SessionDocument(which);
-    const cli::PluginModule module = cli::LinkedPluginModule();
-    HWND hostWindow = cli::SetUpWorld(&document, module);
+    const session::PluginModule module = session::LinkedPluginModule();
+    HWND hostWindow = session::SetUpWorld(&document, module);
     sim::UseEmptyHive();
     // Each input starts from a plug-in just loaded.
     std::memset(static_cast<void*>(&g_plugin), 0, sizeof g_plugin);
@@ -45,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                         BytesOf(&g_plugin.replace, sizeof g_plugin.replace),
                                                         BytesOf(&g_plugin.prefs, sizeof g_plugin.prefs)};
     };
-    cli::Runner runner(module, hostWindow);
+    session::Runner runner(module, hostWindow);
     const bool ran = runner.Run(session, "fuzz.script");
     session.checker().End();
     module.terminate(nullptr);

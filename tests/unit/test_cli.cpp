@@ -69,7 +69,7 @@ protected:
         std::istringstream in(input);
         std::ostringstream out;
         std::ostringstream err;
-        cli::Console console{&in, &out, &err, terminal};
+        session::Console console{&in, &out, &err, terminal};
         Outcome outcome;
         outcome.status = cli::HostMain(static_cast<int>(argv.size()), argv.data(), console);
         outcome.out = out.str();

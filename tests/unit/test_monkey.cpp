@@ -40,12 +40,12 @@ std::array<std::vector<std::uint8_t>, 3> Held() {
 // Plays fixed lines under the checker; `tamper` runs before line i is given
 // (with the dialog then open), `tamperAfter` after action i has been
 // performed and before the checker sees it.
-class Replay : public cli::ActionSource {
+class Replay : public session::ActionSource {
 public:
     std::vector<std::string> lines;
     std::function<void(std::size_t)> tamper;
-    std::function<void(const cli::Action&)> tamperAfter;
-    std::function<void(cli::Action&)> misreport;  // what the checker is told was started
+    std::function<void(const session::Action&)> tamperAfter;
+    std::function<void(session::Action&)> misreport;  // what the checker is told was started
     monkey::Checker checker;
 
     std::optional<std::string> Next(const sim::MessageBoxInfo* box) override {
@@ -65,12 +65,12 @@ public:
         }
         return lines[next_++];
     }
-    void Starting(const cli::Action& action) override {
-        cli::Action told = action;
+    void Starting(const session::Action& action) override {
+        session::Action told = action;
         if (misreport) misreport(told);
         checker.Starting(told);
     }
-    void Performed(const cli::Action& action) override {
+    void Performed(const session::Action& action) override {
         if (tamperAfter) tamperAfter(action);
         checker.Performed(action);
     }
@@ -84,8 +84,8 @@ class MonkeySession : public ::testing::Test {
 protected:
     void Start(int document) {
         document_ = monkey::SessionDocument(document);
-        module_ = cli::LinkedPluginModule();
-        hostWindow_ = cli::SetUpWorld(&document_, module_);
+        module_ = session::LinkedPluginModule();
+        hostWindow_ = session::SetUpWorld(&document_, module_);
         sim::UseEmptyHive();
         std::memset(static_cast<void*>(&g_plugin), 0, sizeof g_plugin);
         module_.init(nullptr, nullptr);
@@ -99,7 +99,7 @@ protected:
 
     // Runs the lines; the runner must not fail. Returns the findings, one a line.
     std::string Play(Replay& replay) {
-        cli::Runner runner(module_, hostWindow_);
+        session::Runner runner(module_, hostWindow_);
         EXPECT_TRUE(runner.Run(replay, "bad.script")) << runner.Failure();
         std::string all;
         for (const std::string& finding : replay.checker.Findings()) all += finding + "\n";
@@ -107,7 +107,7 @@ protected:
     }
 
     host::Document document_;
-    cli::PluginModule module_;
+    session::PluginModule module_;
     HWND hostWindow_ = nullptr;
 };
 
@@ -150,8 +150,8 @@ TEST_F(MonkeySession, ADialogTheCommandCannotShowIsFound) {
     Start(0);
     Replay replay;
     replay.lines = {"invoke 1", "close"};
-    replay.misreport = [](cli::Action& action) {
-        if (action.kind == cli::ActionKind::Invoke) {
+    replay.misreport = [](session::Action& action) {
+        if (action.kind == session::ActionKind::Invoke) {
             action.numbers[0] = 0;
             action.hasRegion = true;
         }
@@ -209,7 +209,7 @@ TEST_F(MonkeySession, SettingsThatDoNotComeBackAreFound) {
     Start(0);
     Replay size;
     size.lines = {"reload"};
-    size.tamperAfter = [](const cli::Action&) {
+    size.tamperAfter = [](const session::Action&) {
         sim::SetHiveValue(kSettingsKey, kSearchOptionsValue, REG_BINARY, std::vector<std::uint8_t>(100, 0));
     };
     EXPECT_NE(Play(size).find("SearchOptions is stored in 100 bytes"), std::string::npos);
@@ -328,8 +328,8 @@ TEST_F(MonkeySession, CountsShownThatDifferFromCountsMadeAreFound) {
     Start(1);
     Replay twice;
     twice.lines = kScan;
-    twice.tamperAfter = [this](const cli::Action& action) {
-        if (action.kind == cli::ActionKind::Click && action.numbers[0] == IDC_CRIT_GO)
+    twice.tamperAfter = [this](const session::Action& action) {
+        if (action.kind == session::ActionKind::Click && action.numbers[0] == IDC_CRIT_GO)
             MessageBoxA(hostWindow_, "1 replacement was made.", kCountCaption, MB_OK | MB_ICONINFORMATION);
     };
     EXPECT_NE(Play(twice).find("2 count message(s) after a completed scan"), std::string::npos);
@@ -383,7 +383,7 @@ TEST_F(MonkeySession, ASeededSessionReplaysExactlyAsItsScript) {
             options.actions = 150;
             options.fromDefaults = true;
             monkey::Session session(choices, document_, options);
-            cli::Runner runner(module_, hostWindow_);
+            session::Runner runner(module_, hostWindow_);
             ASSERT_TRUE(runner.Run(session, "monkey")) << runner.Failure();
             session.checker().End();
             const std::string played = document_.ToJson();
@@ -394,10 +394,10 @@ TEST_F(MonkeySession, ASeededSessionReplaysExactlyAsItsScript) {
             TearDown();
 
             Start(document);
-            cli::Script parsed;
+            session::Script parsed;
             std::string error;
-            ASSERT_TRUE(cli::ParseScript(script, "replay.script", &parsed, &error)) << error;
-            cli::Runner replay(module_, hostWindow_);
+            ASSERT_TRUE(session::ParseScript(script, "replay.script", &parsed, &error)) << error;
+            session::Runner replay(module_, hostWindow_);
             EXPECT_TRUE(replay.Run(parsed)) << replay.Failure();
             EXPECT_EQ(document_.ToJson(), played);
             std::vector<std::string> replayed;

@@ -57,7 +57,7 @@ protected:
         std::istringstream in;
         std::ostringstream out;
         std::ostringstream err;
-        cli::Console console{&in, &out, &err, false};
+        session::Console console{&in, &out, &err, false};
         Outcome outcome;
         outcome.status = cli::HostMain(static_cast<int>(argv.size()), argv.data(), console);
         outcome.out = out.str();
@@ -152,18 +152,18 @@ TEST_F(MusicXmlProgram, CompressedScoresStayCompressedAndJsonOutputIsTheDocument
 TEST_F(MusicXmlProgram, AFailedWriteLeavesTheTargetAsItWas) {
     const std::string target = Write("target.musicxml", "the old file");
     std::string error;
-    EXPECT_FALSE(cli::WriteFileAtomically(target, "new contents", &error, true));
+    EXPECT_FALSE(scores::WriteFileAtomically(target, "new contents", &error, true));
     EXPECT_TRUE(Contains(error, "left as it was")) << error;
     EXPECT_EQ(Read(target), "the old file");
     // A target that cannot be replaced (a folder) and a folder that is not there.
     fs::create_directories(In("folder/inside"));
-    EXPECT_FALSE(cli::WriteFileAtomically(In("folder"), "x", &error));
+    EXPECT_FALSE(scores::WriteFileAtomically(In("folder"), "x", &error));
     EXPECT_TRUE(fs::is_directory(In("folder/inside")));
-    EXPECT_FALSE(cli::WriteFileAtomically(In("none/out.musicxml"), "x", &error));
+    EXPECT_FALSE(scores::WriteFileAtomically(In("none/out.musicxml"), "x", &error));
     // No temporary file is left behind.
     for (const auto& entry : fs::directory_iterator(dir_))
         EXPECT_EQ(entry.path().filename().string().find(".tmp-"), std::string::npos) << entry.path();
-    EXPECT_TRUE(cli::WriteFileAtomically(target, "new contents", &error)) << error;
+    EXPECT_TRUE(scores::WriteFileAtomically(target, "new contents", &error)) << error;
     EXPECT_EQ(Read(target), "new contents");
 }
 
@@ -177,7 +177,7 @@ TEST_F(MusicXmlProgram, PiecesAreWrittenWholeAndInOrder) {
     for (const std::string& piece : pieces) bytes.Add(piece);
     bytes.Own("tail");
     std::string error;
-    ASSERT_TRUE(cli::WriteFileAtomically(In("pieces.out"), bytes, &error)) << error;
+    ASSERT_TRUE(scores::WriteFileAtomically(In("pieces.out"), bytes, &error)) << error;
     const std::string written = Read(In("pieces.out"));
     EXPECT_EQ(written.size(), bytes.Size());
     EXPECT_TRUE(written == bytes.Joined());

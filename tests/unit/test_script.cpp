@@ -10,14 +10,14 @@
 
 namespace {
 
-using cli::Action;
-using cli::ActionKind;
+using session::Action;
+using session::ActionKind;
 
 Action ParseOne(const std::string& line) {
     Action action;
     bool empty = false;
     std::string error;
-    EXPECT_TRUE(cli::ParseScriptLine(line, "t.script", 7, &action, &empty, &error)) << line << ": " << error;
+    EXPECT_TRUE(session::ParseScriptLine(line, "t.script", 7, &action, &empty, &error)) << line << ": " << error;
     EXPECT_FALSE(empty) << line;
     return action;
 }
@@ -26,7 +26,7 @@ std::string ParseError(const std::string& line) {
     Action action;
     bool empty = false;
     std::string error;
-    EXPECT_FALSE(cli::ParseScriptLine(line, "t.script", 7, &action, &empty, &error)) << line;
+    EXPECT_FALSE(session::ParseScriptLine(line, "t.script", 7, &action, &empty, &error)) << line;
     return error;
 }
 
@@ -173,10 +173,11 @@ TEST(ScriptParse, ErrorsNameTheLineAndWhatWasExpected) {
 }
 
 TEST(ScriptParse, WholeScriptCountsEveryLine) {
-    cli::Script script;
+    session::Script script;
     std::string error;
     // Blank lines and comments count for the line numbers but give no action.
-    ASSERT_TRUE(cli::ParseScript("# setup\n\ninvoke 1\n  # nothing\nclick 2\n", "s.script", &script, &error)) << error;
+    ASSERT_TRUE(session::ParseScript("# setup\n\ninvoke 1\n  # nothing\nclick 2\n", "s.script", &script, &error))
+        << error;
     ASSERT_EQ(script.actions.size(), 2u);
     EXPECT_EQ(script.actions[0].line, 3);
     EXPECT_EQ(script.actions[1].line, 5);
@@ -184,14 +185,14 @@ TEST(ScriptParse, WholeScriptCountsEveryLine) {
     EXPECT_EQ(script.lineCount, 5);
 
     // The first bad line stops the parse and nothing of the script is kept.
-    cli::Script bad;
-    EXPECT_FALSE(cli::ParseScript("invoke 1\nclick 1\n\nclik 2\nclick 3\n", "s.script", &bad, &error));
+    session::Script bad;
+    EXPECT_FALSE(session::ParseScript("invoke 1\nclick 1\n\nclik 2\nclick 3\n", "s.script", &bad, &error));
     EXPECT_EQ(error.rfind("s.script:4: ", 0), 0u) << error;
     EXPECT_TRUE(bad.actions.empty());
 
     // Windows line ends read the same.
-    cli::Script crlf;
-    ASSERT_TRUE(cli::ParseScript("click 1\r\ntype 101 \"x\"\r\n", "s.script", &crlf, &error)) << error;
+    session::Script crlf;
+    ASSERT_TRUE(session::ParseScript("click 1\r\ntype 101 \"x\"\r\n", "s.script", &crlf, &error)) << error;
     ASSERT_EQ(crlf.actions.size(), 2u);
     EXPECT_EQ(crlf.actions[1].text, "x");
 }

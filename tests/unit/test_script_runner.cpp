@@ -31,8 +31,8 @@ protected:
     void SetUp() override {
         std::string error;
         ASSERT_TRUE(host::Document::FromJson(kDocument, &document_, &error)) << error;
-        module_ = cli::LinkedPluginModule();
-        hostWindow_ = cli::SetUpWorld(&document_, module_);
+        module_ = session::LinkedPluginModule();
+        hostWindow_ = session::SetUpWorld(&document_, module_);
         sim::UseEmptyHive();
         module_.init(nullptr, nullptr);
     }
@@ -44,10 +44,10 @@ protected:
 
     // Runs the script; returns "" when it held, else the failure.
     std::string Run(const std::string& text) {
-        cli::Script script;
+        session::Script script;
         std::string error;
-        EXPECT_TRUE(cli::ParseScript(text, "t.script", &script, &error)) << error;
-        cli::Runner runner(module_, hostWindow_);
+        EXPECT_TRUE(session::ParseScript(text, "t.script", &script, &error)) << error;
+        session::Runner runner(module_, hostWindow_);
         bool held = runner.Run(script);
         EXPECT_EQ(held, runner.Failure().empty());
         return runner.Failure();
@@ -65,7 +65,7 @@ protected:
     }
 
     host::Document document_;
-    cli::PluginModule module_;
+    session::PluginModule module_;
     HWND hostWindow_ = nullptr;
 };
 
@@ -214,7 +214,7 @@ TEST_F(ScriptRunner, APersonTypesTheSameActions) {
         "expect result 0\n"
         "quit\n");
     std::ostringstream out;
-    cli::Runner runner(module_, hostWindow_);
+    session::Runner runner(module_, hostWindow_);
     EXPECT_TRUE(runner.RunInteractive(in, out)) << out.str();
     const std::string text = out.str();
     EXPECT_NE(text.find("input:4: expected an action"), std::string::npos) << text;
@@ -228,7 +228,7 @@ TEST_F(ScriptRunner, APersonTypesTheSameActions) {
     SetUp();
     std::istringstream in2("invoke 1\nexpect text 101 \"x\"\n");
     std::ostringstream out2;
-    cli::Runner runner2(module_, hostWindow_);
+    session::Runner runner2(module_, hostWindow_);
     EXPECT_FALSE(runner2.RunInteractive(in2, out2));
     EXPECT_NE(out2.str().find("! expect text 101: got \"\", expected \"x\""), std::string::npos) << out2.str();
     ExpectUnwound();

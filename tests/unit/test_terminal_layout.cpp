@@ -24,9 +24,9 @@ extern "C" const char OrvoResourceScript[];
 
 namespace {
 
-std::string Screen(const term::Grid& grid) { return term::GridText(grid) + "--\n" + term::RolesText(grid); }
+std::string Screen(const terminal::Grid& grid) { return terminal::GridText(grid) + "--\n" + terminal::RolesText(grid); }
 
-void ExpectGolden(const std::string& name, const term::Grid& grid) {
+void ExpectGolden(const std::string& name, const terminal::Grid& grid) {
     std::string path = std::string(ORVO_SOURCE_DIR) + "/tests/terminal/" + name + ".screen";
     std::string got = Screen(grid);
     if (const char* update = std::getenv("ORVO_UPDATE_GOLDEN"); update != nullptr && *update == '1') {
@@ -76,7 +76,7 @@ protected:
     std::vector<sim::MessageBoxInfo> boxes;
 };
 
-term::Grid Draw(HWND dialog) { return term::DrawDialog(term::ViewOf(dialog)); }
+terminal::Grid Draw(HWND dialog) { return terminal::DrawDialog(terminal::ViewOf(dialog)); }
 
 TEST_F(TerminalLayout, TextSetupAndResults) {
     onDialog = [](HWND d) {
@@ -145,90 +145,90 @@ TEST_F(TerminalLayout, CriteriaPages) {
 }
 
 TEST_F(TerminalLayout, MessageBoxes) {
-    term::BoxView info;
+    terminal::BoxView info;
     info.caption = "Orvo Search/Replace";
     info.text = "3 replacements were made.";
     info.type = MB_OK | MB_ICONINFORMATION;
-    ExpectGolden("box-information", term::DrawMessageBox(info, 80));
-    term::BoxView question;
+    ExpectGolden("box-information", terminal::DrawMessageBox(info, 80));
+    terminal::BoxView question;
     question.caption = "Warning";
     question.text =
         "Replacing text in lyrics may change the number of syllables, and the lyrics would no longer line up with "
         "the notes. Replace anyway?";
     question.type = MB_YESNO | MB_ICONWARNING;
     question.focus = 1;
-    ExpectGolden("box-question", term::DrawMessageBox(question, 60));
+    ExpectGolden("box-question", terminal::DrawMessageBox(question, 60));
 }
 
 // The host's own windows and the screen around them.
 TEST(TerminalScreen, MenuFormAndScreens) {
-    term::MenuView menu;
+    terminal::MenuView menu;
     menu.caption = "veldune-host - demo.json";
     menu.commands = {"Search/Replace - Note Entries", "Search/Replace - Text"};
     menu.selected = 1;
     menu.region = "staves 1 to 4, measures 1 to 8 (the whole score)";
     menu.notes = {"Last run: Search/Replace - Text: 2 records of the score written.",
                   "The score has changed; it is written to out.json when you quit."};
-    term::Grid drawn = term::DrawMenu(menu);
+    terminal::Grid drawn = terminal::DrawMenu(menu);
     ExpectGolden("menu", drawn);
     // The selected command's row is where a click runs it.
-    EXPECT_EQ(drawn.At(term::kMenuFirstCommandRow + 1, 4).role, term::Role::Focus);
-    EXPECT_EQ(term::GridText(drawn).find("2  Search/Replace - Text"),
-              term::GridText(drawn).find("1  Search/Replace - Note Entries") + drawn.width + 1);
+    EXPECT_EQ(drawn.At(terminal::kMenuFirstCommandRow + 1, 4).role, terminal::Role::Focus);
+    EXPECT_EQ(terminal::GridText(drawn).find("2  Search/Replace - Text"),
+              terminal::GridText(drawn).find("1  Search/Replace - Note Entries") + drawn.width + 1);
 
-    term::FormView form;
+    terminal::FormView form;
     form.caption = "Region for the note entry command";
     form.intro = "The staves and measures the note entry command searches.";
     form.fields = {{"First staff", "1"}, {"Last staff", "12"}};
     form.focus = 1;
     form.error = "expected six numbers";
-    term::Grid formGrid = term::DrawForm(form);
+    terminal::Grid formGrid = terminal::DrawForm(form);
     ExpectGolden("region-form", formGrid);
     EXPECT_EQ(formGrid.cursorCol, 2 + 11 + 2 + 1 + 2);  // after "12"
 
     // A message box over a dialog over the desktop, the status line below.
-    term::Grid under = term::WindowFrame("Under", 30, 8, true);
-    term::BoxView box;
+    terminal::Grid under = terminal::WindowFrame("Under", 30, 8, true);
+    terminal::BoxView box;
     box.caption = "Question";
     box.text = "Go on?";
     box.type = MB_YESNO;
-    term::Grid over = term::DrawMessageBox(box, 40);
+    terminal::Grid over = terminal::DrawMessageBox(box, 40);
     std::vector<std::pair<int, int>> origins;
-    term::Grid screen = term::ComposeScreen(40, 12, {&under, &over}, "Enter answers", &origins);
+    terminal::Grid screen = terminal::ComposeScreen(40, 12, {&under, &over}, "Enter answers", &origins);
     ExpectGolden("screen-box-over-dialog", screen);
     ASSERT_EQ(origins.size(), 2u);
     EXPECT_EQ(origins[0], std::make_pair(1, 5));
 
     int width = 0, height = 0;
-    term::NeededSize({&under, &over}, &width, &height);
+    terminal::NeededSize({&under, &over}, &width, &height);
     EXPECT_EQ(width, 30);
     EXPECT_EQ(height, 9);  // the taller window and the status line
-    ExpectGolden("screen-too-small", term::TooSmallScreen(50, 10, 80, 34));
+    ExpectGolden("screen-too-small", terminal::TooSmallScreen(50, 10, 80, 34));
 }
 
 TEST(TerminalScreen, RegionDescriptions) {
     RegionRecord r{0, 1, 1, 0, 0, 4, 8, 0x7FFFFFFF};
-    EXPECT_EQ(term::DescribeRegion(r), "staves 1 to 4, measures 1 to 8");
+    EXPECT_EQ(terminal::DescribeRegion(r), "staves 1 to 4, measures 1 to 8");
     r = RegionRecord{0, 2, 3, 512, 0, 2, 3, 1024};
-    EXPECT_EQ(term::DescribeRegion(r), "staff 2, measure 3, from position 512, to position 1024");
+    EXPECT_EQ(terminal::DescribeRegion(r), "staff 2, measure 3, from position 512, to position 1024");
 }
 
 // Text the plug-in hands over is 8-bit: UTF-8 where it is valid, Latin-1
 // bytes otherwise, and no control character reaches the terminal.
 TEST(TerminalScreen, TextDecoding) {
-    EXPECT_EQ(term::DecodeText("Caf\xC3\xA9"), std::u32string(U"Caf\u00E9"));
-    EXPECT_EQ(term::DecodeText("Caf\xE9"), std::u32string(U"Caf\u00E9"));
-    EXPECT_EQ(term::DecodeText("a\tb\x1B[2J"), std::u32string(U"a?b?[2J"));
-    EXPECT_EQ(term::DecodeText("\xE2\x82"), std::u32string(U"\u00E2?"));  // cut short
-    EXPECT_EQ(term::DecodeText("\xF0\x9D\x84\x9E"), std::u32string(U"\U0001D11E"));
-    EXPECT_EQ(term::EncodeUtf8(U'\U0001D11E'), "\xF0\x9D\x84\x9E");
-    EXPECT_EQ(term::EncodeUtf8(U'\u00E9'), "\xC3\xA9");
+    EXPECT_EQ(terminal::DecodeText("Caf\xC3\xA9"), std::u32string(U"Caf\u00E9"));
+    EXPECT_EQ(terminal::DecodeText("Caf\xE9"), std::u32string(U"Caf\u00E9"));
+    EXPECT_EQ(terminal::DecodeText("a\tb\x1B[2J"), std::u32string(U"a?b?[2J"));
+    EXPECT_EQ(terminal::DecodeText("\xE2\x82"), std::u32string(U"\u00E2?"));  // cut short
+    EXPECT_EQ(terminal::DecodeText("\xF0\x9D\x84\x9E"), std::u32string(U"\U0001D11E"));
+    EXPECT_EQ(terminal::EncodeUtf8(U'\U0001D11E'), "\xF0\x9D\x84\x9E");
+    EXPECT_EQ(terminal::EncodeUtf8(U'\u00E9'), "\xC3\xA9");
 }
 
 // Columns a line of GridText takes at a terminal.
 int Columns(const std::string& line) {
     int columns = 0;
-    for (char32_t ch : term::DecodeText(line)) columns += term::CharWidth(ch);
+    for (char32_t ch : terminal::DecodeText(line)) columns += terminal::CharWidth(ch);
     return columns;
 }
 
@@ -236,18 +236,18 @@ int Columns(const std::string& line) {
 // a wide character cut at the edge shows as '?', and the caret and the mouse
 // count columns, not characters.
 TEST(TerminalScreen, WideCharacters) {
-    term::DialogView view;
+    terminal::DialogView view;
     view.caption = "\xE6\xAD\x8C";  // 歌
     view.width = 100;
     view.height = 40;
-    term::ControlView label;
+    terminal::ControlView label;
     label.kind = "static";
     label.text = "\xE6\xAD\x8C\xE8\xA9\x9E lyric";  // 歌詞 lyric
     label.x = 4;
     label.y = 4;
     label.width = 40;
     label.height = 8;
-    term::ControlView field;
+    terminal::ControlView field;
     field.id = 7;
     field.kind = "edit";
     field.text =
@@ -260,24 +260,24 @@ TEST(TerminalScreen, WideCharacters) {
     field.width = 40;
     field.height = 12;
     view.controls = {label, field};
-    std::vector<term::Placement> places;
-    term::Grid grid = term::DrawDialog(view, &places);
-    std::istringstream lines(term::GridText(grid));
+    std::vector<terminal::Placement> places;
+    terminal::Grid grid = terminal::DrawDialog(view, &places);
+    std::istringstream lines(terminal::GridText(grid));
     std::string line;
     while (std::getline(lines, line)) EXPECT_EQ(Columns(line), grid.width) << line;
-    EXPECT_NE(term::GridText(grid).find("\xE6\xAD\x8C\xE8\xA9\x9E lyric"), std::string::npos);
+    EXPECT_NE(terminal::GridText(grid).find("\xE6\xAD\x8C\xE8\xA9\x9E lyric"), std::string::npos);
     // [日本abc: the caret after two wide characters is four columns in.
     ASSERT_EQ(places.size(), 2u);
     EXPECT_EQ(grid.cursorCol, places[1].left + 1 + 4);
-    EXPECT_EQ(term::EditCharacterAt(field, places[1], places[1].left + 2), 3);  // the second half of 日: 本
-    EXPECT_EQ(term::EditCharacterAt(field, places[1], places[1].left + 1), 0);
-    EXPECT_EQ(term::EditCharacterAt(field, places[1], places[1].left + 5), 6);  // a
-    EXPECT_EQ(term::EditCharacterAt(field, places[1], places[1].left + 9), 9);  // past the end
+    EXPECT_EQ(terminal::EditCharacterAt(field, places[1], places[1].left + 2), 3);  // the second half of 日: 本
+    EXPECT_EQ(terminal::EditCharacterAt(field, places[1], places[1].left + 1), 0);
+    EXPECT_EQ(terminal::EditCharacterAt(field, places[1], places[1].left + 5), 6);  // a
+    EXPECT_EQ(terminal::EditCharacterAt(field, places[1], places[1].left + 9), 9);  // past the end
 
-    term::Grid cut(2, 1, term::Role::Face);
-    cut.PutText(0, 1, term::ToCells(U"\u6B4C"), term::Role::Face);  // its tail falls off the edge
-    EXPECT_EQ(term::GridText(cut), " ?\n");
-    EXPECT_EQ(term::ToCells(U"e\u0301x"), std::u32string(U"ex"));  // a combining mark takes no cell
+    terminal::Grid cut(2, 1, terminal::Role::Face);
+    cut.PutText(0, 1, terminal::ToCells(U"\u6B4C"), terminal::Role::Face);  // its tail falls off the edge
+    EXPECT_EQ(terminal::GridText(cut), " ?\n");
+    EXPECT_EQ(terminal::ToCells(U"e\u0301x"), std::u32string(U"ex"));  // a combining mark takes no cell
 }
 
 }  // namespace

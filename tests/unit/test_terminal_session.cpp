@@ -24,32 +24,32 @@ struct Abandoned : std::runtime_error {
     Abandoned() : std::runtime_error("abandoned") {}
 };
 
-class ListScreen : public term::ScreenIo {
+class ListScreen : public terminal::ScreenIo {
 public:
     int width = 100, height = 40;
-    std::deque<term::Input> inputs;
-    std::vector<std::string> painted;   // every screen as text, oldest first
-    std::deque<term::Input> meanwhile;  // what Poll finds, one a call
+    std::deque<terminal::Input> inputs;
+    std::vector<std::string> painted;       // every screen as text, oldest first
+    std::deque<terminal::Input> meanwhile;  // what Poll finds, one a call
 
     int Width() const override { return width; }
     int Height() const override { return height; }
-    void Paint(const term::Grid& grid) override {
-        painted.push_back(term::GridText(grid));
+    void Paint(const terminal::Grid& grid) override {
+        painted.push_back(terminal::GridText(grid));
         last = grid;
     }
-    term::Input Read() override {
+    terminal::Input Read() override {
         if (inputs.empty()) throw std::runtime_error("the session wants more input; last screen:\n" + painted.back());
-        term::Input input = inputs.front();
+        terminal::Input input = inputs.front();
         inputs.pop_front();
-        if (input.kind == term::Input::Resize) {
+        if (input.kind == terminal::Input::Resize) {
             width = input.row;
             height = input.col;
         }
         return input;
     }
-    term::Input Poll() override {
-        if (meanwhile.empty()) return term::Input{};
-        term::Input input = meanwhile.front();
+    terminal::Input Poll() override {
+        if (meanwhile.empty()) return terminal::Input{};
+        terminal::Input input = meanwhile.front();
         meanwhile.pop_front();
         return input;
     }
@@ -57,15 +57,15 @@ public:
 
     // Presses a named key, or types each character of a text.
     void Key(const std::string& name) {
-        term::Input input;
-        input.kind = term::Input::Key;
+        terminal::Input input;
+        input.kind = terminal::Input::Key;
         input.key = name;
         inputs.push_back(input);
     }
     void Type(const std::string& text) {
         for (char c : text) {
-            term::Input input;
-            input.kind = term::Input::Key;
+            terminal::Input input;
+            input.kind = terminal::Input::Key;
             input.key = std::string(1, c);
             input.typed = true;
             inputs.push_back(input);
@@ -74,29 +74,29 @@ public:
     // A click on the first cell showing this text (found on the screen
     // painted just before the click is read).
     void ClickOn(const std::string& text) {
-        term::Input input;
-        input.kind = term::Input::Mouse;
+        terminal::Input input;
+        input.kind = terminal::Input::Mouse;
         input.key = text;  // resolved when read, see Resolve
         inputs.push_back(input);
     }
-    void Other(term::Input::Kind kind, int row = 0, int col = 0) {
-        term::Input input;
+    void Other(terminal::Input::Kind kind, int row = 0, int col = 0) {
+        terminal::Input input;
         input.kind = kind;
         input.row = row;
         input.col = col;
         inputs.push_back(input);
     }
 
-    term::Grid last;
+    terminal::Grid last;
 };
 
 // ListScreen with clicks resolved against the screen as last painted.
 class ClickingScreen : public ListScreen {
 public:
-    term::Input Read() override {
-        term::Input input = ListScreen::Read();
-        if (input.kind == term::Input::Mouse && !input.key.empty()) {
-            std::string text = term::GridText(last);
+    terminal::Input Read() override {
+        terminal::Input input = ListScreen::Read();
+        if (input.kind == terminal::Input::Mouse && !input.key.empty()) {
+            std::string text = terminal::GridText(last);
             std::size_t at = text.find(input.key);
             if (at == std::string::npos) throw std::runtime_error("nothing shows \"" + input.key + "\":\n" + text);
             // Box pieces are one byte in the text form, so offsets are cells.
@@ -118,15 +118,15 @@ protected:
         host::Document document;
         std::string error;
         EXPECT_TRUE(host::Document::Load(kDocumentPath, &document, &error)) << error;
-        cli::PluginModule module = cli::LinkedPluginModule();
-        HWND hostWindow = cli::SetUpWorld(&document, module);
+        session::PluginModule module = session::LinkedPluginModule();
+        HWND hostWindow = session::SetUpWorld(&document, module);
         sim::UseEmptyHive();
         module.init(nullptr, nullptr);
-        cli::ScreenOptions options;
+        session::ScreenOptions options;
         options.documentName = "basic.json";
-        options.wholeScore = cli::WholeDocumentRegion(document);
+        options.wholeScore = subcommands::WholeDocumentRegion(document);
         options.progressDelayMs = progressDelayMs;
-        std::vector<std::string> lines = term::RunSessionOn(screen, module, hostWindow, options);
+        std::vector<std::string> lines = terminal::RunSessionOn(screen, module, hostWindow, options);
         if (report != nullptr) *report = lines;
         module.terminate(nullptr);
         sim::SetUser(nullptr);
@@ -139,13 +139,13 @@ protected:
         host::Document document;
         std::string error;
         EXPECT_TRUE(host::Document::Load(kDocumentPath, &document, &error)) << error;
-        cli::PluginModule module = cli::LinkedPluginModule();
-        HWND hostWindow = cli::SetUpWorld(&document, module);
+        session::PluginModule module = session::LinkedPluginModule();
+        HWND hostWindow = session::SetUpWorld(&document, module);
         sim::UseEmptyHive();
         module.init(nullptr, nullptr);
-        cli::Script script;
-        EXPECT_TRUE(cli::ParseScript(text, "t.script", &script, &error)) << error;
-        cli::Runner runner(module, hostWindow);
+        session::Script script;
+        EXPECT_TRUE(session::ParseScript(text, "t.script", &script, &error)) << error;
+        session::Runner runner(module, hostWindow);
         EXPECT_TRUE(runner.Run(script)) << runner.Failure();
         module.terminate(nullptr);
         sim::SetUser(nullptr);
@@ -217,8 +217,8 @@ TEST_F(TerminalSession, EscapeDuringTheScanStopsIt) {
     screen.ClickOn("Up/Down");
     screen.Key("Alt+g");
     screen.Key("q");
-    term::Input escape;
-    escape.kind = term::Input::Key;
+    terminal::Input escape;
+    escape.kind = terminal::Input::Key;
     escape.key = "Escape";
     screen.meanwhile.push_back(escape);
     std::vector<std::string> report;
@@ -238,8 +238,8 @@ TEST_F(TerminalSession, ATooSmallTerminalSaysWhatItNeedsAndARedrawFollowsTheResi
     screen.height = 20;
     screen.Key("1");
     screen.inputs.back().typed = true;
-    screen.Other(term::Input::Resize, 100, 40);  // row, col carry the new width and height
-    screen.Key("Escape");                        // Cancel
+    screen.Other(terminal::Input::Resize, 100, 40);  // row, col carry the new width and height
+    screen.Key("Escape");                            // Cancel
     screen.Key("q");
     AfterSession(screen);
     bool tooSmall = false, shownAfter = false;
@@ -296,7 +296,7 @@ TEST_F(TerminalSession, CtrlCLeavesAtOnce) {
     screen.Key("2");
     screen.inputs.back().typed = true;
     screen.Type("Allegro");
-    screen.Other(term::Input::Interrupt);
+    screen.Other(terminal::Input::Interrupt);
     EXPECT_THROW(AfterSession(screen), Abandoned);
     sim::SetUser(nullptr);
     host::AttachDocument(nullptr);

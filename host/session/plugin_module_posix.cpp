@@ -1,16 +1,11 @@
-// Module loading and terminal checks with dlopen and isatty.
+// The plug-in module loaded with dlopen.
 #include <dlfcn.h>
-#include <limits.h>
-#include <unistd.h>
 
 #include <string>
 
-#include "host/cli/platform.h"
 #include "host/session/plugin_module.h"
-#include "host/terminal/curses_screen.h"
-#include "host/terminal/session.h"
 
-namespace cli {
+namespace session {
 
 namespace {
 
@@ -65,19 +60,4 @@ void UnloadPluginModule(PluginModule* module) {
 }
 
 const char* PluginModuleFileName() { return "OrvoSearchReplace.so"; }
-
-bool StdinIsTerminal() { return isatty(STDIN_FILENO) != 0; }
-bool StdoutIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
-
-ScreenSession TerminalFrontEnd() { return term::CursesScreen::Usable() ? &term::RunSession : nullptr; }
-
-std::string ExecutableDirectory() {
-    char buffer[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (length <= 0) return {};
-    std::string path(buffer, static_cast<std::size_t>(length));
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
-}
-
-}  // namespace cli
+}  // namespace session

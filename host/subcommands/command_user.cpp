@@ -1,11 +1,11 @@
-#include "host/session/console.h"
+#include "host/subcommands/command_user.h"
 
 #include <cctype>
 #include <istream>
 #include <ostream>
 #include <vector>
 
-namespace cli {
+namespace subcommands {
 
 namespace {
 
@@ -19,7 +19,7 @@ std::string LowerTrimmed(const std::string& text) {
 
 }  // namespace
 
-int Ask(Console& console, const std::string& question, std::initializer_list<const char*> choices) {
+int Ask(session::Console& console, const std::string& question, std::initializer_list<const char*> choices) {
     std::vector<std::string> words(choices.begin(), choices.end());
     std::string hint;
     for (const std::string& word : words) hint += (hint.empty() ? "" : "/") + word;
@@ -60,4 +60,4 @@ bool CommandUser::Act(const std::string& what, const std::string& why) {
     return false;
 }
 
-}  // namespace cli
+}  // namespace subcommands

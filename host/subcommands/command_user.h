@@ -1,0 +1,40 @@
+// A subcommand as the user of a session: what it prints, how it answers a
+// question.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+
+#include "host/session/console.h"
+#include "host/sim/sim.h"
+
+namespace subcommands {
+
+// Asks until the person types one of the choices (or its first letter);
+// returns the index, or -1 when the input ends.
+int Ask(session::Console& console, const std::string& question, std::initializer_list<const char*> choices);
+
+// A subcommand acting for a person: prints every message box as it appears,
+// answers a question at the terminal or by --yes, and remembers the first
+// thing it could not do, so the command ends with status 1.
+class CommandUser : public sim::User {
+public:
+    CommandUser(session::Console& console, bool yes, const char* prompt)
+        : console_(console), yes_(yes), prompt_(prompt) {}
+
+    bool refused = false;
+
+    int AnswerMessageBox(const sim::MessageBoxInfo& box) override;
+
+protected:
+    // `why` is what sim said of the action; empty when it was done.
+    bool Act(const std::string& what, const std::string& why);
+
+    session::Console& console_;
+
+private:
+    bool yes_;
+    const char* prompt_;
+};
+
+}  // namespace subcommands
