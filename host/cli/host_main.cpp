@@ -20,7 +20,7 @@
 #include "host/subcommands/entries_command.h"
 #include "host/subcommands/text_command.h"
 #if ORVO_HAVE_MONKEY
-#include "host/monkey/session.h"
+#include "host/monkey/player.h"
 #endif
 #include "host/services/services.h"
 #include "host/sim/resource_script.h"
@@ -111,7 +111,7 @@ int RunMonkey(const session::PluginModule& module, HWND hostWindow, const host::
     monkey::Options options;
     options.actions = args.monkeyActions;
     options.fromDefaults = true;
-    monkey::Session session(choices, document, options);
+    monkey::Player session(choices, document, options);
     session::Runner runner(module, hostWindow);
     const bool ran = runner.Run(session, "monkey");
     session.checker().End();

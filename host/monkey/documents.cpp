@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "host/monkey/session.h"
+#include "host/monkey/documents.h"
 
 namespace monkey {
 

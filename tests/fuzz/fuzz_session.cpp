@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "host/monkey/session.h"
+#include "host/monkey/player.h"
 #include "host/services/services.h"
 #include "host/session/plugin_linked.h"
 #include "host/session/runner.h"
@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     monkey::Options options;
     options.actions = 400;
-    monkey::Session session(choices, document, options);
+    monkey::Player session(choices, document, options);
     session.checker().heldSettings = [] {
         return std::array<std::vector<std::uint8_t>, 3>{BytesOf(&g_plugin.search, sizeof g_plugin.search),
                                                         BytesOf(&g_plugin.replace, sizeof g_plugin.replace),

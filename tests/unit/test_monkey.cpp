@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "host/monkey/session.h"
+#include "host/monkey/player.h"
 #include "host/services/services.h"
 #include "host/session/plugin_linked.h"
 #include "host/session/runner.h"
@@ -382,7 +382,7 @@ TEST_F(MonkeySession, ASeededSessionReplaysExactlyAsItsScript) {
             monkey::Options options;
             options.actions = 150;
             options.fromDefaults = true;
-            monkey::Session session(choices, document_, options);
+            monkey::Player session(choices, document_, options);
             session::Runner runner(module_, hostWindow_);
             ASSERT_TRUE(runner.Run(session, "monkey")) << runner.Failure();
             session.checker().End();
