@@ -110,3 +110,10 @@ add_test(NAME terminal.musicxml
                  $<TARGET_FILE:OrvoSearchReplace> ${CMAKE_SOURCE_DIR}/tests/musicxml/all_kinds.musicxml
                  ${CMAKE_BINARY_DIR}/terminal-runs/musicxml musicxml)
 set_tests_properties(terminal.musicxml PROPERTIES LABELS terminal TIMEOUT 120)
+
+# The layout: no file includes a room on its own floor or above it, and the
+# plug-in nothing of the host; and the check itself over a small tree with bad
+# includes planted in it (tests/layout/planted).
+add_test(NAME layout.includes COMMAND ${CMAKE_COMMAND} -DROOT=${CMAKE_SOURCE_DIR} -P ${CMAKE_SOURCE_DIR}/cmake/CheckLayout.cmake)
+add_test(NAME layout.planted COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_SOURCE_DIR} -P ${CMAKE_SOURCE_DIR}/tests/layout/planted-test.cmake)
+set_tests_properties(layout.includes layout.planted PROPERTIES LABELS layout)

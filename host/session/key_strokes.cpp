@@ -1,5 +1,5 @@
 // Key names as scripts and people write them. Both window systems read keys
-// the same way, so this lives with the command line rather than with either.
+// the same way, so this lives with the session rather than with either.
 #include <windows.h>
 
 #include <cctype>

@@ -1,0 +1,4 @@
+// Planted: two rooms of one floor.
+#pragma once
+
+#include "host/musicxml/score.h"

@@ -1,0 +1,2 @@
+// Planted: a room no floor lists.
+#pragma once

@@ -1,0 +1,4 @@
+// Planted: the plug-in reaching into the host.
+#pragma once
+
+#include "host/services/services.h"
