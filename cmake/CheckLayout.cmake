@@ -13,11 +13,10 @@ set(ORVO_HOST_FLOORS
     "services,musicxml"    # the host services over a document; MusicXML scores read into one
     "scores"               # a score file of any format: told apart by content, read, written
     "session"              # what every kind of user needs: script, runner, key strokes, plug-in module, world
-    "subcommands"          # the text and entries subcommands, the dry run
-    "terminal,monkey"      # a person at a terminal; random sessions and their checks
+    "users"                # the automated users: text and entries subcommands, dry run, random sessions (monkey/)
+    "terminal"             # a person at a terminal: the dialogs drawn with ncurses
     "cli"                  # the program's door: options, help, which user runs, exit status
     "win32")               # the Windows host: the window system, module loader and platform for Windows
-set(ORVO_PLUGIN_ROOMS shell textsearch entrysearch resources)
 
 if(NOT ROOT)
   message(FATAL_ERROR "CheckLayout.cmake: pass -DROOT=<source dir>")

@@ -17,8 +17,8 @@ file(GLOB HOST_SOURCES CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/host/musicxml/*.cpp
      ${CMAKE_SOURCE_DIR}/host/scores/*.cpp
      ${CMAKE_SOURCE_DIR}/host/session/*.cpp
-     ${CMAKE_SOURCE_DIR}/host/subcommands/*.cpp
-     ${CMAKE_SOURCE_DIR}/host/monkey/*.cpp
+     ${CMAKE_SOURCE_DIR}/host/users/*.cpp
+     ${CMAKE_SOURCE_DIR}/host/users/monkey/*.cpp
      ${CMAKE_SOURCE_DIR}/host/cli/*.cpp)
 list(FILTER HOST_SOURCES EXCLUDE REGEX ".*/host/cli/main\\.cpp$")
 add_library(host_objects OBJECT ${HOST_SOURCES})
@@ -27,8 +27,8 @@ target_include_directories(host_objects BEFORE PUBLIC ${CMAKE_SOURCE_DIR}/host/s
 target_include_directories(host_objects SYSTEM PUBLIC ${CURSES_INCLUDE_DIRS})
 target_link_libraries(host_objects PUBLIC nlohmann_json::nlohmann_json CLI11::CLI11 ${CURSES_LIBRARIES} pugixml::pugixml
                       PkgConfig::LIBZIP)
-# The Windows host is built without MusicXML and the random sessions; host/scores
-# and host/cli ask for them only here.
+# The Windows host is built without MusicXML and the random sessions
+# (host/users/monkey); host/scores and host/cli ask for them only here.
 target_compile_definitions(host_objects PUBLIC ORVO_HAVE_MUSICXML=1 ORVO_HAVE_MONKEY=1)
 set_target_properties(host_objects PROPERTIES POSITION_INDEPENDENT_CODE ON)
 orvo_warnings(host_objects)

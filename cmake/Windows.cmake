@@ -37,8 +37,9 @@ target_link_libraries(OrvoSearchReplace PRIVATE user32 gdi32 advapi32 kernel32)
 orvo_static_runtime(OrvoSearchReplace)
 
 # ---- veldune-host.exe -----------------------------------------------------------
-# The shared document, services, score files, session, subcommands and command
-# line, with host/win32 in place of the simulated window system.
+# The shared document, services, score files, session, users and command
+# line, with host/win32 in place of the simulated window system. The random
+# sessions (host/users/monkey) are left out.
 if(ORVO_BUILD_HOST)
   if(CMAKE_CROSSCOMPILING AND NOT MSVC)
     # The header-only libraries come from the build machine. Only their own
@@ -72,7 +73,7 @@ if(ORVO_BUILD_HOST)
        ${CMAKE_SOURCE_DIR}/host/services/*.cpp
        ${CMAKE_SOURCE_DIR}/host/scores/*.cpp
        ${CMAKE_SOURCE_DIR}/host/session/*.cpp
-       ${CMAKE_SOURCE_DIR}/host/subcommands/*.cpp
+       ${CMAKE_SOURCE_DIR}/host/users/*.cpp
        ${CMAKE_SOURCE_DIR}/host/cli/*.cpp
        ${CMAKE_SOURCE_DIR}/host/win32/*.cpp)
   # The POSIX module loader is replaced by host/win32/plugin_module_win32.cpp.

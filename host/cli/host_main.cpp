@@ -16,11 +16,11 @@
 #include "host/session/runner.h"
 #include "host/session/script.h"
 #include "host/session/world.h"
-#include "host/subcommands/dry_run.h"
-#include "host/subcommands/entries_command.h"
-#include "host/subcommands/text_command.h"
+#include "host/users/dry_run.h"
+#include "host/users/entries_command.h"
+#include "host/users/text_command.h"
 #if ORVO_HAVE_MONKEY
-#include "host/monkey/player.h"
+#include "host/users/monkey/player.h"
 #endif
 #include "host/services/services.h"
 #include "host/sim/resource_script.h"
@@ -89,10 +89,10 @@ struct Arguments {
     std::string plugin;
     std::string lackService;
     bool keepGoing = false;
-    subcommands::TextOptions text;
+    users::TextOptions text;
     std::string replace;
     std::string elements;
-    subcommands::EntriesOptions entries;
+    users::EntriesOptions entries;
     std::string region;
     std::string change;
     bool monkey = false;
@@ -107,11 +107,11 @@ struct Arguments {
 int RunMonkey(const session::PluginModule& module, HWND hostWindow, const host::Document& document,
               const std::string& path, const Arguments& args, session::Console& console) {
 #if ORVO_HAVE_MONKEY
-    monkey::SeededChoices choices(args.monkeySeed);
-    monkey::Options options;
+    users::monkey::SeededChoices choices(args.monkeySeed);
+    users::monkey::Options options;
     options.actions = args.monkeyActions;
     options.fromDefaults = true;
-    monkey::Player session(choices, document, options);
+    users::monkey::Player session(choices, document, options);
     session::Runner runner(module, hostWindow);
     const bool ran = runner.Run(session, "monkey");
     session.checker().End();
@@ -142,7 +142,7 @@ int RunMonkey(const session::PluginModule& module, HWND hostWindow, const host::
 // What one document's run came to, for the summary of a batch.
 struct FileResult {
     int status = 0;
-    subcommands::TextCounts counts;
+    users::TextCounts counts;
     int warnings = 0;
     std::string problem;  // the first error, for the summary
 };
@@ -240,9 +240,9 @@ int RunDocument(Run& run, const std::string& path, FileResult* result) {
     }
     // Options are checked against the module's templates before it starts.
     std::array<bool, 8> elements{};
-    subcommands::EntriesPlan plan;
-    if ((run.textCommand && !subcommands::PrepareText(args.text, &elements, &error)) ||
-        (run.entriesCommand && !subcommands::PrepareEntries(args.entries, document, &plan, &error))) {
+    users::EntriesPlan plan;
+    if ((run.textCommand && !users::PrepareText(args.text, &elements, &error)) ||
+        (run.entriesCommand && !users::PrepareEntries(args.entries, document, &plan, &error))) {
         Refuse(result, err, error);
         return unwind(2);
     }
@@ -260,16 +260,16 @@ int RunDocument(Run& run, const std::string& path, FileResult* result) {
         status = RunMonkey(module, hostWindow, document, path, args, run.console);
     } else if (run.textCommand) {
         host::KeepServiceLog(false);  // nothing reads it here
-        status = subcommands::RunTextSubcommand(module, hostWindow, args.text, args.text.elements ? &elements : nullptr,
-                                                run.console, &result->counts);
+        status = users::RunTextSubcommand(module, hostWindow, args.text, args.text.elements ? &elements : nullptr,
+                                          run.console, &result->counts);
     } else if (run.entriesCommand) {
         host::KeepServiceLog(false);
-        status = subcommands::RunEntriesSubcommand(module, hostWindow, plan, args.entries, run.console);
+        status = users::RunEntriesSubcommand(module, hostWindow, plan, args.entries, run.console);
     } else if (run.screen != nullptr) {
         session::ScreenOptions options;
         options.documentName = std::filesystem::path(path).filename().string();
         options.output = output;
-        options.wholeScore = subcommands::WholeDocumentRegion(document);
+        options.wholeScore = users::WholeDocumentRegion(document);
         for (const std::string& line : run.screen(module, hostWindow, options)) *run.console.out << line << "\n";
     } else {
         session::Runner runner(module, hostWindow);
@@ -290,7 +290,7 @@ int RunDocument(Run& run, const std::string& path, FileResult* result) {
 
     if (args.dryRun) {
         std::ostream& out = *run.console.out;
-        const std::vector<std::string> changes = subcommands::DescribeChanges(before, document);
+        const std::vector<std::string> changes = users::DescribeChanges(before, document);
         out << "\nDry run: " << changes.size() << " change(s) would be made to " << path << (changes.empty() ? "" : ":")
             << "\n";
         for (const std::string& line : changes) out << "  " << line << "\n";

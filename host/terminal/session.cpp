@@ -7,10 +7,10 @@
 
 #include "host/services/services.h"
 #include "host/sim/sim.h"
-#include "host/subcommands/entries_command.h"
 #include "host/terminal/curses_screen.h"
 #include "host/terminal/dialog_view.h"
 #include "host/terminal/screen.h"
+#include "host/users/entries_command.h"
 #include "resources/resource.h"
 #include "shell/records.h"
 
@@ -461,7 +461,7 @@ private:
                 }
                 RegionRecord parsed{};
                 std::string error;
-                if (subcommands::ParseRegion(text, &parsed, &error)) {
+                if (users::ParseRegion(text, &parsed, &error)) {
                     region_ = parsed;
                     return;
                 }

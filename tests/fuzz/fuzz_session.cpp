@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "host/monkey/player.h"
 #include "host/services/services.h"
 #include "host/session/plugin_linked.h"
 #include "host/session/runner.h"
 #include "host/session/world.h"
 #include "host/sim/sim.h"
+#include "host/users/monkey/player.h"
 #include "shell/plugin_state.h"
 
 namespace {
@@ -27,9 +27,9 @@ std::vector<std::uint8_t> BytesOf(const void* record, std::size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    monkey::ByteChoices choices(data, size);
-    const int which = static_cast<int>(choices.Below(monkey::kSessionDocuments));
-    host::Document document = monkey::SessionDocument(which);
+    users::monkey::ByteChoices choices(data, size);
+    const int which = static_cast<int>(choices.Below(users::monkey::kSessionDocuments));
+    host::Document document = users::monkey::SessionDocument(which);
     const session::PluginModule module = session::LinkedPluginModule();
     HWND hostWindow = session::SetUpWorld(&document, module);
     sim::UseEmptyHive();
@@ -37,9 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memset(static_cast<void*>(&g_plugin), 0, sizeof g_plugin);
     module.init(nullptr, nullptr);
 
-    monkey::Options options;
+    users::monkey::Options options;
     options.actions = 400;
-    monkey::Player session(choices, document, options);
+    users::monkey::Player session(choices, document, options);
     session.checker().heldSettings = [] {
         return std::array<std::vector<std::uint8_t>, 3>{BytesOf(&g_plugin.search, sizeof g_plugin.search),
                                                         BytesOf(&g_plugin.replace, sizeof g_plugin.replace),

@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "host/monkey/player.h"
 #include "host/services/services.h"
 #include "host/session/plugin_linked.h"
 #include "host/session/runner.h"
 #include "host/session/script.h"
 #include "host/session/world.h"
 #include "host/sim/sim.h"
+#include "host/users/monkey/player.h"
 #include "resources/messages.h"
 #include "resources/resource.h"
 #include "shell/host_services.h"
@@ -46,7 +46,7 @@ public:
     std::function<void(std::size_t)> tamper;
     std::function<void(const session::Action&)> tamperAfter;
     std::function<void(session::Action&)> misreport;  // what the checker is told was started
-    monkey::Checker checker;
+    users::monkey::Checker checker;
 
     std::optional<std::string> Next(const sim::MessageBoxInfo* box) override {
         if (!begun_) {
@@ -83,7 +83,7 @@ private:
 class MonkeySession : public ::testing::Test {
 protected:
     void Start(int document) {
-        document_ = monkey::SessionDocument(document);
+        document_ = users::monkey::SessionDocument(document);
         module_ = session::LinkedPluginModule();
         hostWindow_ = session::SetUpWorld(&document_, module_);
         sim::UseEmptyHive();
@@ -374,15 +374,15 @@ TEST_F(MonkeySession, CallsACorrectPlugInNeverMakesAreFound) {
 // The lines a seeded session writes down, run as a script on a fresh world,
 // give the same document, the same message boxes and the same expectations.
 TEST_F(MonkeySession, ASeededSessionReplaysExactlyAsItsScript) {
-    for (int document = 0; document < monkey::kSessionDocuments; ++document) {
+    for (int document = 0; document < users::monkey::kSessionDocuments; ++document) {
         for (std::uint64_t seed : {1u, 2u, 3u}) {
             SCOPED_TRACE("document " + std::to_string(document) + ", seed " + std::to_string(seed));
             Start(document);
-            monkey::SeededChoices choices(seed);
-            monkey::Options options;
+            users::monkey::SeededChoices choices(seed);
+            users::monkey::Options options;
             options.actions = 150;
             options.fromDefaults = true;
-            monkey::Player session(choices, document_, options);
+            users::monkey::Player session(choices, document_, options);
             session::Runner runner(module_, hostWindow_);
             ASSERT_TRUE(runner.Run(session, "monkey")) << runner.Failure();
             session.checker().End();
@@ -410,7 +410,7 @@ TEST_F(MonkeySession, ASeededSessionReplaysExactlyAsItsScript) {
 }
 
 TEST(MonkeyChoices, ASeedGivesOneSequenceAndBytesRunOut) {
-    monkey::SeededChoices a(7), b(7), c(8);
+    users::monkey::SeededChoices a(7), b(7), c(8);
     std::vector<std::uint32_t> fromA, fromB, fromC;
     for (int i = 0; i < 50; ++i) {
         fromA.push_back(a.Below(1000));
@@ -421,7 +421,7 @@ TEST(MonkeyChoices, ASeedGivesOneSequenceAndBytesRunOut) {
     EXPECT_NE(fromA, fromC);
 
     const std::uint8_t bytes[] = {5, 1, 2};
-    monkey::ByteChoices choices(bytes, sizeof bytes);
+    users::monkey::ByteChoices choices(bytes, sizeof bytes);
     EXPECT_EQ(choices.Below(3), 2u);
     EXPECT_EQ(choices.Below(1000), (1u * 256 + 2) % 1000);
     EXPECT_TRUE(choices.Spent());
@@ -435,9 +435,9 @@ namespace {
 // The session documents are also kept as files, for --monkey and for the
 // scenarios kept from findings; ORVO_WRITE_SESSION_DOCUMENTS=1 writes them anew.
 TEST(MonkeyDocuments, TheFilesAreTheSessionDocuments) {
-    for (int i = 0; i < monkey::kSessionDocuments; ++i) {
+    for (int i = 0; i < users::monkey::kSessionDocuments; ++i) {
         const std::string path = std::string(ORVO_SOURCE_DIR) + "/tests/monkey/session" + std::to_string(i) + ".json";
-        const std::string json = monkey::SessionDocument(i).ToJson();
+        const std::string json = users::monkey::SessionDocument(i).ToJson();
         if (const char* write = std::getenv("ORVO_WRITE_SESSION_DOCUMENTS"); write != nullptr && *write == '1') {
             std::ofstream(path, std::ios::binary) << json;
         }

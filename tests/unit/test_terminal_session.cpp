@@ -14,9 +14,9 @@
 #include "host/session/script.h"
 #include "host/session/world.h"
 #include "host/sim/sim.h"
-#include "host/subcommands/entries_command.h"
 #include "host/terminal/curses_screen.h"
 #include "host/terminal/session.h"
+#include "host/users/entries_command.h"
 
 namespace {
 
@@ -124,7 +124,7 @@ protected:
         module.init(nullptr, nullptr);
         session::ScreenOptions options;
         options.documentName = "basic.json";
-        options.wholeScore = subcommands::WholeDocumentRegion(document);
+        options.wholeScore = users::WholeDocumentRegion(document);
         options.progressDelayMs = progressDelayMs;
         std::vector<std::string> lines = terminal::RunSessionOn(screen, module, hostWindow, options);
         if (report != nullptr) *report = lines;

@@ -8,7 +8,7 @@
 #include "host/session/console.h"
 #include "host/sim/sim.h"
 
-namespace subcommands {
+namespace users {
 
 // Asks until the person types one of the choices (or its first letter);
 // returns the index, or -1 when the input ends.
@@ -37,4 +37,4 @@ private:
     const char* prompt_;
 };
 
-}  // namespace subcommands
+}  // namespace users

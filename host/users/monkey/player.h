@@ -15,14 +15,14 @@
 #include <vector>
 
 #include "host/document/document.h"
-#include "host/monkey/checker.h"
-#include "host/monkey/choices.h"
-#include "host/monkey/documents.h"
 #include "host/session/runner.h"
 #include "host/session/script.h"
 #include "host/sim/sim.h"
+#include "host/users/monkey/checker.h"
+#include "host/users/monkey/choices.h"
+#include "host/users/monkey/documents.h"
 
-namespace monkey {
+namespace users::monkey {
 
 struct Options {
     int actions = 200;  // user actions before the session winds down
@@ -67,4 +67,4 @@ private:
     bool commandRan_ = false;  // a command returned since the last expectations
 };
 
-}  // namespace monkey
+}  // namespace users::monkey

@@ -15,7 +15,7 @@
 #include "host/session/script.h"
 #include "host/sim/sim.h"
 
-namespace monkey {
+namespace users::monkey {
 
 // Follows a session and says when the plug-in does what it must not. Every
 // finding names the line it was found at.
@@ -87,4 +87,4 @@ private:
     bool commandSinceStore_ = false;
 };
 
-}  // namespace monkey
+}  // namespace users::monkey

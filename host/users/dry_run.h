@@ -7,11 +7,11 @@
 
 #include "host/document/document.h"
 
-namespace subcommands {
+namespace users {
 
 // One line a changed text ("staff name #2: "Flute" -> "Flöte"") or
 // changed entry ("staff 1, measure 3, position 1024: Up/Down off; note 1:
 // displacement 6 -> 7").
 std::vector<std::string> DescribeChanges(const host::Document& before, const host::Document& after);
 
-}  // namespace subcommands
+}  // namespace users

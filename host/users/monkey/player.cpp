@@ -1,4 +1,4 @@
-#include "host/monkey/player.h"
+#include "host/users/monkey/player.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,7 @@
 
 #include "resources/resource.h"
 
-namespace monkey {
+namespace users::monkey {
 
 namespace {
 
@@ -321,4 +321,4 @@ std::string Player::InDialog(HWND dialog) {
     return "cancel-at " + std::to_string(1 + choices_.Below(6));
 }
 
-}  // namespace monkey
+}  // namespace users::monkey

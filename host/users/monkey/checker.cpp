@@ -1,4 +1,4 @@
-#include "host/monkey/checker.h"
+#include "host/users/monkey/checker.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -11,7 +11,7 @@
 #include "resources/resource.h"
 #include "shell/settings.h"
 
-namespace monkey {
+namespace users::monkey {
 
 namespace {
 
@@ -453,4 +453,4 @@ void Checker::Performed(const session::Action& action) {
     where_ = wheres_.empty() ? std::string() : wheres_.back();
 }
 
-}  // namespace monkey
+}  // namespace users::monkey

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace monkey {
+namespace users::monkey {
 
 // Where the session's choices come from.
 class Choices {
@@ -40,4 +40,4 @@ private:
     std::size_t next_ = 0;
 };
 
-}  // namespace monkey
+}  // namespace users::monkey

@@ -1,11 +1,11 @@
-#include "host/subcommands/command_user.h"
+#include "host/users/command_user.h"
 
 #include <cctype>
 #include <istream>
 #include <ostream>
 #include <vector>
 
-namespace subcommands {
+namespace users {
 
 namespace {
 
@@ -60,4 +60,4 @@ bool CommandUser::Act(const std::string& what, const std::string& why) {
     return false;
 }
 
-}  // namespace subcommands
+}  // namespace users

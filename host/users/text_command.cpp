@@ -1,14 +1,14 @@
-#include "host/subcommands/text_command.h"
+#include "host/users/text_command.h"
 
 #include <cstdio>
 #include <ostream>
 #include <sstream>
 
 #include "host/sim/sim.h"
-#include "host/subcommands/command_user.h"
+#include "host/users/command_user.h"
 #include "resource.h"
 
-namespace subcommands {
+namespace users {
 
 namespace {
 
@@ -192,4 +192,4 @@ int RunTextSubcommand(const session::PluginModule& module, HWND hostWindow, cons
     return user.refused ? 1 : 0;
 }
 
-}  // namespace subcommands
+}  // namespace users

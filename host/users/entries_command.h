@@ -13,7 +13,7 @@
 #include "host/session/plugin_module.h"
 #include "shell/host_records.h"
 
-namespace subcommands {
+namespace users {
 
 struct EntriesOptions {
     std::optional<std::string> region;  // "S1,M1,P1,S2,M2,P2"; unset: the whole document
@@ -61,4 +61,4 @@ bool PrepareEntries(const EntriesOptions& options, const host::Document& documen
 int RunEntriesSubcommand(const session::PluginModule& module, HWND hostWindow, const EntriesPlan& plan,
                          const EntriesOptions& options, session::Console& console);
 
-}  // namespace subcommands
+}  // namespace users

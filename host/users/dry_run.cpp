@@ -1,10 +1,10 @@
-#include "host/subcommands/dry_run.h"
+#include "host/users/dry_run.h"
 
 #include <algorithm>
 
 #include "host/document/attribute_names.h"
 
-namespace subcommands {
+namespace users {
 
 namespace {
 
@@ -89,4 +89,4 @@ std::vector<std::string> DescribeChanges(const host::Document& before, const hos
     return lines;
 }
 
-}  // namespace subcommands
+}  // namespace users

@@ -1,6 +1,6 @@
-#include "host/monkey/choices.h"
+#include "host/users/monkey/choices.h"
 
-namespace monkey {
+namespace users::monkey {
 
 std::uint32_t SeededChoices::Below(std::uint32_t n) {
     // splitmix64: small, and the same sequence everywhere.
@@ -19,4 +19,4 @@ std::uint32_t ByteChoices::Below(std::uint32_t n) {
     return value % n;
 }
 
-}  // namespace monkey
+}  // namespace users::monkey

@@ -11,7 +11,7 @@
 #include "host/session/console.h"
 #include "host/session/plugin_module.h"
 
-namespace subcommands {
+namespace users {
 
 struct TextOptions {
     std::string search;
@@ -42,4 +42,4 @@ bool PrepareText(const TextOptions& options, std::array<bool, 8>* elements, std:
 int RunTextSubcommand(const session::PluginModule& module, HWND hostWindow, const TextOptions& options,
                       const std::array<bool, 8>* elements, session::Console& console, TextCounts* counts = nullptr);
 
-}  // namespace subcommands
+}  // namespace users

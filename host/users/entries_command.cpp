@@ -1,4 +1,4 @@
-#include "host/subcommands/entries_command.h"
+#include "host/users/entries_command.h"
 
 #include <algorithm>
 #include <cctype>
@@ -8,10 +8,10 @@
 
 #include "host/sim/resource_script.h"
 #include "host/sim/sim.h"
-#include "host/subcommands/command_user.h"
+#include "host/users/command_user.h"
 #include "resource.h"
 
-namespace subcommands {
+namespace users {
 
 namespace {
 
@@ -256,4 +256,4 @@ int RunEntriesSubcommand(const session::PluginModule& module, HWND hostWindow, c
     return user.refused ? 1 : 0;
 }
 
-}  // namespace subcommands
+}  // namespace users

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "host/monkey/documents.h"
+#include "host/users/monkey/documents.h"
 
-namespace monkey {
+namespace users::monkey {
 
 namespace {
 
@@ -114,4 +114,4 @@ host::Document SessionDocument(int which) {
     }
 }
 
-}  // namespace monkey
+}  // namespace users::monkey
