@@ -1,0 +1,620 @@
+// Reading MuseScore: every text kind of the text command is taken from its
+// element (docs/musescore.md has the table), with each copy's runs of
+// characters, and laid out into the document as the JSON reader lays out its
+// sections. Excerpts (the score's parts) hold copies of the score's texts:
+// each copy is found by where it stands and what it says, and is written
+// with its original.
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <set>
+
+#include "host/document/score_layout.h"
+#include "host/musescore/archive.h"
+#include "host/musescore/score.h"
+#include "host/musicxml/lyrics.h"
+#include "host/musicxml/xml_text.h"
+
+namespace musescore {
+
+namespace {
+
+using musicxml::TextSource;
+
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype;
+constexpr std::size_t kLongest = 32767;
+
+std::int16_t K(int value) { return static_cast<std::int16_t>(value); }
+
+bool Is(pugi::xml_node node, const char* name) { return std::strcmp(node.name(), name) == 0; }
+
+std::string Trimmed(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+int IntOr(pugi::xml_node element, int fallback) {
+    const std::string text = Trimmed(element.child_value());
+    if (text.empty() || text.size() > 6 || !std::all_of(text.begin(), text.end(), ::isdigit)) return fallback;
+    return std::stoi(text);
+}
+
+// The first element's name, past the declaration, comments and a byte order mark.
+std::string RootName(const std::string& bytes) {
+    std::size_t at = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    for (;;) {
+        at = bytes.find('<', at);
+        if (at == std::string::npos) return {};
+        if (bytes.compare(at, 4, "<!--") == 0) {
+            at = bytes.find("-->", at);
+        } else if (bytes.compare(at, 2, "<?") == 0) {
+            at = bytes.find("?>", at);
+        } else if (bytes.compare(at, 2, "<!") == 0) {
+            at = bytes.find('>', at);
+        } else {
+            std::size_t end = at + 1;
+            while (end < bytes.size() && (std::isalnum(static_cast<unsigned char>(bytes[end])) || bytes[end] == '_' ||
+                                          bytes[end] == '-' || bytes[end] == ':' || bytes[end] == '.'))
+                ++end;
+            return bytes.substr(at + 1, end - at - 1);
+        }
+        if (at == std::string::npos) return {};
+    }
+}
+
+// Only the formats MuseScore 3 and 4 write are read; an older file is for
+// MuseScore to bring up to date.
+bool CheckVersion(const std::string& version, std::string* error) {
+    if (version == "3.01" || version == "3.02" ||
+        (version.size() >= 3 && version.compare(0, 2, "4.") == 0 &&
+         std::all_of(version.begin() + 2, version.end(), ::isdigit)))
+        return true;
+    const std::size_t dot = version.find('.');
+    const std::string major = version.substr(0, dot);
+    if (!major.empty() && major.size() < 3 && std::all_of(major.begin(), major.end(), ::isdigit) &&
+        std::stoi(major) < 3) {
+        *error = "a MuseScore " + major + " score (format " + version +
+                 "), older than this reader knows: open it in MuseScore 3 or later and save it, then try again";
+        return false;
+    }
+    *error =
+        "the MuseScore format version \"" + version + "\" is not one this reader knows (3.01, 3.02 and 4.x are read)";
+    return false;
+}
+
+const char* KindName(TextSource source) {
+    switch (source) {
+        case TextSource::PageText:
+            return "frame";
+        case TextSource::MeasureText:
+            return "rehearsal";
+        case TextSource::Expression:
+            return "expression";
+        case TextSource::StaffFull:
+            return "long";
+        case TextSource::StaffAbbreviated:
+            return "short";
+        case TextSource::TextRepeat:
+            return "repeat";
+        case TextSource::Ending:
+            return "ending";
+        default:
+            return "other";
+    }
+}
+
+// The staves of one <Score> (the score's or an excerpt's).
+struct StaffInfo {
+    int part = 0;         // into the walked score's parts
+    int scoreStaff = -1;  // the score's staff it shows (0-based); -1 when not known
+};
+
+class Reader {
+public:
+    Reader(Score* score, host::ScoreLayout* layout) : score_(*score), layout_(*layout) {}
+
+    bool Walk(pugi::xml_node root, int member, bool excerpt, const std::string& name, std::string* error) {
+        member_ = member;
+        excerpt_ = excerpt;
+        excerptName_ = name;
+        std::vector<StaffInfo> staves;
+        std::map<std::string, int> staffById;
+        std::vector<pugi::xml_node> parts;
+        for (pugi::xml_node part : root.children("Part")) {
+            parts.push_back(part);
+            for (pugi::xml_node staff : part.children("Staff")) {
+                StaffInfo info;
+                info.part = static_cast<int>(parts.size()) - 1;
+                const std::string id = staff.attribute("id").value();
+                if (!excerpt) {
+                    info.scoreStaff = static_cast<int>(staves.size());
+                } else if (const int linked = IntOr(staff.child("linkedTo"), 0);
+                           linked > 0 && scoreStaffById_.count(std::to_string(linked)) > 0) {
+                    info.scoreStaff = scoreStaffById_[std::to_string(linked)];
+                }
+                staffById[id] = static_cast<int>(staves.size());
+                staves.push_back(info);
+            }
+        }
+        if (!excerpt) {
+            for (std::size_t i = 0; i < parts.size(); ++i)
+                score_.parts.push_back(Trimmed(parts[i].child("Instrument").child_value("longName")));
+            for (const StaffInfo& info : staves)
+                score_.staves.push_back({info.part, score_.parts[static_cast<std::size_t>(info.part)]});
+            scoreStaffById_ = staffById;
+        }
+        staves_ = &staves;
+
+        // The parts' names: each staff of a part shows them.
+        for (std::size_t p = 0; p < parts.size(); ++p) Names(parts[p], static_cast<int>(p), staves);
+
+        std::vector<pugi::xml_node> metaTags;
+        for (pugi::xml_node item : root.children()) {
+            if (Is(item, "metaTag")) {
+                metaTags.push_back(item);
+            } else if (Is(item, "Staff")) {
+                const std::string id = item.attribute("id").value();
+                const auto found = staffById.find(id);
+                if (found == staffById.end()) {
+                    *error = Prefix(Where(-1, 0)) + "<Staff id=\"" + id + "\"> belongs to no <Part>; refused";
+                    return false;
+                }
+                if (!StaffMusic(item, found->second, error)) return false;
+            }
+        }
+        // The score's metadata after the frames' texts, as page texts.
+        for (pugi::xml_node tag : metaTags) {
+            const std::string name = tag.attribute("name").value();
+            Found(TextSource::PageText, tag, std::string("meta|") + name, "meta tag \"" + name + "\"");
+        }
+        for (pugi::xml_node nested : root.children("Score")) {
+            if (excerpt) continue;  // excerpts do not nest
+            const std::string excerptName = nested.child_value("name");
+            if (!Walk(nested, member, true, excerptName.empty() ? "excerpt" : excerptName, error)) return false;
+            member_ = member;
+            excerpt_ = false;
+            staves_ = &staves;
+        }
+        return true;
+    }
+
+    // Verses from the syllables met, numbered by <no> + 1.
+    void Verses() {
+        for (auto& [number, verse] : verses_) {
+            if (number > 1000) {
+                score_.notes.push_back("verse " + std::to_string(number) + ": beyond the 1000 verses searched");
+                continue;
+            }
+            verse.number = number;
+            verse.original = musicxml::JoinVerse(verse.syllables);
+            if (verse.original.size() > kLongest) {
+                score_.notes.push_back("verse " + std::to_string(number) + ": " +
+                                       std::to_string(verse.original.size()) + " bytes, more than the " +
+                                       std::to_string(kLongest) + " the text command handles; it is not searched");
+                continue;
+            }
+            layout_.lyrics[0].push_back({number, verse.original});
+            score_.verses.push_back(std::move(verse));
+        }
+        if (unlinked_ > 0)
+            score_.notes.push_back(
+                std::to_string(unlinked_) +
+                " text(s) of excerpts have no original in the score and are not searched: " + unlinkedList_);
+    }
+
+private:
+    Score& score_;
+    host::ScoreLayout& layout_;
+    int member_ = 0;
+    bool excerpt_ = false;
+    std::string excerptName_;
+    const std::vector<StaffInfo>* staves_ = nullptr;
+    std::map<std::string, int> scoreStaffById_;
+    std::map<std::string, std::size_t> linkIndex_;                      // link key -> index in score_.texts
+    std::map<std::string, std::pair<int, std::size_t>> syllableIndex_;  // link key -> verse, syllable
+    std::map<int, Verse> verses_;
+    std::map<std::pair<int, int>, int> measureTextIndex_;
+    std::map<int, std::size_t> endingAt_;
+    int pageIndex_ = 0;
+    int unlinked_ = 0;
+    std::string unlinkedList_;  // the first few, for the note
+
+    void Unlinked(const std::string& where, const std::string& text) {
+        if (++unlinked_ <= 5) unlinkedList_ += (unlinked_ > 1 ? "; " : "") + where + " \"" + text + "\"";
+        if (unlinked_ == 6) unlinkedList_ += "; ...";
+    }
+    int measureOrdinal_ = 0;
+
+    // "excerpt "Flute", staff 2 (Flute), measure 3", for messages.
+    std::string Where(int staff, int measure) const {
+        std::string where = excerpt_ ? "excerpt \"" + excerptName_ + "\"" : std::string();
+        const auto add = [&where](const std::string& part) { where += (where.empty() ? "" : ", ") + part; };
+        if (staff >= 0) {
+            std::string text = "staff " + std::to_string(staff + 1);
+            if (static_cast<std::size_t>(staff) < score_.staves.size() &&
+                !score_.staves[static_cast<std::size_t>(staff)].name.empty())
+                text += " (" + score_.staves[static_cast<std::size_t>(staff)].name + ")";
+            add(text);
+        }
+        if (measure > 0) add("measure " + std::to_string(measure));
+        return where;
+    }
+
+    static std::string Prefix(const std::string& where) { return where.empty() ? where : where + ": "; }
+
+    // The element's runs; false (with a note) when it has no text to search.
+    bool RunsOf(pugi::xml_node element, Copy* copy, std::string* plain, const std::string& where) {
+        if (!element) return false;
+        const std::ptrdiff_t offset = element.offset_debug();
+        Span span;
+        const std::string& xml = score_.Xml(member_);
+        if (offset < 0 || !ElementContent(xml, static_cast<std::size_t>(offset), &span)) return false;
+        copy->member = member_;
+        if (!ReadRuns(xml, span, &copy->runs)) {
+            score_.notes.push_back(Prefix(where) + "a text holding markup that is not formatting; it is not searched");
+            return false;
+        }
+        *plain = PlainText(copy->runs);
+        if (plain->size() > kLongest) {
+            score_.notes.push_back(Prefix(where) + "a text of " + std::to_string(plain->size()) +
+                                   " bytes, more than the " + std::to_string(kLongest) +
+                                   " the text command handles; it is not searched");
+            return false;
+        }
+        return !plain->empty();
+    }
+
+    // A text met in the walk. In the score it becomes a text of its own, keyed
+    // by its kind; in an excerpt, a copy of the score's text that has the same
+    // link (kind, place, text).
+    void Found(TextSource source, pugi::xml_node element, const std::string& link, const std::string& where,
+               int staff = -1, int measure = 0) {
+        Copy copy;
+        std::string plain;
+        const std::string place = Where(staff, measure);
+        if (!RunsOf(element, &copy, &plain, place)) return;
+        const std::string key = link + "|" + plain;
+        if (excerpt_) {
+            if (const auto found = linkIndex_.find(key); found != linkIndex_.end()) {
+                score_.texts[found->second].copies.push_back(std::move(copy));
+                return;
+            }
+            if (source != TextSource::PageText) {
+                Unlinked(place, plain);
+                return;
+            }
+        }
+        // Several staves of a part show its names: one text each, one element.
+        Text text;
+        text.mapped.source = source;
+        text.mapped.original = plain;
+        text.mapped.where = place.empty() ? where : where + ", " + place;
+        text.copies.push_back(std::move(copy));
+        switch (source) {
+            case TextSource::PageText:
+                text.mapped.key = {1, K(pageIndex_++), 0};
+                layout_.pageTexts.push_back({1, plain});
+                break;
+            case TextSource::MeasureText: {
+                const int index = measureTextIndex_[{staff + 1, measure}]++;
+                text.mapped.key = {K(staff + 1), K(measure), K(index)};
+                layout_.measureTexts.push_back({staff + 1, measure, plain});
+                break;
+            }
+            case TextSource::Expression: {
+                const int number = static_cast<int>(layout_.expressions.size()) + 1;
+                text.mapped.key = {K(number), 0, 0};
+                layout_.expressions.push_back({number, plain, host::Bytes(12, 0)});
+                break;
+            }
+            case TextSource::TextRepeat: {
+                const int number = static_cast<int>(layout_.textRepeats.size()) + 1;
+                text.mapped.key = {K(number), 0, 0};
+                layout_.textRepeats.push_back({number, plain});
+                break;
+            }
+            case TextSource::Ending: {
+                // One ending record a measure: a copy that reads the same goes with it.
+                if (const auto found = endingAt_.find(measure); found != endingAt_.end()) {
+                    Text& first = score_.texts[found->second];
+                    if (first.mapped.original == plain) first.copies.push_back(std::move(text.copies.back()));
+                    return;
+                }
+                endingAt_[measure] = score_.texts.size();
+                text.mapped.key = {K(measure), 0, 0};
+                layout_.endings.push_back({measure, plain});
+                break;
+            }
+            default:
+                return;
+        }
+        if (!excerpt_) linkIndex_.emplace(key, score_.texts.size());
+        score_.texts.push_back(std::move(text));
+    }
+
+    bool Fits(int value, const char* what) {
+        if (value <= static_cast<int>(kLongest)) return true;
+        const std::string note =
+            std::string("more than ") + std::to_string(kLongest) + " " + what + ": the rest are not searched";
+        if (std::find(score_.notes.begin(), score_.notes.end(), note) == score_.notes.end())
+            score_.notes.push_back(note);
+        return false;
+    }
+
+    // Long and short instrument names, for every staff of the part. A track
+    // name that reads as the long name is the same name and changes with it.
+    void Names(pugi::xml_node part, int index, const std::vector<StaffInfo>& staves) {
+        const pugi::xml_node instrument = part.child("Instrument");
+        std::vector<int> own;
+        for (std::size_t s = 0; s < staves.size(); ++s)
+            if (staves[s].part == index) own.push_back(static_cast<int>(s));
+        const auto names = [&](TextSource source, const char* element) {
+            for (int s : own) {
+                const int staff = excerpt_ ? staves[static_cast<std::size_t>(s)].scoreStaff : s;
+                if (staff < 0 || !Fits(staff + 1, "staves")) continue;
+                const std::string link = std::string(KindName(source)) + "|" + std::to_string(staff);
+                Copy copy;
+                std::string plain;
+                const std::string where = Where(staff, 0);
+                if (!RunsOf(instrument.child(element), &copy, &plain, where)) continue;
+                const std::string key = link + "|" + plain;
+                std::vector<Copy> copies{std::move(copy)};
+                if (source == TextSource::StaffFull) {
+                    for (pugi::xml_node track : {part.child("trackName"), instrument.child("trackName")}) {
+                        Copy trackCopy;
+                        std::string trackText;
+                        if (RunsOf(track, &trackCopy, &trackText, where) && trackText == plain)
+                            copies.push_back(std::move(trackCopy));
+                    }
+                }
+                if (excerpt_) {
+                    const auto found = linkIndex_.find(key);
+                    if (found == linkIndex_.end()) {
+                        Unlinked(where, plain);
+                        continue;
+                    }
+                    // Each staff of the score's part has the same copies: add them to all.
+                    for (auto& [otherKey, at] : linkIndex_)
+                        if (otherKey.rfind(std::string(KindName(source)) + "|", 0) == 0 &&
+                            score_.texts[at].copies.front().runs.front().begin ==
+                                score_.texts[found->second].copies.front().runs.front().begin)
+                            for (const Copy& c : copies) score_.texts[at].copies.push_back(c);
+                    continue;
+                }
+                Text text;
+                text.mapped.source = source;
+                text.mapped.key = {K(staff + 1), 0, 0};
+                text.mapped.original = plain;
+                text.mapped.where = where;
+                text.copies = std::move(copies);
+                linkIndex_.emplace(key, score_.texts.size());
+                score_.texts.push_back(std::move(text));
+            }
+        };
+        names(TextSource::StaffFull, "longName");
+        names(TextSource::StaffAbbreviated, "shortName");
+        if (!excerpt_) {
+            for (int s : own) {
+                host::ScoreLayout::Names layoutNames;
+                layoutNames.number = s + 1;
+                for (const Text& text : score_.texts) {
+                    if (text.mapped.key[0] != s + 1) continue;
+                    if (text.mapped.source == TextSource::StaffFull) layoutNames.full = text.mapped.original;
+                    if (text.mapped.source == TextSource::StaffAbbreviated)
+                        layoutNames.abbreviated = text.mapped.original;
+                }
+                layout_.staves.push_back(layoutNames);
+            }
+        }
+    }
+
+    void FrameTexts(pugi::xml_node frame) {
+        for (pugi::xml_node item : frame.children()) {
+            if (Is(item, "Text")) {
+                const std::string style = Trimmed(item.child_value("style"));
+                Found(TextSource::PageText, item.child("text"), "frame|" + style,
+                      "frame text" + (style.empty() ? std::string() : " (" + style + ")"));
+            } else if (Is(item, "VBox") || Is(item, "HBox") || Is(item, "TBox")) {
+                FrameTexts(item);  // a frame inside a frame
+            }
+        }
+    }
+
+    bool StaffMusic(pugi::xml_node staffElement, int staffIndex, std::string* error) {
+        const StaffInfo& info = (*staves_)[static_cast<std::size_t>(staffIndex)];
+        const int staff = info.scoreStaff;
+        if (!excerpt_ && !Fits(staff + 1, "staves")) return true;
+        int ordinal = 0;
+        for (pugi::xml_node item : staffElement.children()) {
+            if (Is(item, "VBox") || Is(item, "HBox") || Is(item, "TBox")) {
+                FrameTexts(item);
+                continue;
+            }
+            if (!Is(item, "Measure")) continue;
+            // A multimeasure rest is the excerpt's picture of the measures it
+            // covers, written after the first of them; its texts are copies
+            // of theirs.
+            const bool picture = static_cast<bool>(item.child("multiMeasureRest"));
+            const int measure = picture ? std::max(ordinal, 1) : ++ordinal;
+            if (!Fits(measure, "measures in a staff")) return true;
+            if (!excerpt_) layout_.measures = std::max(layout_.measures, measure);
+            if (!Measure(item, staff, measure, error)) return false;
+        }
+        return true;
+    }
+
+    bool Measure(pugi::xml_node measureElement, int staff, int measure, std::string* error) {
+        int voice = 0;
+        for (pugi::xml_node item : measureElement.children()) {
+            if (Is(item, "voice")) {
+                int entry = 0;
+                for (pugi::xml_node element : item.children()) Element(element, staff, measure, voice, &entry);
+                ++voice;
+            } else {
+                int entry = 0;
+                Element(item, staff, measure, -1, &entry);
+            }
+        }
+        (void)error;
+        return true;
+    }
+
+    // System texts (tempo, system text, rehearsal marks, jumps, markers,
+    // voltas) stand over the top staff of the score and of each excerpt: their
+    // copies are linked by measure alone.
+    void Element(pugi::xml_node element, int staff, int measure, int voice, int* entry) {
+        const std::string onStaff = std::to_string(staff) + "|" + std::to_string(measure);
+        const std::string onSystem = std::to_string(measure);
+        const char* name = element.name();
+        if (std::strcmp(name, "Chord") == 0 || std::strcmp(name, "Rest") == 0) {
+            for (pugi::xml_node lyric : element.children("Lyrics")) Lyric(lyric, staff, measure, voice, *entry);
+            ++*entry;
+        } else if (std::strcmp(name, "RehearsalMark") == 0) {
+            Found(TextSource::MeasureText, element.child("text"), "rehearsal|" + onSystem, "rehearsal mark", staff,
+                  measure);
+        } else if (std::strcmp(name, "StaffText") == 0 || std::strcmp(name, "Expression") == 0) {
+            Found(TextSource::Expression, element.child("text"), "expression|" + onStaff, name, staff, measure);
+        } else if (std::strcmp(name, "SystemText") == 0 || std::strcmp(name, "Tempo") == 0) {
+            Found(TextSource::Expression, element.child("text"), "system|" + onSystem, name, staff, measure);
+        } else if (std::strcmp(name, "Jump") == 0 || std::strcmp(name, "Marker") == 0) {
+            Found(TextSource::TextRepeat, element.child("text"), "repeat|" + onSystem, name, staff, measure);
+        } else if (std::strcmp(name, "Spanner") == 0 || std::strcmp(name, "Volta") == 0) {
+            const pugi::xml_node volta = std::strcmp(name, "Volta") == 0 ? element : element.child("Volta");
+            if (volta)
+                Found(TextSource::Ending, volta.child("beginText"), "ending|" + onSystem, "volta", staff, measure);
+        }
+    }
+
+    void Lyric(pugi::xml_node lyric, int staff, int measure, int voice, int entry) {
+        const int number = IntOr(lyric.child("no"), 0) + 1;
+        Copy copy;
+        std::string plain;
+        const std::string where = Where(staff, measure);
+        if (!RunsOf(lyric.child("text"), &copy, &plain, where)) {
+            // An empty syllable is kept in its place: the verse stays in step.
+            if (excerpt_) return;
+            plain.clear();
+            copy = Copy{};
+        }
+        const std::string syllabic = Trimmed(lyric.child_value("syllabic"));
+        const std::string link = std::to_string(staff) + "|" + std::to_string(measure) + "|" + std::to_string(voice) +
+                                 "|" + std::to_string(entry) + "|" + std::to_string(number);
+        if (excerpt_) {
+            const auto found = syllableIndex_.find(link);
+            if (found == syllableIndex_.end()) {
+                Unlinked(where, plain);
+                return;
+            }
+            Verse& verse = verses_[found->second.first];
+            if (verse.syllables[found->second.second].text == plain)
+                verse.copies[found->second.second].push_back(std::move(copy));
+            else
+                Unlinked(where, plain);
+            return;
+        }
+        Verse& verse = verses_[number];
+        musicxml::Syllable syllable;
+        syllable.text = plain;
+        syllable.hyphenAfter = syllabic == "begin" || syllabic == "middle";
+        syllable.part = staff;
+        syllable.measure = measure;
+        syllableIndex_.emplace(link, std::make_pair(number, verse.syllables.size()));
+        verse.syllables.push_back(syllable);
+        verse.copies.push_back(copy.runs.empty() ? std::vector<Copy>{} : std::vector<Copy>{std::move(copy)});
+    }
+};
+
+bool ParseMember(const std::string& path, const std::string& xml, std::shared_ptr<pugi::xml_document>* tree,
+                 std::string* error) {
+    auto document = std::make_shared<pugi::xml_document>();
+    const pugi::xml_parse_result parsed =
+        document->load_buffer(xml.data(), xml.size(), kParseOptions, pugi::encoding_utf8);
+    const std::string prefix = path.empty() ? std::string() : path + ": ";
+    if (!parsed) {
+        std::size_t line = 0;
+        std::size_t column = 0;
+        musicxml::LineAndColumn(xml, static_cast<std::size_t>(parsed.offset), &line, &column);
+        *error = prefix + "not well-formed XML at line " + std::to_string(line) + ", column " + std::to_string(column) +
+                 ": " + parsed.description();
+        return false;
+    }
+    for (pugi::xml_node child : document->children()) {
+        if (child.type() == pugi::node_doctype && std::string(child.value()).find("<!ENTITY") != std::string::npos) {
+            *error =
+                prefix + "the DOCTYPE declares entities of its own; they are never expanded, so the score is refused";
+            return false;
+        }
+        if (child.type() == pugi::node_declaration) {
+            std::string declared = child.attribute("encoding").value();
+            for (char& c : declared) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (!declared.empty() && declared != "utf-8" && declared != "utf8") {
+                *error = prefix + "the file declares the encoding \"" +
+                         std::string(child.attribute("encoding").value()) + "\"; MuseScore files are UTF-8";
+                return false;
+            }
+        }
+    }
+    const pugi::xml_node root = document->document_element();
+    if (!Is(root, "museScore")) {
+        *error = prefix + "not a MuseScore score: the root element is <" + std::string(root.name()) + ">";
+        return false;
+    }
+    if (!root.child("Score")) {
+        *error = prefix + "a MuseScore file without a <Score>";
+        return false;
+    }
+    *tree = std::move(document);
+    return true;
+}
+
+}  // namespace
+
+bool LooksLikeMuseScore(const std::string& bytes) {
+    if (musicxml::IsZipArchive(bytes)) return ArchiveHoldsScore(bytes);
+    return RootName(bytes) == "museScore";
+}
+
+bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* document, Score* score,
+               std::string* error) {
+    Score read;
+    read.file = std::move(bytes);
+    if (musicxml::IsZipArchive(read.file)) {
+        read.compressed = true;
+        std::vector<std::pair<std::string, std::string>> members;
+        if (!ReadScoreArchive(read.file, options.limits, &members, error)) return false;
+        for (auto& [path, xml] : members) read.members.push_back({path, std::move(xml), nullptr});
+    } else {
+        read.members.push_back({});
+    }
+    for (std::size_t m = 0; m < read.members.size(); ++m) {
+        std::shared_ptr<pugi::xml_document> tree;
+        if (!ParseMember(read.members[m].path, read.Xml(static_cast<int>(m)), &tree, error)) return false;
+        const std::string version = tree->document_element().attribute("version").value();
+        if (!CheckVersion(version, error)) {
+            if (!read.members[m].path.empty()) *error = read.members[m].path + ": " + *error;
+            return false;
+        }
+        if (m == 0) read.version = version;
+        read.members[m].tree = std::move(tree);
+    }
+    host::ScoreLayout layout;
+    Reader reader(&read, &layout);
+    for (std::size_t m = 0; m < read.members.size(); ++m) {
+        const pugi::xml_node root = read.members[m].tree->document_element().child("Score");
+        std::string name = root.child_value("name");
+        if (name.empty()) name = read.members[m].path;
+        if (!reader.Walk(root, static_cast<int>(m), m > 0, name, error)) {
+            if (!read.members[m].path.empty()) *error = read.members[m].path + ": " + *error;
+            return false;
+        }
+    }
+    reader.Verses();
+    host::Document filled;
+    host::LayOut(layout, &filled);
+    *document = std::move(filled);
+    *score = std::move(read);
+    return true;
+}
+
+}  // namespace musescore

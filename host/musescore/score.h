@@ -1,0 +1,92 @@
+// A MuseScore score (.mscx, or .mscz: a ZIP archive holding one) as the host
+// holds it: the file's own bytes, and for every text the plug-in can see,
+// where each copy of it stands (the score's and its excerpts'), so that the
+// writer changes only what the plug-in changed. See docs/musescore.md.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <pugixml.hpp>
+#include <string>
+#include <vector>
+
+#include "host/document/document.h"
+#include "host/document/pieces.h"
+#include "host/musescore/rich_text.h"
+#include "host/musicxml/archive.h"
+#include "host/musicxml/score.h"
+
+namespace musescore {
+
+// One element showing a text: in which of the score's files (0: the score's
+// own; MuseScore 4 keeps each excerpt in a file of its own) and its runs.
+struct Copy {
+    int member = 0;
+    std::vector<Run> runs;
+};
+
+// A text the plug-in sees, with every copy that shows it: the score's
+// element first, then the excerpts' copies kept in step with it.
+struct Text {
+    musicxml::MappedText mapped;  // kind, key, original text, where (its spans are unused)
+    std::vector<Copy> copies;
+};
+
+struct Verse {
+    int number = 0;  // <no> + 1
+    std::string original;
+    // part: the score's staff (0-based); a word does not run on into another.
+    std::vector<musicxml::Syllable> syllables;
+    std::vector<std::vector<Copy>> copies;  // for each syllable
+};
+
+// A file of the score: the .mscx itself, or a member of the .mscz.
+struct Member {
+    std::string path;  // in the archive; empty for an .mscx
+    std::string xml;   // its text (for an .mscx: empty, the file is the text)
+    std::shared_ptr<const pugi::xml_document> tree;
+};
+
+struct Staff {
+    int part = 0;      // into Score::parts
+    std::string name;  // the part's long name, for messages
+};
+
+struct Score {
+    std::string file;  // the bytes as read: a run that changes nothing writes them again
+    bool compressed = false;
+    std::string version;  // the format, "3.01", "4.20", ...
+    std::vector<Member> members;
+    const std::string& Xml(int member) const {
+        return compressed ? members[static_cast<std::size_t>(member)].xml : file;
+    }
+    std::vector<std::string> parts;  // each part's long name
+    std::vector<Staff> staves;       // the score's staves in order
+    std::vector<Text> texts;
+    std::vector<Verse> verses;
+    std::vector<std::string> notes;  // what the reader left out of the search, for the user
+};
+
+struct ReadOptions {
+    musicxml::ArchiveLimits limits;
+};
+
+// Content sniffing: markup whose first element is <museScore>, or a ZIP
+// archive holding an .mscx.
+bool LooksLikeMuseScore(const std::string& bytes);
+
+// Fills an empty document with the score's texts, laid out as the JSON
+// reader lays out its sections. False with *error when the file is refused;
+// then nothing is filled.
+bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* document, Score* score,
+               std::string* error);
+
+// The file's bytes with what the document now holds spliced in; changes that
+// cannot be written go to *warnings.
+bool WriteScore(const Score& score, const host::Document& document, host::Pieces* out,
+                std::vector<std::string>* warnings, std::string* error);
+bool WriteScore(const Score& score, const host::Document& document, std::string* out,
+                std::vector<std::string>* warnings, std::string* error);
+
+}  // namespace musescore

@@ -1,0 +1,189 @@
+// Writing MuseScore back: a changed text goes into the character runs of
+// each copy of it (the score's and its excerpts'), every formatting tag and
+// every other byte staying as it was.
+#include <algorithm>
+#include <map>
+
+#include "host/musescore/archive.h"
+#include "host/musescore/frames.h"
+#include "host/musescore/score.h"
+#include "host/musicxml/encoding.h"
+#include "host/musicxml/lyrics.h"
+
+namespace musescore {
+
+namespace {
+
+using musicxml::TextSource;
+
+const char* KindName(TextSource source) {
+    switch (source) {
+        case TextSource::PageText:
+            return "page text";
+        case TextSource::MeasureText:
+            return "rehearsal mark";
+        case TextSource::Expression:
+            return "text expression";
+        case TextSource::StaffFull:
+            return "instrument name";
+        case TextSource::StaffAbbreviated:
+            return "short instrument name";
+        case TextSource::TextRepeat:
+            return "text repeat";
+        case TextSource::Ending:
+            return "volta";
+        default:
+            return "text";
+    }
+}
+
+class Edits {
+public:
+    Edits(std::size_t members, std::vector<std::string>* warnings) : edits_(members), warnings_(*warnings) {}
+
+    bool Writable(const std::string& text, const std::string& what) {
+        if (musicxml::IsXmlText(text)) return true;
+        warnings_.push_back(what + ": the new text is not valid UTF-8 XML text; it is not written");
+        return false;
+    }
+
+    // A copy takes the new text into its runs. Several staves of a part show
+    // one name: the first change of it wins.
+    void Copy(const musescore::Copy& copy, const std::string& now, const std::string& what) {
+        auto& edits = edits_[static_cast<std::size_t>(copy.member)];
+        const std::size_t key = copy.runs.empty() ? 0 : copy.runs.front().begin;
+        if (const auto done = written_.find({copy.member, key}); done != written_.end()) {
+            if (done->second != now)
+                warnings_.push_back(what + ": shares its element with an earlier text that was changed to \"" +
+                                    done->second + "\"; \"" + now + "\" is not written");
+            return;
+        }
+        written_[{copy.member, key}] = now;
+        for (RunEdit& edit : SpliceRuns(copy.runs, now))
+            edits.emplace(edit.begin, std::make_pair(edit.end, std::move(edit.markup)));
+    }
+
+    void Markup(int member, std::size_t begin, std::size_t end, std::string markup) {
+        edits_[static_cast<std::size_t>(member)].emplace(begin, std::make_pair(end, std::move(markup)));
+    }
+
+    bool Changed(std::size_t member) const { return !edits_[member].empty(); }
+    bool Empty() const {
+        return std::all_of(edits_.begin(), edits_.end(), [](const auto& edits) { return edits.empty(); });
+    }
+
+    void Apply(std::size_t member, const std::string& xml, host::Pieces* out) const {
+        const std::string_view text(xml);
+        std::size_t copied = 0;
+        for (const auto& [begin, edit] : edits_[member]) {
+            if (begin < copied) {
+                warnings_.push_back("two changes overlap at byte " + std::to_string(begin) +
+                                    "; the later is not written");
+                continue;
+            }
+            out->Add(text.substr(copied, begin - copied));
+            out->Own(edit.second);
+            copied = edit.first;
+        }
+        out->Add(text.substr(copied));
+    }
+
+private:
+    std::vector<std::multimap<std::size_t, std::pair<std::size_t, std::string>>> edits_;
+    std::map<std::pair<int, std::size_t>, std::string> written_;
+    std::vector<std::string>& warnings_;
+};
+
+void VerseEdits(const Score& score, const Verse& verse, const std::string& now, Edits* edits,
+                std::vector<std::string>* warnings) {
+    const std::vector<std::string> split = musicxml::SplitVerse(now);
+    const std::vector<std::string> before = musicxml::SplitVerse(verse.original);
+    const std::string name = "verse " + std::to_string(verse.number);
+    const auto refuse = [&](const std::string& why, std::size_t at) {
+        const musicxml::Syllable& syllable = verse.syllables[std::min(at, verse.syllables.size() - 1)];
+        std::string where = "staff " + std::to_string(syllable.part + 1);
+        if (static_cast<std::size_t>(syllable.part) < score.staves.size())
+            where += " (" + score.staves[static_cast<std::size_t>(syllable.part)].name + ")";
+        warnings->push_back(name + ", " + where + ", measure " + std::to_string(syllable.measure) + ": " + why +
+                            "; the verse is not written back");
+    };
+    std::size_t first = 0;
+    while (first < split.size() && first < verse.syllables.size() && split[first] == verse.syllables[first].text)
+        ++first;
+    if (before.size() != verse.syllables.size()) {
+        refuse("a syllable of this verse holds a space or hyphen, so a changed verse cannot be split back", first);
+        return;
+    }
+    if (split.size() != verse.syllables.size()) {
+        refuse("the number of syllables changed from " + std::to_string(verse.syllables.size()) + " to " +
+                   std::to_string(split.size()),
+               first);
+        return;
+    }
+    for (std::size_t i = 0; i < split.size(); ++i) {
+        if (split[i] == verse.syllables[i].text) continue;
+        if (verse.copies[i].empty()) {
+            refuse("an empty syllable cannot take a text", i);
+            return;
+        }
+        if (!edits->Writable(split[i], name)) return;
+    }
+    for (std::size_t i = 0; i < split.size(); ++i)
+        if (split[i] != verse.syllables[i].text)
+            for (const Copy& copy : verse.copies[i]) edits->Copy(copy, split[i], name);
+}
+
+}  // namespace
+
+bool WriteScore(const Score& score, const host::Document& document, host::Pieces* out,
+                std::vector<std::string>* warnings, std::string* error) {
+    Edits edits(score.members.size(), warnings);
+    for (const Text& text : score.texts) {
+        const std::string now = musicxml::CurrentText(document, text.mapped);
+        if (now == text.mapped.original) continue;
+        const std::string what =
+            std::string(KindName(text.mapped.source)) + " \"" + text.mapped.original + "\" (" + text.mapped.where + ")";
+        if (!edits.Writable(now, what)) continue;
+        for (const Copy& copy : text.copies) edits.Copy(copy, now, what);
+    }
+    for (const Verse& verse : score.verses) {
+        const std::string now =
+            document.RecordText(host::kTagVerseLyrics, {static_cast<std::int16_t>(verse.number), 0, 0})
+                .value_or(verse.original);
+        if (now != verse.original) VerseEdits(score, verse, now, &edits, warnings);
+    }
+    std::vector<EntryEdit> entryEdits;
+    EntryEdits(score, document, &entryEdits, warnings);
+    for (EntryEdit& edit : entryEdits) edits.Markup(edit.member, edit.begin, edit.end, std::move(edit.markup));
+
+    *out = host::Pieces();
+    if (edits.Empty()) {
+        out->Add(score.file);
+        return true;
+    }
+    if (!score.compressed) {
+        edits.Apply(0, score.file, out);
+        return true;
+    }
+    std::vector<std::pair<std::string, std::string>> changed;
+    for (std::size_t m = 0; m < score.members.size(); ++m) {
+        if (!edits.Changed(m)) continue;
+        host::Pieces pieces;
+        edits.Apply(m, score.members[m].xml, &pieces);
+        changed.emplace_back(score.members[m].path, pieces.Joined());
+    }
+    std::string archive;
+    if (!ReplaceMembers(score.file, changed, &archive, error)) return false;
+    out->Own(std::move(archive));
+    return true;
+}
+
+bool WriteScore(const Score& score, const host::Document& document, std::string* out,
+                std::vector<std::string>* warnings, std::string* error) {
+    host::Pieces pieces;
+    if (!WriteScore(score, document, &pieces, warnings, error)) return false;
+    *out = pieces.Joined();
+    return true;
+}
+
+}  // namespace musescore

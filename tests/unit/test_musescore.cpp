@@ -1,0 +1,517 @@
+// MuseScore scores: every text kind read from its element and written back
+// into its character runs (formatting kept), in the score and in each
+// excerpt's copy, lyrics split back into syllables, MuseScore 4 archives
+// with excerpts as members, the demos unchanged byte for byte, and damaged
+// or unknown files refused with a message.
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/musescore/rich_text.h"
+#include "host/musescore/score.h"
+#include "shell/host_records.h"
+
+namespace {
+
+using host::Document;
+using host::Key;
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string TestFile(const std::string& name) {
+    return ReadFile(std::string(ORVO_SOURCE_DIR) + "/tests/musescore/files/" + name);
+}
+
+const std::string& AllKinds() {
+    static const std::string text = TestFile("all_kinds.mscx");
+    return text;
+}
+
+std::string MakeArchive(const std::vector<std::pair<std::string, std::string>>& members) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(nullptr, 0, 0, &error);
+    zip_t* archive = zip_open_from_source(source, ZIP_TRUNCATE, &error);
+    zip_source_keep(source);
+    for (const auto& [name, bytes] : members) {
+        zip_source_t* member = zip_source_buffer(archive, bytes.data(), bytes.size(), 0);
+        zip_file_add(archive, name.c_str(), member, ZIP_FL_ENC_UTF_8);
+    }
+    zip_close(archive);
+    zip_source_open(source);
+    zip_stat_t stat;
+    zip_source_stat(source, &stat);
+    std::string out(static_cast<std::size_t>(stat.size), '\0');
+    zip_source_read(source, out.data(), stat.size);
+    zip_source_close(source);
+    zip_source_free(source);
+    zip_error_fini(&error);
+    return out;
+}
+
+// A member of an archive, unpacked.
+std::string Member(const std::string& archiveBytes, const std::string& name) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(archiveBytes.data(), archiveBytes.size(), 0, &error);
+    zip_t* archive = zip_open_from_source(source, ZIP_RDONLY, &error);
+    std::string out;
+    if (archive != nullptr) {
+        zip_file_t* file = zip_fopen(archive, name.c_str(), 0);
+        if (file != nullptr) {
+            char buffer[4096];
+            zip_int64_t got = 0;
+            while ((got = zip_fread(file, buffer, sizeof buffer)) > 0)
+                out.append(buffer, static_cast<std::size_t>(got));
+            zip_fclose(file);
+        } else {
+            out = "<no member>";
+        }
+        zip_discard(archive);
+    }
+    zip_error_fini(&error);
+    return out;
+}
+
+std::string Container(const std::string& rootPath) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<container>\n  <rootfiles>\n    <rootfile full-path=\"" +
+           rootPath + "\"/>\n  </rootfiles>\n</container>\n";
+}
+
+struct Read {
+    bool ok = false;
+    Document document;
+    musescore::Score score;
+    std::string error;
+};
+
+Read ReadBytes(const std::string& bytes) {
+    Read read;
+    read.ok = musescore::ReadScore(bytes, {}, &read.document, &read.score, &read.error);
+    return read;
+}
+
+std::string Write(const Read& read, std::vector<std::string>* warnings = nullptr) {
+    std::vector<std::string> ignored;
+    std::string out;
+    std::string error;
+    EXPECT_TRUE(musescore::WriteScore(read.score, read.document, &out, warnings ? warnings : &ignored, &error))
+        << error;
+    return out;
+}
+
+std::int16_t Int16At(const host::Bytes& bytes, std::size_t offset) {
+    return static_cast<std::int16_t>(bytes[offset] | (bytes[offset + 1] << 8));
+}
+
+struct Place {
+    const char* what;
+    std::uint32_t tag;
+    Key key;
+    int offset;  // text block id at this offset; -1: the record is the text; -12: after a 12-byte header
+};
+
+std::string TextAt(const Document& d, const Place& place) {
+    if (place.offset < 0) {
+        const host::Bytes* record = d.Record(place.tag, place.key);
+        if (!record) return "<no record>";
+        const std::size_t header = place.offset == -12 ? 12 : 0;
+        if (record->size() < header) return "<short record>";
+        std::string text(record->begin() + static_cast<std::ptrdiff_t>(header), record->end());
+        return text.substr(0, text.find('\0'));
+    }
+    const host::Bytes* record = d.Record(place.tag, place.key);
+    if (!record) return "<no record>";
+    const host::Bytes* block =
+        d.Record(host::kTagTextBlock, {Int16At(*record, static_cast<std::size_t>(place.offset)), 0, 0});
+    if (!block) return "<no block>";
+    return d.RecordText(host::kTagTextBlockText, {Int16At(*block, 0), 0, 0}).value_or("<no text>");
+}
+
+void SetTextAt(Document& d, const Place& place, const std::string& text) {
+    if (place.offset < 0) {
+        host::Bytes bytes(place.offset == -12 ? 12 : 0, 0);
+        bytes.insert(bytes.end(), text.begin(), text.end());
+        bytes.push_back(0);
+        d.SetRecord(place.tag, place.key, bytes);
+        return;
+    }
+    const host::Bytes* record = d.Record(place.tag, place.key);
+    const host::Bytes* block =
+        d.Record(host::kTagTextBlock, {Int16At(*record, static_cast<std::size_t>(place.offset)), 0, 0});
+    host::Bytes bytes(text.begin(), text.end());
+    bytes.push_back(0);
+    d.SetRecord(host::kTagTextBlockText, {Int16At(*block, 0), 0, 0}, bytes);
+}
+
+void SetVerse(Document& d, int verse, const std::string& text) {
+    host::Bytes bytes(text.begin(), text.end());
+    bytes.push_back(0);
+    d.SetRecord(host::kTagVerseLyrics, {static_cast<std::int16_t>(verse), 0, 0}, bytes);
+}
+
+// Every occurrence of `from` replaced by `to`.
+std::string ReplacedAll(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+const Place kTitle{"frame title", host::kTagPageTextAssignment, {1, 0, 0}, 0};
+const Place kComposerText{"frame composer", host::kTagPageTextAssignment, {1, 1, 0}, 0};
+const Place kComposerTag{"composer meta tag", host::kTagPageTextAssignment, {1, 2, 0}, 0};
+const Place kWorkTitle{"workTitle meta tag", host::kTagPageTextAssignment, {1, 3, 0}, 0};
+const Place kPartHeader{"excerpt's own header", host::kTagPageTextAssignment, {1, 4, 0}, 0};
+const Place kRehearsalA{"rehearsal mark, staff 1", host::kTagMeasureTextAssignment, {1, 1, 0}, 0};
+const Place kRehearsalB{"rehearsal mark, staff 3", host::kTagMeasureTextAssignment, {3, 1, 0}, 0};
+const Place kTempo{"tempo", host::kTagTextExpression, {1, 0, 0}, -12};
+const Place kStaffText{"staff text", host::kTagTextExpression, {2, 0, 0}, -12};
+const Place kSystemText{"system text", host::kTagTextExpression, {3, 0, 0}, -12};
+const Place kJump{"jump", host::kTagTextRepeatText, {1, 0, 0}, -1};
+const Place kMarker{"marker", host::kTagTextRepeatText, {2, 0, 0}, -1};
+const Place kVolta{"volta", host::kTagEndingRepeatText, {2, 0, 0}, -1};
+const Place kFlute{"long name, staff 1", host::kTagStaff, {1, 0, 0}, 30};
+const Place kFluteShort{"short name, staff 1", host::kTagStaff, {1, 0, 0}, 32};
+const Place kPiano2{"long name, staff 2", host::kTagStaff, {2, 0, 0}, 30};
+const Place kPiano3{"long name, staff 3", host::kTagStaff, {3, 0, 0}, 30};
+
+TEST(MuseScoreRead, EveryTextKindComesFromItsElement) {
+    const Read read = ReadBytes(AllKinds());
+    ASSERT_TRUE(read.ok) << read.error;
+    const std::pair<Place, const char*> expected[] = {
+        {kTitle, "Kleine Suite"},
+        {kComposerText, "Bach & Söhne"},
+        {kComposerTag, "J. S. Bach"},
+        {kWorkTitle, "Kleine Suite"},
+        {kPartHeader, "Flöte"},
+        {kRehearsalA, "A"},
+        {kRehearsalB, "B"},
+        {kTempo, " = 120 Allegro"},
+        {kStaffText, "dolce sempre"},
+        {kSystemText, "Fine"},
+        {kJump, "D.S. al Coda"},
+        {kMarker, "To Coda"},
+        {kVolta, "1."},
+        {kFlute, "Flöte"},
+        {kFluteShort, "Fl."},
+        {kPiano2, "Klavier"},
+        {kPiano3, "Klavier"},
+    };
+    for (const auto& [place, text] : expected) EXPECT_EQ(TextAt(read.document, place), text) << place.what;
+    // The excerpt's copies are no texts of their own.
+    EXPECT_EQ(read.document.Record(host::kTagPageTextAssignment, {1, 5, 0}), nullptr);
+    EXPECT_EQ(read.document.Record(host::kTagTextExpression, {4, 0, 0}), nullptr);
+    EXPECT_EQ(read.document.Record(host::kTagTextRepeatText, {3, 0, 0}), nullptr);
+    EXPECT_EQ(read.document.Record(host::kTagStaff, {4, 0, 0}), nullptr);
+    // Verses by <no>, staff by staff; a word does not run on into the next staff.
+    EXPECT_EQ(read.document.RecordText(host::kTagVerseLyrics, {1, 0, 0}), "Glo-ry to God");
+    EXPECT_EQ(read.document.RecordText(host::kTagVerseLyrics, {2, 0, 0}), "Sing we");
+    EXPECT_NE(read.document.Record(host::kTagMeasure, {2, 0, 0}), nullptr);
+    EXPECT_EQ(read.document.Record(host::kTagMeasure, {3, 0, 0}), nullptr);
+    EXPECT_EQ(read.score.version, "3.02");
+}
+
+TEST(MuseScoreWrite, NothingChangedWritesTheSameBytes) {
+    std::string crlf;
+    for (char c : AllKinds()) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    const std::pair<const char*, std::string> files[] = {
+        {".mscx", AllKinds()},
+        {".mscx with CRLF", crlf},
+        {".mscz", MakeArchive({{"META-INF/container.xml", Container("all_kinds.mscx")},
+                               {"all_kinds.mscx", AllKinds()},
+                               {"Thumbnails/thumbnail.png", std::string("\x89PNG\r\n\x1A\n\0\0", 10)}})},
+    };
+    for (const auto& [what, bytes] : files) {
+        const Read read = ReadBytes(bytes);
+        ASSERT_TRUE(read.ok) << what << ": " << read.error;
+        EXPECT_EQ(TextAt(read.document, kComposerText), "Bach & Söhne") << what;
+        EXPECT_TRUE(Write(read) == bytes) << what;
+    }
+}
+
+TEST(MuseScoreWrite, EachTextAndItsExcerptCopiesTakeTheChangeFormattingKept) {
+    struct Case {
+        Place place;
+        const char* now;
+        std::vector<std::pair<std::string, std::string>> edits;  // in the file: before -> after, every occurrence
+    };
+    const Case cases[] = {
+        // The formatting stays where it was; the excerpt's copy changes too.
+        {kTitle, "Kleine Suiten", {{"<b>Kleine</b> Suite<", "<b>Kleine</b> Suiten<"}}},
+        {kTitle, "KLEINE Suite", {{"<b>Kleine</b>", "<b>KLEINE</b>"}}},
+        // A change across a formatting change that keeps its length: each
+        // stretch takes its own characters.
+        {kStaffText, "dolCE SEMpre", {{"dolce <i>sempre</i>", "dolCE <i>SEMpre</i>"}}},
+        // One that does not: the first stretch takes them all.
+        {kStaffText, "dolcissimo", {{"dolce <i>sempre</i>", "dolcissimo<i></i>"}}},
+        {kComposerText, "Bach & Sons <1>", {{">Bach &amp; Söhne<", ">Bach &amp; Sons &lt;1&gt;<"}}},
+        {kTempo, " = 120 Allegretto", {{" = 120 Allegro<", " = 120 Allegretto<"}}},
+        {kWorkTitle, "Große Suite", {{"\"workTitle\">Kleine Suite<", "\"workTitle\">Große Suite<"}}},
+        {kRehearsalA, "Z", {{"<text>A</text>", "<text>Z</text>"}}},
+        {kRehearsalB, "C", {{"<text>B</text>", "<text>C</text>"}}},
+        {kJump, "D.C.", {{"D.S. al Coda", "D.C."}}},
+        {kMarker, "Zur Coda", {{">To Coda<", ">Zur Coda<"}}},
+        {kVolta, "1.-3.", {{"<beginText>1.</beginText>", "<beginText>1.-3.</beginText>"}}},
+        // The track names that read as the long name go with it, in the excerpt too.
+        {kFlute, "Flute", {{"Name>Flöte</", "Name>Flute</"}}},
+        {kFluteShort, "Fl", {{"<shortName>Fl.</shortName>", "<shortName>Fl</shortName>"}}},
+        {kPiano3, "Piano", {{"<longName>Klavier</longName>", "<longName>Piano</longName>"}}},
+        // The excerpt's own header is its own text.
+        {kPartHeader, "Flauto", {{"<text>Flöte</text>", "<text>Flauto</text>"}}},
+    };
+    for (const Case& c : cases) {
+        Read read = ReadBytes(AllKinds());
+        ASSERT_TRUE(read.ok) << read.error;
+        SetTextAt(read.document, c.place, c.now);
+        std::vector<std::string> warnings;
+        const std::string out = Write(read, &warnings);
+        EXPECT_TRUE(warnings.empty()) << c.place.what << ": " << warnings.front();
+        std::string expected = AllKinds();
+        for (const auto& [before, after] : c.edits) expected = ReplacedAll(expected, before, after);
+        EXPECT_EQ(out, expected) << c.place.what;
+        const Read again = ReadBytes(out);
+        ASSERT_TRUE(again.ok) << c.place.what << ": " << again.error;
+        EXPECT_EQ(TextAt(again.document, c.place), c.now) << c.place.what;
+    }
+    // Both copies of the flute's names, and its track names, in score and excerpt.
+    Read read = ReadBytes(AllKinds());
+    SetTextAt(read.document, kFlute, "Flute");
+    EXPECT_EQ(Count(Write(read), ">Flute<"), 6u);
+}
+
+TEST(MuseScoreWrite, StavesOfOnePartShareItsName) {
+    Read read = ReadBytes(AllKinds());
+    ASSERT_TRUE(read.ok);
+    SetTextAt(read.document, kPiano2, "Piano");
+    SetTextAt(read.document, kPiano3, "Klavier II");
+    std::vector<std::string> warnings;
+    const std::string out = Write(read, &warnings);
+    EXPECT_EQ(Count(out, "<longName>Piano</longName>"), 1u);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("Klavier II"), std::string::npos) << warnings[0];
+}
+
+TEST(MuseScoreLyrics, VersesGoBackToTheirSyllablesInScoreAndExcerpt) {
+    Read read = ReadBytes(AllKinds());
+    ASSERT_TRUE(read.ok);
+    SetVerse(read.document, 1, "Glo-ria to Gott");
+    SetVerse(read.document, 2, "Sing they");
+    std::vector<std::string> warnings;
+    const std::string out = Write(read, &warnings);
+    EXPECT_TRUE(warnings.empty());
+    EXPECT_EQ(Count(out, "<text>ria</text>"), 2u);   // score and excerpt
+    EXPECT_EQ(Count(out, "<text>Gott</text>"), 1u);  // the piano is not in the excerpt
+    EXPECT_EQ(Count(out, "<text>they</text>"), 2u);
+    EXPECT_EQ(Count(out, "<syllabic>end</syllabic>"), 2u);
+    const Read again = ReadBytes(out);
+    EXPECT_EQ(again.document.RecordText(host::kTagVerseLyrics, {1, 0, 0}), "Glo-ria to Gott");
+
+    // A verse whose syllables changed in number is not written, and says where.
+    read = ReadBytes(AllKinds());
+    SetVerse(read.document, 1, "Glo-ri-a to God");
+    SetVerse(read.document, 2, "Sing us");
+    warnings.clear();
+    const std::string refused = Write(read, &warnings);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("verse 1, staff 1 (Flöte), measure 1"), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[0].find("from 4 to 5"), std::string::npos) << warnings[0];
+    EXPECT_EQ(refused, ReplacedAll(AllKinds(), "<text>we</text>", "<text>us</text>"));
+}
+
+// MuseScore 4: the score and each excerpt are members of the archive.
+std::string Mscz4(const std::string& title, const std::string& staffText) {
+    const auto score = [&](bool excerpt) {
+        return std::string(
+                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<museScore version=\"4.20\">\n"
+                   "  <programVersion>4.2.1</programVersion>\n  <Score>\n"
+                   "    <metaTag name=\"workTitle\">") +
+               title +
+               "</metaTag>\n"
+               "    <Part id=\"1\">\n      <Staff id=\"1\">\n" +
+               (excerpt ? "        <linkedTo>1</linkedTo>\n" : "") +
+               "        </Staff>\n      <trackName>Oboe</trackName>\n"
+               "      <Instrument id=\"oboe\">\n        <longName>Oboe</longName>\n        <shortName>Ob.</shortName>\n"
+               "        <trackName>Oboe</trackName>\n        </Instrument>\n      </Part>\n"
+               "    <Staff id=\"1\">\n      <VBox>\n        <Text>\n          <style>title</style>\n          <text>" +
+               title +
+               "</text>\n          </Text>\n        </VBox>\n      <Measure>\n        <voice>\n"
+               "          <Expression>\n            <text><i>" +
+               staffText +
+               "</i></text>\n            </Expression>\n"
+               "          <Chord>\n            <durationType>whole</durationType>\n"
+               "            <Lyrics>\n              <text>Ah</text>\n              </Lyrics>\n"
+               "            <Note>\n              <pitch>69</pitch>\n              <tpc>17</tpc>\n"
+               "              </Note>\n            </Chord>\n          </voice>\n        </Measure>\n      </Staff>\n" +
+               (excerpt ? "    <name>Oboe</name>\n" : "") + "    </Score>\n  </museScore>\n";
+    };
+    return MakeArchive({{"META-INF/container.xml", Container("score.mscx")},
+                        {"score.mscx", score(false)},
+                        {"Excerpts/Oboe/Oboe.mscx", score(true)},
+                        {"Excerpts/Oboe/Oboe.mss", "<museScore version=\"4.20\"><Style/></museScore>\n"},
+                        {"audiosettings.json", "{\"activeAudio\": \"MuseSampler\"}\n"},
+                        {"Thumbnails/thumbnail.png", std::string("\x89PNG\r\n\x1A\n\0\0", 10)}});
+}
+
+TEST(MuseScoreWrite, MuseScore4ExcerptMembersKeepInStep) {
+    const std::string bytes = Mscz4("Serenade", "dolce");
+    Read read = ReadBytes(bytes);
+    ASSERT_TRUE(read.ok) << read.error;
+    EXPECT_EQ(read.score.version, "4.20");
+    EXPECT_EQ(TextAt(read.document, kTitle), "Serenade");
+    EXPECT_EQ(TextAt(read.document, {"workTitle", host::kTagPageTextAssignment, {1, 1, 0}, 0}), "Serenade");
+    EXPECT_EQ(read.document.Record(host::kTagPageTextAssignment, {1, 2, 0}), nullptr);
+    EXPECT_EQ(TextAt(read.document, kTempo), "dolce");
+    EXPECT_EQ(read.document.RecordText(host::kTagVerseLyrics, {1, 0, 0}), "Ah");
+    EXPECT_TRUE(Write(read) == bytes);
+
+    SetTextAt(read.document, kTitle, "Nachtmusik");
+    SetTextAt(read.document, {"expression", host::kTagTextExpression, {1, 0, 0}, -12}, "cantabile");
+    SetTextAt(read.document, kFlute, "Hautbois");
+    SetVerse(read.document, 1, "Oh");
+    const std::string out = Write(read);
+    const Read again = ReadBytes(out);
+    ASSERT_TRUE(again.ok) << again.error;
+    for (const char* member : {"score.mscx", "Excerpts/Oboe/Oboe.mscx"}) {
+        const std::string xml = Member(out, member);
+        EXPECT_NE(xml.find("<text>Nachtmusik</text>"), std::string::npos) << member;
+        EXPECT_NE(xml.find("\"workTitle\">Serenade<"), std::string::npos) << member;
+        EXPECT_NE(xml.find("<text><i>cantabile</i></text>"), std::string::npos) << member;
+        EXPECT_EQ(Count(xml, ">Hautbois<"), 3u) << member;
+        EXPECT_NE(xml.find("<text>Oh</text>"), std::string::npos) << member;
+    }
+    // Every other member as it was.
+    for (const char* member :
+         {"META-INF/container.xml", "Excerpts/Oboe/Oboe.mss", "audiosettings.json", "Thumbnails/thumbnail.png"})
+        EXPECT_EQ(Member(out, member), Member(bytes, member)) << member;
+}
+
+TEST(MuseScoreRead, DamagedOldAndUnknownFilesAreRefusedWithAMessage) {
+    const auto with = [](const std::string& from, const std::string& to) { return ReplacedAll(AllKinds(), from, to); };
+    const std::pair<std::string, const char*> cases[] = {
+        {with("version=\"3.02\"", "version=\"2.06\""), "a MuseScore 2 score (format 2.06)"},
+        {with("version=\"3.02\"", "version=\"2.06\""), "open it in MuseScore 3 or later and save it"},
+        {with("version=\"3.02\"", "version=\"1.14\""), "a MuseScore 1 score"},
+        {with("version=\"3.02\"", "version=\"5.00\""), "\"5.00\" is not one this reader knows"},
+        {with("version=\"3.02\"", "version=\"\""), "\"\" is not one this reader knows"},
+        {with("<Staff id=\"3\">\n      <Measure>", "<Staff id=\"9\">\n      <Measure>"),
+         "<Staff id=\"9\"> belongs to no <Part>"},
+        {with("<text>A</text>", "<text>A</txet>"), "not well-formed XML at line"},
+        {with("<museScore version", "<!DOCTYPE museScore [<!ENTITY x \"y\">]>\n<museScore version"),
+         "declares entities"},
+        {with("<museScore version=\"3.02\">", "<museScore version=\"3.02\"><!-- -->").substr(0, 0) +
+             "<?xml version=\"1.0\"?>\n<museScore version=\"3.02\"/>\n",
+         "without a <Score>"},
+        {MakeArchive({{"META-INF/container.xml", Container("../score.mscx")}, {"score.mscx", AllKinds()}}),
+         "leaves the archive"},
+        {MakeArchive({{"score.mscx", AllKinds()}}), "without META-INF/container.xml"},
+        {MakeArchive({{"META-INF/container.xml", Container("score.mscx")},
+                      {"score.mscx", AllKinds()},
+                      {"Excerpts/A/A.mscx", with("version=\"3.02\"", "version=\"2.06\"")}}),
+         "Excerpts/A/A.mscx: a MuseScore 2 score"},
+    };
+    for (const auto& [bytes, message] : cases) {
+        const Read read = ReadBytes(bytes);
+        EXPECT_FALSE(read.ok) << message;
+        EXPECT_NE(read.error.find(message), std::string::npos) << read.error;
+        EXPECT_EQ(read.error.find(".mxl"), std::string::npos) << read.error;
+        EXPECT_EQ(read.document.RecordCount(), 0u) << message;
+    }
+}
+
+TEST(MuseScoreRead, ContentDecidesTheFormat) {
+    EXPECT_TRUE(musescore::LooksLikeMuseScore(AllKinds()));
+    EXPECT_TRUE(musescore::LooksLikeMuseScore("\xEF\xBB\xBF<!-- x --><museScore version=\"4.20\"/>"));
+    EXPECT_TRUE(musescore::LooksLikeMuseScore(Mscz4("a", "b")));
+    EXPECT_FALSE(musescore::LooksLikeMuseScore("<?xml version=\"1.0\"?><score-partwise/>"));
+    EXPECT_FALSE(musescore::LooksLikeMuseScore("{\"museScore\": 1}"));
+    EXPECT_FALSE(musescore::LooksLikeMuseScore(
+        MakeArchive({{"META-INF/container.xml", Container("s.musicxml")}, {"s.musicxml", "<score-partwise/>"}})));
+}
+
+TEST(MuseScoreRichText, RunsSkipSymbolsAndSplicesKeepTags) {
+    const std::string xml = "<text>a<b>bc</b><sym>x</sym>d&amp;é<font size=\"9\"/></text>";
+    musescore::Span span;
+    ASSERT_TRUE(musescore::ElementContent(xml, 1, &span));
+    std::vector<musescore::Run> runs;
+    ASSERT_TRUE(musescore::ReadRuns(xml, span, &runs));
+    EXPECT_EQ(musescore::PlainText(runs), "abcd&é");
+    const auto spliced = [&](const std::string& now) {
+        std::string out = xml;
+        const auto edits = musescore::SpliceRuns(runs, now);
+        for (auto edit = edits.rbegin(); edit != edits.rend(); ++edit)
+            out.replace(edit->begin, edit->end - edit->begin, edit->markup);
+        return out;
+    };
+    EXPECT_EQ(spliced("abcd&é"), xml);
+    EXPECT_EQ(spliced("Xabcd&é"), "<text>Xa<b>bc</b><sym>x</sym>d&amp;é<font size=\"9\"/></text>");
+    EXPECT_EQ(spliced("abXcd&é"), "<text>a<b>bXc</b><sym>x</sym>d&amp;é<font size=\"9\"/></text>");
+    // An insertion at a tag joins the stretch before it.
+    EXPECT_EQ(spliced("abcXd&é"), "<text>a<b>bcX</b><sym>x</sym>d&amp;é<font size=\"9\"/></text>");
+    EXPECT_EQ(spliced("abcd&éé"), "<text>a<b>bc</b><sym>x</sym>d&amp;éé<font size=\"9\"/></text>");
+    EXPECT_EQ(spliced("ABCD&é"), "<text>A<b>BC</b><sym>x</sym>D&amp;é<font size=\"9\"/></text>");
+    EXPECT_EQ(spliced("aé"), "<text>a<b></b><sym>x</sym>é<font size=\"9\"/></text>");
+    EXPECT_EQ(spliced(""), "<text><b></b><sym>x</sym><font size=\"9\"/></text>");
+    // Multibyte characters are never split between stretches.
+    EXPECT_EQ(spliced("abcd&è"), "<text>a<b>bc</b><sym>x</sym>d&amp;è<font size=\"9\"/></text>");
+    // What is no text is not read as one.
+    for (const char* bad : {"<text>a<!-- c -->b</text>", "<text>a&nbsp;b</text>", "<text>a<![CDATA[b]]></text>"}) {
+        const std::string other = bad;
+        ASSERT_TRUE(musescore::ElementContent(other, 1, &span)) << bad;
+        EXPECT_FALSE(musescore::ReadRuns(other, span, &runs)) << bad;
+    }
+}
+
+// Debian's MuseScore 3 demos, read as they are.
+std::vector<std::filesystem::path> Demos() {
+    std::vector<std::filesystem::path> demos;
+    std::error_code error;
+    for (const auto& share : std::filesystem::directory_iterator("/usr/share", error)) {
+        if (share.path().filename().string().rfind("mscore3-", 0) != 0) continue;
+        for (const auto& file : std::filesystem::directory_iterator(share.path() / "demos", error))
+            if (file.path().extension() == ".mscx" || file.path().extension() == ".mscz") demos.push_back(file.path());
+    }
+    return demos;
+}
+
+TEST(MuseScoreDemos, EveryDemoReadsAndWritesBackByteForByte) {
+    const auto demos = Demos();
+    if (demos.empty()) GTEST_SKIP() << "MuseScore 3's demos are not installed";
+    for (const auto& path : demos) {
+        const std::string bytes = ReadFile(path.string());
+        ASSERT_TRUE(musescore::LooksLikeMuseScore(bytes)) << path;
+        Read read = ReadBytes(bytes);
+        ASSERT_TRUE(read.ok) << path << ": " << read.error;
+        EXPECT_TRUE(Write(read) == bytes) << path;
+        EXPECT_FALSE(read.score.texts.empty()) << path;
+        // Every text changed at once: each reads back as changed.
+        for (const musescore::Text& text : read.score.texts)
+            musicxml::SetCurrentText(&read.document, text.mapped, text.mapped.original + " (neu)");
+        std::vector<std::string> warnings;
+        const std::string out = Write(read, &warnings);
+        const Read again = ReadBytes(out);
+        ASSERT_TRUE(again.ok) << path << ": " << again.error;
+        ASSERT_EQ(again.score.texts.size(), read.score.texts.size()) << path;
+        for (std::size_t i = 0; i < read.score.texts.size(); ++i)
+            EXPECT_EQ(again.score.texts[i].mapped.original, read.score.texts[i].mapped.original + " (neu)")
+                << path << ": " << read.score.texts[i].mapped.where;
+    }
+}
+
+}  // namespace
