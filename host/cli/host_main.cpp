@@ -32,8 +32,9 @@ namespace {
 
 const char kDescription[] =
     "veldune-host stands in for the Veldune notation program. It loads the Orvo Search/Replace plug-in,\n"
-    "serves it the score DOCUMENT (a JSON score document, or a MusicXML score: .musicxml, .xml or compressed\n"
-    ".mxl, told apart by content) and shows the plug-in's dialogs to a session script, to you at the\n"
+    "serves it the score DOCUMENT (a JSON score document, a MusicXML score: .musicxml, .xml or compressed\n"
+    ".mxl, or a MuseScore 3 or 4 score: .mscx or compressed .mscz, told apart by content) and shows the plug-in's "
+    "dialogs to a session script, to you at the\n"
     "terminal, or to one of the subcommands below. Several documents get the same run one after another.";
 
 const char kFooter[] =
@@ -51,7 +52,8 @@ const char kFooter[] =
     "\n"
     "Writing: --output FILE (one document), --output-dir DIR (each document under its own name) or --in-place\n"
     "(over the document itself, keeping the first original as DOCUMENT.orig). A MusicXML score is written as\n"
-    "MusicXML (an .mxl stays compressed) with only the changed texts replaced, byte for byte as read otherwise;\n"
+    "MusicXML (an .mxl stays compressed), a MuseScore score as MuseScore (an .mscz stays compressed, its\n"
+    "excerpts kept in step), with only the changed texts replaced, byte for byte as read otherwise;\n"
     "an output name ending in .json writes the score document instead. Outputs are written to a temporary file\n"
     "and renamed into place when complete, so a failed write leaves the old file as it was.\n"
     "\n"
@@ -67,7 +69,7 @@ const char kFooter[] =
     "registry.reg when XDG_CONFIG_HOME is not set). They are read when the plug-in starts and written\n"
     "when it ends.\n"
     "Plug-in: --plugin PATH, else OrvoSearchReplace.so next to this program.\n"
-    "Formats: docs/score-document.md, docs/musicxml.md and docs/session-script.md.";
+    "Formats: docs/score-document.md, docs/musicxml.md, docs/musescore.md and docs/session-script.md.";
 
 bool ReadFile(const std::string& path, std::string* text) {
     std::ifstream in(path, std::ios::binary);

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #if ORVO_HAVE_MUSICXML
+#include "host/musescore/score.h"
 #include "host/musicxml/score.h"
 #endif
 
@@ -52,8 +53,12 @@ std::string LowerExtension(const std::string& path) {
 struct ScoreFile::MusicXml {
     musicxml::Score score;
 };
+struct ScoreFile::MuseScore {
+    musescore::Score score;
+};
 #else
 struct ScoreFile::MusicXml {};
+struct ScoreFile::MuseScore {};
 #endif
 
 ScoreFile::ScoreFile() = default;
@@ -71,7 +76,19 @@ bool ScoreFile::Load(const std::string& path, host::Document* document, std::str
     const bool json = first != std::string::npos && bytes[first] == '{';
     const std::string extension = LowerExtension(path);
     const bool xmlByName = extension == ".musicxml" || extension == ".xml" || extension == ".mxl";
+    const bool museScoreByName = extension == ".mscx" || extension == ".mscz";
 #if ORVO_HAVE_MUSICXML
+    // MuseScore's own files are markup or ZIP archives too: asked first.
+    if (!json && (musescore::LooksLikeMuseScore(bytes) || museScoreByName)) {
+        auto loaded = std::make_unique<MuseScore>();
+        std::string message;
+        if (!musescore::ReadScore(std::move(bytes), musescore::ReadOptions{}, document, &loaded->score, &message)) {
+            *error = path + ": " + message;
+            return false;
+        }
+        museScore_ = std::move(loaded);
+        return true;
+    }
     if (!json && (musicxml::LooksLikeMusicXml(bytes) || xmlByName)) {
         auto loaded = std::make_unique<MusicXml>();
         std::string message;
@@ -83,8 +100,8 @@ bool ScoreFile::Load(const std::string& path, host::Document* document, std::str
         return true;
     }
 #else
-    if (!json && xmlByName) {
-        *error = path + ": this build of veldune-host reads no MusicXML; use the Linux host";
+    if (!json && (xmlByName || museScoreByName)) {
+        *error = path + ": this build of veldune-host reads no MusicXML or MuseScore files; use the Linux host";
         return false;
     }
 #endif
@@ -99,6 +116,7 @@ bool ScoreFile::Load(const std::string& path, host::Document* document, std::str
 std::vector<std::string> ScoreFile::ReadNotes() const {
 #if ORVO_HAVE_MUSICXML
     if (musicXml_) return musicXml_->score.notes;
+    if (museScore_) return museScore_->score.notes;
 #endif
     return {};
 }
@@ -108,6 +126,8 @@ bool ScoreFile::Render(const host::Document& document, const std::string& target
 #if ORVO_HAVE_MUSICXML
     if (musicXml_ && !EndsWith(LowerExtension(target), ".json"))
         return musicxml::WriteScore(musicXml_->score, document, bytes, warnings, error);
+    if (museScore_ && !EndsWith(LowerExtension(target), ".json"))
+        return musescore::WriteScore(museScore_->score, document, bytes, warnings, error);
 #else
     (void)target;
     (void)warnings;

@@ -1,5 +1,5 @@
-// The file a run reads and writes: a JSON score document or a MusicXML
-// score (chosen by content), and the safe way to write it.
+// The file a run reads and writes: a JSON score document, a MusicXML score
+// or a MuseScore score (chosen by content), and the safe way to write it.
 #pragma once
 
 #include <memory>
@@ -26,8 +26,9 @@ public:
     std::vector<std::string> ReadNotes() const;
 
     // What to write to `target` after the run: a MusicXML score is written
-    // as MusicXML (an .mxl stays an archive) with only the changed texts
-    // spliced in, unless the target ends in ".json"; a JSON document as JSON.
+    // as MusicXML (an .mxl stays an archive), a MuseScore score as MuseScore
+    // (an .mscz stays an archive), with only the changed texts spliced in,
+    // unless the target ends in ".json"; a JSON document as JSON.
     // The pieces may point into the score this holds.
     bool Render(const host::Document& document, const std::string& target, host::Pieces* bytes,
                 std::vector<std::string>* warnings, std::string* error) const;
@@ -35,6 +36,8 @@ public:
 private:
     struct MusicXml;
     std::unique_ptr<MusicXml> musicXml_;
+    struct MuseScore;
+    std::unique_ptr<MuseScore> museScore_;
 };
 
 // Writes a temporary file beside the target and renames it into place only

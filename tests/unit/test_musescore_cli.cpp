@@ -1,0 +1,122 @@
+// veldune-host on MuseScore files: both forms chosen by content, outputs in
+// the input's form, in place with the original kept, dry runs and batches.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/cli/host_main.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+class MuseScoreProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::path(::testing::TempDir()) / (std::string("veldune_mscx_") + info->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        original_ = Read(std::string(ORVO_SOURCE_DIR) + "/tests/musescore/files/all_kinds.mscx");
+        // Named as nothing in particular: the content decides.
+        score_ = Write("score.txt", original_);
+        hive_ = (dir_ / "registry.reg").string();
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Write(const std::string& name, const std::string& text) {
+        fs::path path = dir_ / name;
+        std::ofstream(path, std::ios::binary) << text;
+        return path.string();
+    }
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    std::string In(const std::string& name) const { return (dir_ / name).string(); }
+
+    Outcome Run(std::vector<std::string> args) {
+        args.insert(args.begin(), "veldune-host");
+        for (const char* extra : {"--registry", hive_.c_str(), "--plugin", ORVO_MODULE_PATH}) args.push_back(extra);
+        std::vector<const char*> argv;
+        for (const std::string& arg : args) argv.push_back(arg.c_str());
+        std::istringstream in;
+        std::ostringstream out;
+        std::ostringstream err;
+        session::Console console{&in, &out, &err, false};
+        Outcome outcome;
+        outcome.status = cli::HostMain(static_cast<int>(argv.size()), argv.data(), console);
+        outcome.out = out.str();
+        outcome.err = err.str();
+        return outcome;
+    }
+
+    fs::path dir_;
+    std::string original_;
+    std::string score_;
+    std::string hive_;
+};
+
+TEST_F(MuseScoreProgram, ASearchThatChangesNothingWritesTheFileAgain) {
+    Outcome outcome = Run({score_, "--output", In("out.mscx"), "text", "--search", "e", "--elements", "all"});
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_TRUE(Contains(outcome.out, "instance(s) found")) << outcome.out;
+    EXPECT_TRUE(Read(In("out.mscx")) == original_);
+}
+
+TEST_F(MuseScoreProgram, ReplacementsAcrossEveryKindReachTheFileAndItsExcerpt) {
+    Outcome outcome = Run({score_, "--output", In("out.mscx"), "text", "--search", "o", "--replace", "O", "--elements",
+                           "all", "--all", "--case", "--yes"});
+    ASSERT_EQ(outcome.status, 0) << outcome.err << outcome.out;
+    const std::string out = Read(In("out.mscx"));
+    for (const char* part : {"<b>Kleine</b> Suite", "= 120 AllegrO", "dOlce <i>sempre</i>", "D.S. al COda",
+                             "<text>TO COda</text>", "<text>GlO</text>", "<text>tO</text>", "<text>GOd</text>"})
+        EXPECT_TRUE(Contains(out, part)) << part;
+    // The excerpt's copies too: every "dolce" and "Allegro" is changed.
+    EXPECT_FALSE(Contains(out, "dolce")) << out;
+    EXPECT_FALSE(Contains(out, "Allegro<")) << out;
+}
+
+TEST_F(MuseScoreProgram, WritingInPlaceKeepsTheOriginalAndADryRunWritesNothing) {
+    Outcome dry = Run({score_, "--in-place", "--dry-run", "text", "--search", "Fl", "--replace", "Pic", "--elements",
+                       "staff", "--all"});
+    EXPECT_EQ(dry.status, 0) << dry.err;
+    EXPECT_TRUE(Contains(dry.out, "\"Flöte\" -> \"Picöte\"")) << dry.out;
+    EXPECT_TRUE(Contains(dry.out, "Nothing was written.")) << dry.out;
+    EXPECT_TRUE(Read(score_) == original_);
+    EXPECT_FALSE(fs::exists(score_ + ".orig"));
+
+    Outcome outcome =
+        Run({score_, "--in-place", "text", "--search", "Fl", "--replace", "Pic", "--elements", "staff", "--all"});
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_TRUE(Contains(Read(score_), "<shortName>Pic.</shortName>"));
+    EXPECT_TRUE(Read(score_ + ".orig") == original_);
+}
+
+TEST_F(MuseScoreProgram, ABatchGoesOnPastAnOldFile) {
+    std::string old = original_;
+    old.replace(old.find("version=\"3.02\""), 14, "version=\"2.06\"");
+    const std::string oldScore = Write("old.mscx", old);
+    Outcome outcome = Run({score_, oldScore, "--output-dir", In("out"), "text", "--search", "Kl", "--replace", "Gr",
+                           "--elements", "staff", "--all"});
+    EXPECT_EQ(outcome.status, 2) << outcome.err;
+    EXPECT_TRUE(Contains(outcome.err, "old.mscx: a MuseScore 2 score (format 2.06)")) << outcome.err;
+    EXPECT_TRUE(Contains(Read(In("out/score.txt")), "<longName>Gravier</longName>"));
+    EXPECT_FALSE(fs::exists(In("out/old.mscx")));
+}
+
+}  // namespace
