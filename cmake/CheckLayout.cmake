@@ -11,6 +11,7 @@ set(ORVO_HOST_FLOORS
     "sim"                  # the window system as the plug-in sees it (simulated on Linux)
     "document"             # the score document and its JSON
     "services,musicxml"    # the host services over a document; MusicXML scores read into one
+    "musescore"            # MuseScore scores read into one, on MusicXML's archive and text helpers
     "scores"               # a score file of any format: told apart by content, read, written
     "session"              # what every kind of user needs: script, runner, key strokes, plug-in module, world
     "users"                # the automated users: text and entries subcommands, dry run, random sessions (monkey/)
