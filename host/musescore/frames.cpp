@@ -1,7 +1,494 @@
+// Writing changed note entries back into MuseScore's chords and notes:
+// stems, pitches with their spelling and the accidental shown, accidentals
+// and their brackets, ties. Each edit is made in the score's chord and in
+// every excerpt's copy of it.
 #include "host/musescore/frames.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <optional>
+
+#include "host/document/attribute_names.h"
+#include "host/musescore/pitch.h"
+#include "host/musicxml/frames.h"
+#include "host/musicxml/xml_text.h"
 
 namespace musescore {
 
-void EntryEdits(const Score&, const host::Document&, std::vector<EntryEdit>*, std::vector<std::string>*) {}
+namespace {
+
+namespace bits = musicxml::bits;
+
+int Number(pugi::xml_node element, int fallback) {
+    const std::string text = element.child_value();
+    try {
+        std::size_t used = 0;
+        const int value = std::stoi(text, &used);
+        return used > 0 ? value : fallback;
+    } catch (...) {
+        return fallback;
+    }
+}
+
+// An element's place in its file: from its "<" to after its end tag.
+struct Extent {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    Span content;  // empty for an empty element
+};
+
+bool Locate(const std::string& xml, pugi::xml_node element, Extent* extent) {
+    const std::ptrdiff_t offset = element.offset_debug();
+    if (offset <= 0) return false;
+    extent->begin = static_cast<std::size_t>(offset) - 1;
+    const std::size_t tagEnd = musicxml::StartTagEnd(xml, static_cast<std::size_t>(offset));
+    if (tagEnd == std::string::npos) return false;
+    if (xml[tagEnd - 1] == '/') {
+        extent->end = tagEnd + 1;
+        extent->content = Span{tagEnd, tagEnd};
+        return true;
+    }
+    if (!ElementContent(xml, static_cast<std::size_t>(offset), &extent->content)) return false;
+    const std::size_t close = xml.find('>', extent->content.end);
+    if (close == std::string::npos) return false;
+    extent->end = close + 1;
+    return true;
+}
+
+// The white space from the line's start to `at`; empty when other text is there.
+std::string IndentBefore(const std::string& xml, std::size_t at) {
+    std::size_t start = at;
+    while (start > 0 && (xml[start - 1] == ' ' || xml[start - 1] == '\t')) --start;
+    if (start > 0 && xml[start - 1] != '\n') return {};
+    return xml.substr(start, at - start);
+}
+
+std::string LineEnd(const std::string& xml, std::size_t at) {
+    const std::size_t newline = xml.rfind('\n', at);
+    return newline != std::string::npos && newline > 0 && xml[newline - 1] == '\r' ? "\r\n" : "\n";
+}
+
+const char* AccidentalName(int alter) {
+    switch (alter) {
+        case -3:
+            return "accidentalTripleFlat";
+        case -2:
+            return "accidentalDoubleFlat";
+        case -1:
+            return "accidentalFlat";
+        case 0:
+            return "accidentalNatural";
+        case 1:
+            return "accidentalSharp";
+        case 2:
+            return "accidentalDoubleSharp";
+        case 3:
+            return "accidentalTripleSharp";
+        default:
+            return nullptr;
+    }
+}
+
+// Where the whole note of 4096 units is a fraction, reduced.
+std::string FractionText(long long units) {
+    long long n = units;
+    long long d = 4096;
+    long long a = n < 0 ? -n : n;
+    long long b = d;
+    while (b != 0) {
+        const long long t = a % b;
+        a = b;
+        b = t;
+    }
+    if (a == 0) a = 1;
+    return std::to_string(n / a) + "/" + std::to_string(d / a);
+}
+
+class Writer {
+public:
+    Writer(const Score& score, const host::Document& document, std::vector<EntryEdit>* edits)
+        : score_(score), document_(document), edits_(*edits) {
+        for (std::size_t i = 0; i < score.entries.size(); ++i) {
+            const EntrySource& entry = score.entries[i];
+            byPlace_[{entry.frame, entry.index}] = i;
+        }
+    }
+
+    const EntryRecord* Current(const EntrySource& entry) const {
+        const auto& frames = document_.Frames();
+        const auto frame = frames.find(entry.frame);
+        if (frame == frames.end() || entry.index >= frame->second.size()) return nullptr;
+        return &frame->second[entry.index];
+    }
+
+    void Entry(const EntrySource& entry, const EntryRecord& now) {
+        const EntryRecord& was = entry.original;
+        const std::uint32_t changedA = was.flagsA ^ now.flagsA;
+        const std::uint32_t changedB = static_cast<std::uint32_t>(was.flagsB ^ now.flagsB);
+        std::uint32_t writtenA = 0;
+        if ((changedA & (bits::kFreezeStem | bits::kUpDown)) != 0 && (now.flagsA & bits::kNote) != 0) {
+            const bool frozen = (now.flagsA & bits::kFreezeStem) != 0;
+            // Up/Down alone on a free stem has no MuseScore form.
+            if (frozen || (changedA & bits::kFreezeStem) != 0) {
+                writtenA |= bits::kFreezeStem | bits::kUpDown;
+                for (const ChordXml& chord : entry.chords)
+                    Stem(chord, frozen ? ((now.flagsA & bits::kUpDown) != 0 ? "up" : "down") : nullptr);
+            }
+        }
+        Count(0, changedA & ~writtenA);
+        Count(1, changedB);
+        if (was.position != now.position) ++unwritten_["Position"];
+        if (was.duration != now.duration) ++unwritten_["Duration"];
+        if (was.noteCount != now.noteCount) ++unwritten_["Notes in the entry"];
+        const int notes = std::min<int>(was.noteCount, now.noteCount);
+        for (int n = 0; n < notes; ++n) Note(entry, n, was.notes[n], now.notes[n], now);
+    }
+
+    const std::map<std::string, int>& Unwritten() const { return unwritten_; }
+
+private:
+    const Score& score_;
+    const host::Document& document_;
+    std::vector<EntryEdit>& edits_;
+    std::map<std::pair<host::FrameKey, std::uint32_t>, std::size_t> byPlace_;
+    std::map<std::string, int> unwritten_;
+
+    void Count(int word, std::uint32_t changed) {
+        for (const host::AttributeBit& bit : host::kAttributeBits)
+            if (bit.word == word && (changed & bit.mask) != 0) ++unwritten_[bit.name];
+    }
+
+    const std::string& Xml(int member) const { return score_.Xml(member); }
+
+    void Edit(int member, std::size_t begin, std::size_t end, std::string markup) {
+        edits_.push_back({member, begin, end, std::move(markup)});
+    }
+
+    // Takes an element out with its line.
+    void Remove(int member, const Extent& extent) {
+        const std::string& xml = Xml(member);
+        const std::string indent = IndentBefore(xml, extent.begin);
+        std::size_t begin = extent.begin;
+        if (begin > indent.size() && xml[begin - indent.size() - 1] == '\n') {
+            begin -= indent.size() + 1;
+            if (begin > 0 && xml[begin - 1] == '\r') --begin;
+        }
+        Edit(member, begin, extent.end, "");
+    }
+
+    // New markup on a line of its own before `before`, indented as it is.
+    void InsertBefore(int member, std::size_t before, const std::string& markup) {
+        const std::string& xml = Xml(member);
+        Edit(member, before, before, markup + LineEnd(xml, before) + IndentBefore(xml, before));
+    }
+
+    void Stem(const ChordXml& chord, const char* direction) {
+        const std::string& xml = Xml(chord.member);
+        Extent extent;
+        const pugi::xml_node stem = chord.chord.child("StemDirection");
+        if (stem && Locate(xml, stem, &extent)) {
+            if (direction == nullptr)
+                Remove(chord.member, extent);
+            else
+                Edit(chord.member, extent.content.begin, extent.content.end, direction);
+            return;
+        }
+        if (direction == nullptr) return;
+        // MuseScore writes the stem's direction just before the chord's notes.
+        Extent note;
+        if (!Locate(xml, chord.chord.child("Note"), &note)) return;
+        InsertBefore(chord.member, note.begin, std::string("<StemDirection>") + direction + "</StemDirection>");
+    }
+
+    // The alteration a reader assumes for a note at this place: the last
+    // earlier note on its line in the staff's measure, as the score now
+    // stands, else the key signature.
+    int Assumed(const EntrySource& entry, const EntryRecord& now, int displacement) const {
+        int best = -1;
+        int alter = entry.key[static_cast<std::size_t>(pitch::Mod(displacement, 7))];
+        for (int layer = 0; layer < 4; ++layer) {
+            const auto& frames = document_.Frames();
+            const auto frame = frames.find({entry.frame.staff, entry.frame.measure, layer});
+            if (frame == frames.end()) continue;
+            for (std::size_t i = 0; i < frame->second.size(); ++i) {
+                const EntryRecord& other = frame->second[i];
+                const bool earlier = other.position < now.position ||
+                                     (layer == entry.frame.layer && other.position == now.position && i < entry.index);
+                if (!earlier || other.position < best) continue;
+                for (int n = 0; n < other.noteCount && n < kMaxNotesPerEntry; ++n) {
+                    if (other.notes[n].displacement == displacement) {
+                        best = other.position;
+                        alter = other.notes[n].raiseLower;
+                    }
+                }
+            }
+        }
+        return alter;
+    }
+
+    void Note(const EntrySource& entry, int n, const NoteRecord& was, const NoteRecord& now,
+              const EntryRecord& nowEntry) {
+        const std::uint32_t accidentalBits = bits::kAccidental | bits::kAccidentalParentheses;
+        const std::uint32_t tieBits = bits::kTieStart | bits::kTieEnd;
+        const bool pitchChanged = was.displacement != now.displacement || was.raiseLower != now.raiseLower;
+        const std::uint32_t changed = was.flags ^ now.flags;
+        Count(2, changed & ~(accidentalBits | tieBits));
+        const Staff& staff = score_.staves[static_cast<std::size_t>(entry.frame.staff - 1)];
+        std::optional<int> newPitch;
+        int newTpc = 0;
+        int newTpc2 = 0;
+        if (pitchChanged) {
+            const int step = pitch::Mod(now.displacement, 7);
+            const int written = pitch::MidiOf(now.displacement, now.raiseLower);
+            newTpc2 = pitch::TpcOf(step, now.raiseLower);
+            newTpc = newTpc2 + pitch::TpcShift(staff.chromatic, staff.diatonic);
+            const int sounding = written + staff.chromatic;
+            if (sounding < 0 || sounding > 127 || !pitch::ValidTpc(newTpc) || !pitch::ValidTpc(newTpc2) ||
+                now.raiseLower < -2 || now.raiseLower > 2) {
+                ++unwritten_[was.displacement != now.displacement ? "Displacement" : "Raise/Lower"];
+            } else {
+                newPitch = sounding;
+            }
+        }
+        // The accidental: as the Accidental bits now say when they changed,
+        // else as a reader expects it where the pitch changed.
+        const int alter = newPitch ? now.raiseLower : was.raiseLower;
+        bool shown = (was.flags & bits::kAccidental) != 0;
+        bool bracket = (was.flags & bits::kAccidentalParentheses) != 0;
+        bool user = false;
+        bool accidentalChanged = false;
+        if ((changed & accidentalBits) != 0) {
+            shown = (now.flags & bits::kAccidental) != 0;
+            bracket = (now.flags & bits::kAccidentalParentheses) != 0;
+            if (bracket && !shown) {
+                ++unwritten_["(Accidental)"];
+                bracket = false;
+            }
+            user = shown;
+            accidentalChanged = true;
+        } else if (newPitch) {
+            shown = alter != Assumed(entry, nowEntry, now.displacement);
+            accidentalChanged = true;
+        }
+        if (accidentalChanged && shown && AccidentalName(alter) == nullptr) {
+            ++unwritten_["Accidental"];
+            accidentalChanged = false;
+        }
+        for (const ChordXml& chord : entry.chords) {
+            std::vector<pugi::xml_node> notes;
+            for (pugi::xml_node note : chord.chord.children("Note")) notes.push_back(note);
+            if (static_cast<std::size_t>(n) >= notes.size()) continue;
+            const pugi::xml_node note = notes[static_cast<std::size_t>(n)];
+            if (newPitch) Pitch(chord.member, note, *newPitch, newTpc, newTpc2);
+            if (accidentalChanged) Accidental(chord.member, note, shown, alter, bracket, user);
+        }
+        if ((changed & bits::kTieStart) != 0) Tie(entry, n, (now.flags & bits::kTieStart) != 0, true);
+        if ((changed & bits::kTieEnd) != 0) Tie(entry, n, (now.flags & bits::kTieEnd) != 0, false);
+    }
+
+    void Pitch(int member, pugi::xml_node note, int midi, int tpc, int tpc2) {
+        const std::string& xml = Xml(member);
+        const std::pair<const char*, int> values[] = {{"pitch", midi}, {"tpc", tpc}, {"tpc2", tpc2}};
+        for (const auto& [name, value] : values) {
+            Extent extent;
+            if (note.child(name) && Locate(xml, note.child(name), &extent) && extent.content.end > extent.content.begin)
+                Edit(member, extent.content.begin, extent.content.end, std::to_string(value));
+        }
+    }
+
+    void Accidental(int member, pugi::xml_node note, bool shown, int alter, bool bracket, bool user) {
+        const std::string& xml = Xml(member);
+        Extent existing;
+        const bool has = note.child("Accidental") && Locate(xml, note.child("Accidental"), &existing);
+        if (!shown) {
+            if (has) Remove(member, existing);
+            return;
+        }
+        // MuseScore 3 closes an element at its children's indentation, 4 at its own.
+        Extent first;
+        pugi::xml_node firstChild = note.first_child();
+        while (firstChild && firstChild.type() != pugi::node_element) firstChild = firstChild.next_sibling();
+        Extent whole;
+        if (!firstChild || !Locate(xml, firstChild, &first) || !Locate(xml, note, &whole)) return;
+        const std::string indent = IndentBefore(xml, first.begin);
+        const std::string noteClose = IndentBefore(xml, whole.content.end);
+        const std::string inner = indent + "  ";
+        const std::string close = noteClose == indent ? inner : indent;
+        const std::string eol = LineEnd(xml, first.begin);
+        std::string markup = "<Accidental>" + eol;
+        if (bracket) markup += inner + "<bracket>1</bracket>" + eol;
+        if (user) markup += inner + "<role>1</role>" + eol;
+        markup += inner + "<subtype>" + AccidentalName(alter) + "</subtype>" + eol + close + "</Accidental>";
+        if (has) {
+            // An accidental the user placed stays the user's.
+            if (!user && Number(note.child("Accidental").child("role"), 0) == 1)
+                markup.insert(markup.find(inner + "<subtype>"), inner + "<role>1</role>" + eol);
+            Edit(member, existing.begin, existing.end, markup);
+        } else {
+            InsertBefore(member, first.begin, markup);
+        }
+    }
+
+    // The Tie spanner of a note that goes on (next) or comes from (prev).
+    static pugi::xml_node TieSpanner(pugi::xml_node note, const char* side) {
+        for (pugi::xml_node spanner : note.children("Spanner"))
+            if (std::strcmp(spanner.attribute("type").value(), "Tie") == 0 && spanner.child(side)) return spanner;
+        return {};
+    }
+
+    // The entry a tie reaches: its location's measures and fractions on from this one.
+    const EntrySource* Partner(const EntrySource& entry, pugi::xml_node spanner, const char* side) const {
+        const pugi::xml_node location = spanner.child(side).child("location");
+        const int measures = Number(location.child("measures"), 0);
+        std::string fractions = location.child_value("fractions");
+        long long offset = 0;
+        if (const std::size_t slash = fractions.find('/'); slash != std::string::npos) {
+            try {
+                const long long n = std::stoll(fractions.substr(0, slash));
+                const long long d = std::stoll(fractions.substr(slash + 1));
+                if (d != 0) offset = n * 4096 / d;
+            } catch (...) {
+                return nullptr;
+            }
+        }
+        const host::FrameKey frame{entry.frame.staff, entry.frame.measure + measures, entry.frame.layer};
+        const long long position = entry.original.position + offset;
+        for (std::uint32_t i = 0;; ++i) {
+            const auto found = byPlace_.find({frame, i});
+            if (found == byPlace_.end()) return nullptr;
+            const EntrySource& other = score_.entries[found->second];
+            if (other.original.position == position && (other.original.flagsA & bits::kGrace) == 0) return &other;
+        }
+    }
+
+    // The next (or previous) entry of the layer, over a bar line too.
+    const EntrySource* Neighbour(const EntrySource& entry, bool next) const {
+        if (next) {
+            if (const auto found = byPlace_.find({entry.frame, entry.index + 1}); found != byPlace_.end())
+                return &score_.entries[found->second];
+            const auto found = byPlace_.find({{entry.frame.staff, entry.frame.measure + 1, entry.frame.layer}, 0});
+            return found == byPlace_.end() ? nullptr : &score_.entries[found->second];
+        }
+        if (entry.index > 0) return &score_.entries[byPlace_.at({entry.frame, entry.index - 1})];
+        const host::FrameKey before{entry.frame.staff, entry.frame.measure - 1, entry.frame.layer};
+        const EntrySource* last = nullptr;
+        for (std::uint32_t i = 0;; ++i) {
+            const auto found = byPlace_.find({before, i});
+            if (found == byPlace_.end()) return last;
+            last = &score_.entries[found->second];
+        }
+    }
+
+    static pugi::xml_node NoteOfPitch(pugi::xml_node chord, int midi) {
+        for (pugi::xml_node note : chord.children("Note"))
+            if (Number(note.child("pitch"), -1) == midi) return note;
+        return {};
+    }
+
+    static pugi::xml_node NthNote(pugi::xml_node chord, int n) {
+        for (pugi::xml_node note : chord.children("Note"))
+            if (n-- == 0) return note;
+        return {};
+    }
+
+    // The chord of `entry` in the same file as `like`.
+    static pugi::xml_node ChordIn(const EntrySource& entry, int member, std::size_t copy) {
+        std::size_t seen = 0;
+        for (const ChordXml& chord : entry.chords)
+            if (chord.member == member && seen++ == copy) return chord.chord;
+        return {};
+    }
+
+    // A tie on (start: to the next entry's note of the same pitch) or off
+    // (both of its ends), in the score and in each excerpt's copy.
+    void Tie(const EntrySource& entry, int n, bool on, bool start) {
+        const char* here = start ? "next" : "prev";
+        const char* there = start ? "prev" : "next";
+        const char* name = start ? "Tie Start" : "Tie End";
+        const pugi::xml_node note = NthNote(entry.chords.front().chord, n);
+        const int midi = Number(note.child("pitch"), -1);
+        if (!on) {
+            const pugi::xml_node spanner = TieSpanner(note, here);
+            const EntrySource* partner = spanner ? Partner(entry, spanner, here) : nullptr;
+            if (!spanner) return;
+            std::map<int, std::size_t> copies;  // member -> copies seen
+            for (const ChordXml& chord : entry.chords) {
+                const std::size_t copy = copies[chord.member]++;
+                const pugi::xml_node own = NthNote(chord.chord, n);
+                Extent extent;
+                if (const pugi::xml_node tie = TieSpanner(own, here); tie && Locate(Xml(chord.member), tie, &extent))
+                    Remove(chord.member, extent);
+                const pugi::xml_node other = partner ? ChordIn(*partner, chord.member, copy) : pugi::xml_node();
+                if (const pugi::xml_node end = TieSpanner(NoteOfPitch(other, midi), there);
+                    end && Locate(Xml(chord.member), end, &extent))
+                    Remove(chord.member, extent);
+            }
+            return;
+        }
+        if (TieSpanner(note, here)) return;
+        const EntrySource* partner = Neighbour(entry, start);
+        if (partner == nullptr || !NoteOfPitch(partner->chords.front().chord, midi) ||
+            TieSpanner(NoteOfPitch(partner->chords.front().chord, midi), there)) {
+            ++unwritten_[name];
+            return;
+        }
+        const EntrySource& first = start ? entry : *partner;
+        const EntrySource& second = start ? *partner : entry;
+        const int measures = second.frame.measure - first.frame.measure;
+        // The fractions are counted from the start's place in its measure.
+        const long long offset = static_cast<long long>(second.original.position) - first.original.position;
+        std::map<int, std::size_t> copies;
+        for (const ChordXml& chord : entry.chords) {
+            const std::size_t copy = copies[chord.member]++;
+            const pugi::xml_node own = NthNote(chord.chord, n);
+            const pugi::xml_node other = NoteOfPitch(ChordIn(*partner, chord.member, copy), midi);
+            if (!own || !other) continue;
+            TieMarkup(chord.member, own, here, start ? measures : -measures, start ? offset : -offset);
+            TieMarkup(chord.member, other, there, start ? -measures : measures, start ? -offset : offset);
+        }
+    }
+
+    void TieMarkup(int member, pugi::xml_node note, const char* side, int measures, long long offset) {
+        const std::string& xml = Xml(member);
+        Extent pitchExtent;
+        Extent whole;
+        if (!Locate(xml, note.child("pitch"), &pitchExtent) || !Locate(xml, note, &whole)) return;
+        const std::string indent = IndentBefore(xml, pitchExtent.begin);
+        const bool oldStyle = IndentBefore(xml, whole.content.end) == indent;
+        const std::string eol = LineEnd(xml, pitchExtent.begin);
+        const auto in = [&](int levels) { return indent + std::string(static_cast<std::size_t>(2 * levels), ' '); };
+        const auto close = [&](int level) { return oldStyle ? in(level + 1) : in(level); };
+        std::string markup = "<Spanner type=\"Tie\">" + eol;
+        if (std::strcmp(side, "next") == 0) markup += in(1) + "<Tie>" + eol + close(1) + "</Tie>" + eol;
+        markup += in(1) + "<" + side + ">" + eol + in(2) + "<location>" + eol;
+        if (measures != 0) markup += in(3) + "<measures>" + std::to_string(measures) + "</measures>" + eol;
+        if (offset != 0) markup += in(3) + "<fractions>" + FractionText(offset) + "</fractions>" + eol;
+        markup += close(2) + "</location>" + eol + close(1) + "</" + side + ">" + eol + close(0) + "</Spanner>";
+        InsertBefore(member, pitchExtent.begin, markup);
+    }
+};
+
+}  // namespace
+
+void EntryEdits(const Score& score, const host::Document& document, std::vector<EntryEdit>* edits,
+                std::vector<std::string>* warnings) {
+    Writer writer(score, document, edits);
+    for (const EntrySource& entry : score.entries) {
+        const EntryRecord* now = writer.Current(entry);
+        if (now == nullptr || entry.chords.empty()) continue;
+        if (std::memcmp(now, &entry.original, sizeof(EntryRecord)) == 0) continue;
+        writer.Entry(entry, *now);
+    }
+    // Insertions at one place keep their order, before a change that starts there.
+    std::stable_sort(edits->begin(), edits->end(), [](const EntryEdit& a, const EntryEdit& b) {
+        if (a.member != b.member) return a.member < b.member;
+        if (a.begin != b.begin) return a.begin < b.begin;
+        return (a.end == a.begin) > (b.end == b.begin);
+    });
+    for (const auto& [name, count] : writer.Unwritten())
+        warnings->push_back(std::to_string(count) + " change(s) of " + name +
+                            " not written: it has no MuseScore form here");
+}
 
 }  // namespace musescore

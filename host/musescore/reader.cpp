@@ -11,6 +11,8 @@
 
 #include "host/document/score_layout.h"
 #include "host/musescore/archive.h"
+#include "host/musescore/pitch.h"
+#include "host/musicxml/frames.h"
 #include "host/musescore/score.h"
 #include "host/musicxml/lyrics.h"
 #include "host/musicxml/xml_text.h"
@@ -104,6 +106,110 @@ const char* KindName(TextSource source) {
     }
 }
 
+int SignedOr(pugi::xml_node element, int fallback) {
+    std::string text = Trimmed(element.child_value());
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative) text.erase(0, 1);
+    if (text.empty() || text.size() > 6 || !std::all_of(text.begin(), text.end(), ::isdigit)) return fallback;
+    return negative ? -std::stoi(text) : std::stoi(text);
+}
+
+// Time in fractions of a whole note, exactly: tuplets make thirds, fifths, ...
+struct Fraction {
+    long long n = 0;
+    long long d = 1;
+    static long long Gcd(long long a, long long b) {
+        a = a < 0 ? -a : a;
+        while (b != 0) {
+            const long long t = a % b;
+            a = b;
+            b = t;
+        }
+        return a == 0 ? 1 : a;
+    }
+    Fraction Reduced() const {
+        const long long g = Gcd(n, d);
+        return d < 0 ? Fraction{-n / g, -d / g} : Fraction{n / g, d / g};
+    }
+    Fraction Plus(const Fraction& o) const {
+        if (d > (1LL << 24) || o.d > (1LL << 24)) return *this;  // nothing MuseScore writes
+        return Fraction{n * o.d + o.n * d, d * o.d}.Reduced();
+    }
+    Fraction Times(const Fraction& o) const {
+        if (d > (1LL << 24) || o.d > (1LL << 24)) return *this;
+        return Fraction{n * o.n, d * o.d}.Reduced();
+    }
+    bool Greater(const Fraction& o) const { return n * o.d > o.n * d; }
+    // 1024 to the quarter, 4096 to the whole.
+    std::int32_t Units() const {
+        const long long units = (n * 4096 + (n >= 0 ? d / 2 : -d / 2)) / d;
+        return static_cast<std::int32_t>(std::clamp<long long>(units, -(1LL << 30), 1LL << 30));
+    }
+};
+
+// "3/8"; the fallback for anything else.
+Fraction ParseFraction(const std::string& text, Fraction fallback) {
+    const std::size_t slash = text.find('/');
+    if (slash == std::string::npos) return fallback;
+    std::string top = Trimmed(text.substr(0, slash));
+    const std::string bottom = Trimmed(text.substr(slash + 1));
+    const bool negative = !top.empty() && top[0] == '-';
+    if (negative) top.erase(0, 1);
+    const auto digits = [](const std::string& t) {
+        return !t.empty() && t.size() <= 6 && std::all_of(t.begin(), t.end(), ::isdigit);
+    };
+    if (!digits(top) || !digits(bottom) || std::stoll(bottom) == 0) return fallback;
+    return Fraction{negative ? -std::stoll(top) : std::stoll(top), std::stoll(bottom)}.Reduced();
+}
+
+// A chord's or rest's written value, dots included (a measure rest lasts its
+// <duration>, or the measure).
+Fraction DurationOf(pugi::xml_node element, const Fraction& measure) {
+    const std::string type = Trimmed(element.child_value("durationType"));
+    if (type == "measure") return ParseFraction(element.child_value("duration"), measure);
+    static const std::pair<const char*, Fraction> kTypes[] = {
+        {"long", {4, 1}},    {"breve", {2, 1}},   {"whole", {1, 1}},    {"half", {1, 2}},  {"quarter", {1, 4}},
+        {"eighth", {1, 8}},  {"16th", {1, 16}},   {"32nd", {1, 32}},    {"64th", {1, 64}}, {"128th", {1, 128}},
+        {"256th", {1, 256}}, {"512th", {1, 512}}, {"1024th", {1, 1024}}};
+    Fraction base{1, 4};
+    for (const auto& [name, value] : kTypes)
+        if (type == name) base = value;
+    const int dots = std::min(IntOr(element.child("dots"), 0), 4);
+    return base.Times(Fraction{(1LL << (dots + 1)) - 1, 1LL << dots});
+}
+
+std::array<std::int8_t, 7> KeyAlterations(int fifths) {
+    static constexpr int kSharps[7] = {3, 0, 4, 1, 5, 2, 6};  // F C G D A E B
+    std::array<std::int8_t, 7> key{};
+    for (int i = 0; i < fifths && i < 7; ++i) key[static_cast<std::size_t>(kSharps[i])] = 1;
+    for (int i = 0; i < -fifths && i < 7; ++i) key[static_cast<std::size_t>(kSharps[6 - i])] = -1;
+    return key;
+}
+
+// A note as written: a transposing instrument's <tpc2> (or its <tpc> moved
+// by the transposition) and its pitch less the transposition.
+pitch::Spelling SpellingOf(pugi::xml_node note, const Staff& staff) {
+    const int sounding = IntOr(note.child("pitch"), 60);
+    const int tpc = note.child("tpc") ? SignedOr(note.child("tpc"), -100) : -100;
+    if (staff.chromatic == 0 && staff.diatonic == 0) return pitch::Spell(sounding, tpc);
+    const int written = note.child("tpc2") ? SignedOr(note.child("tpc2"), -100)
+                                           : tpc - pitch::TpcShift(staff.chromatic, staff.diatonic);
+    return pitch::Spell(sounding - staff.chromatic, written);
+}
+
+struct StaffState {
+    Fraction time{4, 4};
+    int fifths = 0;
+};
+
+struct Voice {
+    int layer = 0;  // -1: the measure's own elements
+    Fraction length{4, 4};
+    Fraction tick{0, 1};
+    std::vector<Fraction> tuplets;  // normal / actual, outermost first
+    int entries = 0;
+};
+
 // The staves of one <Score> (the score's or an excerpt's).
 struct StaffInfo {
     int part = 0;         // into the walked score's parts
@@ -140,8 +246,12 @@ public:
         if (!excerpt) {
             for (std::size_t i = 0; i < parts.size(); ++i)
                 score_.parts.push_back(Trimmed(parts[i].child("Instrument").child_value("longName")));
-            for (const StaffInfo& info : staves)
-                score_.staves.push_back({info.part, score_.parts[static_cast<std::size_t>(info.part)]});
+            for (const StaffInfo& info : staves) {
+                const pugi::xml_node instrument = parts[static_cast<std::size_t>(info.part)].child("Instrument");
+                score_.staves.push_back({info.part, score_.parts[static_cast<std::size_t>(info.part)],
+                                         SignedOr(instrument.child("transposeChromatic"), 0),
+                                         SignedOr(instrument.child("transposeDiatonic"), 0)});
+            }
             scoreStaffById_ = staffById;
         }
         staves_ = &staves;
@@ -178,6 +288,9 @@ public:
         }
         return true;
     }
+
+    // The frames of the entries read, laid into the document.
+    std::map<host::FrameKey, std::vector<EntryRecord>> frames_;
 
     // Verses from the syllables met, numbered by <no> + 1.
     void Verses() {
@@ -217,6 +330,10 @@ private:
     std::map<std::pair<int, int>, int> measureTextIndex_;
     std::map<int, std::size_t> endingAt_;
     int pageIndex_ = 0;
+    std::map<std::string, std::pair<std::size_t, std::vector<int>>> chordIndex_;  // link -> entry, its pitches
+    std::set<int> overfull_;
+    std::set<int> manyNotes_;
+    bool saidSpelling_ = false;
     int unlinked_ = 0;
     std::string unlinkedList_;  // the first few, for the note
 
@@ -425,6 +542,7 @@ private:
         const StaffInfo& info = (*staves_)[static_cast<std::size_t>(staffIndex)];
         const int staff = info.scoreStaff;
         if (!excerpt_ && !Fits(staff + 1, "staves")) return true;
+        StaffState state;
         int ordinal = 0;
         for (pugi::xml_node item : staffElement.children()) {
             if (Is(item, "VBox") || Is(item, "HBox") || Is(item, "TBox")) {
@@ -439,37 +557,79 @@ private:
             const int measure = picture ? std::max(ordinal, 1) : ++ordinal;
             if (!Fits(measure, "measures in a staff")) return true;
             if (!excerpt_) layout_.measures = std::max(layout_.measures, measure);
-            if (!Measure(item, staff, measure, error)) return false;
+            if (!Measure(item, staff, measure, picture, &state, error)) return false;
         }
         return true;
     }
 
-    bool Measure(pugi::xml_node measureElement, int staff, int measure, std::string* error) {
-        int voice = 0;
+    bool Measure(pugi::xml_node measureElement, int staff, int measure, bool picture, StaffState* state,
+                 std::string* error) {
+        int layer = 0;
+        const Fraction nominal = state->time;
+        Fraction length = nominal;
+        if (const pugi::xml_attribute len = measureElement.attribute("len"))
+            length = ParseFraction(len.value(), nominal);
         for (pugi::xml_node item : measureElement.children()) {
             if (Is(item, "voice")) {
-                int entry = 0;
-                for (pugi::xml_node element : item.children()) Element(element, staff, measure, voice, &entry);
-                ++voice;
+                if (layer >= 4) {
+                    *error = Prefix(Where(staff, measure)) +
+                             "a fifth <voice>: a staff has four voices in MuseScore; refused";
+                    return false;
+                }
+                Voice voice;
+                voice.layer = layer;
+                voice.length = length;
+                for (pugi::xml_node element : item.children())
+                    if (!Element(element, staff, measure, &voice, state, picture, error)) return false;
+                // The time signature is often in the first voice only: the
+                // measure's length follows it.
+                if (layer == 0 && !measureElement.attribute("len")) length = state->time;
+                if (!excerpt_ && !picture && voice.tick.Greater(length) && overfull_.insert(staff).second)
+                    score_.notes.push_back(Prefix(Where(staff, measure)) + "voice " + std::to_string(layer + 1) +
+                                           " lasts longer than the measure; read as it stands");
+                ++layer;
             } else {
-                int entry = 0;
-                Element(item, staff, measure, -1, &entry);
+                Voice voice;
+                voice.layer = -1;
+                if (!Element(item, staff, measure, &voice, state, picture, error)) return false;
             }
         }
-        (void)error;
         return true;
     }
 
     // System texts (tempo, system text, rehearsal marks, jumps, markers,
     // voltas) stand over the top staff of the score and of each excerpt: their
     // copies are linked by measure alone.
-    void Element(pugi::xml_node element, int staff, int measure, int voice, int* entry) {
+    bool Element(pugi::xml_node element, int staff, int measure, Voice* voice, StaffState* state, bool picture,
+                 std::string* error) {
         const std::string onStaff = std::to_string(staff) + "|" + std::to_string(measure);
         const std::string onSystem = std::to_string(measure);
         const char* name = element.name();
         if (std::strcmp(name, "Chord") == 0 || std::strcmp(name, "Rest") == 0) {
-            for (pugi::xml_node lyric : element.children("Lyrics")) Lyric(lyric, staff, measure, voice, *entry);
-            ++*entry;
+            for (pugi::xml_node lyric : element.children("Lyrics"))
+                Lyric(lyric, staff, measure, voice->layer, voice->entries);
+            if (!picture && voice->layer >= 0 && !Entry(element, staff, measure, voice, *state, error)) return false;
+            ++voice->entries;
+        } else if (std::strcmp(name, "Tuplet") == 0) {
+            const long long normal = IntOr(element.child("normalNotes"), 0);
+            const long long actual = IntOr(element.child("actualNotes"), 0);
+            voice->tuplets.push_back(normal > 0 && actual > 0 ? Fraction{normal, actual} : Fraction{1, 1});
+        } else if (std::strcmp(name, "endTuplet") == 0) {
+            if (!voice->tuplets.empty()) voice->tuplets.pop_back();
+        } else if (std::strcmp(name, "location") == 0) {
+            if (IntOr(element.child("measures"), 0) == 0 && element.child("fractions"))
+                voice->tick = voice->tick.Plus(ParseFraction(element.child_value("fractions"), Fraction{0, 1}));
+        } else if (std::strcmp(name, "TimeSig") == 0) {
+            const long long n = IntOr(element.child("sigN"), 0);
+            const long long d = IntOr(element.child("sigD"), 0);
+            if (n > 0 && d > 0) state->time = Fraction{n, d};
+        } else if (std::strcmp(name, "KeySig") == 0) {
+            for (const char* key : {"accidental", "concertKey", "actualKey"}) {
+                if (pugi::xml_node fifths = element.child(key)) {
+                    state->fifths = std::clamp(SignedOr(fifths, 0), -7, 7);
+                    break;
+                }
+            }
         } else if (std::strcmp(name, "RehearsalMark") == 0) {
             Found(TextSource::MeasureText, element.child("text"), "rehearsal|" + onSystem, "rehearsal mark", staff,
                   measure);
@@ -484,6 +644,98 @@ private:
             if (volta)
                 Found(TextSource::Ending, volta.child("beginText"), "ending|" + onSystem, "volta", staff, measure);
         }
+        return true;
+    }
+
+    // A chord or rest: an entry of the frame in the score; in an excerpt, a
+    // copy of the score's entry at the same place with the same pitches.
+    bool Entry(pugi::xml_node element, int staff, int measure, Voice* voice, const StaffState& state,
+               std::string* error) {
+        const bool chord = Is(element, "Chord");
+        bool grace = false;
+        bool slash = false;
+        for (const char* kind : {"acciaccatura", "appoggiatura", "grace4", "grace16", "grace32", "grace8after",
+                                 "grace16after", "grace32after"})
+            if (element.child(kind)) {
+                grace = true;
+                slash = std::strcmp(kind, "acciaccatura") == 0;
+            }
+        std::vector<pugi::xml_node> notes;
+        for (pugi::xml_node note : element.children("Note")) notes.push_back(note);
+        if (chord && notes.empty()) {
+            *error = Prefix(Where(staff, measure)) + "voice " + std::to_string(voice->layer + 1) + ", entry " +
+                     std::to_string(voice->entries + 1) + ": a <Chord> without notes; refused";
+            return false;
+        }
+        Fraction duration = DurationOf(element, voice->length);
+        for (const Fraction& ratio : voice->tuplets) duration = duration.Times(ratio);
+        const Fraction start = voice->tick;
+        if (!grace) voice->tick = voice->tick.Plus(duration);
+        const std::string link = std::to_string(staff) + "|" + std::to_string(measure) + "|" +
+                                 std::to_string(voice->layer) + "|" + std::to_string(voice->entries);
+        std::vector<int> pitches;
+        for (pugi::xml_node note : notes) pitches.push_back(IntOr(note.child("pitch"), -1000));
+        if (excerpt_) {
+            const auto found = chordIndex_.find(link);
+            if (found != chordIndex_.end() && found->second.second == pitches)
+                score_.entries[found->second.first].chords.push_back({member_, element});
+            return true;
+        }
+        if (staff < 0) return true;
+        EntrySource entry;
+        entry.frame = {staff + 1, measure, voice->layer};
+        entry.chords.push_back({member_, element});
+        entry.key = KeyAlterations(state.fifths);
+        EntryRecord& record = entry.original;
+        record.position = start.Units();
+        record.duration = grace ? 0 : duration.Units();
+        namespace bits = musicxml::bits;
+        if (chord) record.flagsA |= bits::kNote;
+        if (voice->layer == 1) record.flagsA |= bits::kVoice2;
+        if (notes.size() > 1) record.flagsA |= bits::kChord;
+        if (grace) record.flagsA |= bits::kGrace;
+        if (slash) record.flagsB |= bits::kSlashGrace;
+        if (!voice->tuplets.empty()) record.flagsA |= bits::kTuplet;
+        if (element.child("Articulation")) record.flagsA |= bits::kArticulation;
+        if (element.child("Lyrics")) record.flagsA |= bits::kLyrics;
+        const std::string beam = Trimmed(element.child_value("BeamMode"));
+        if (beam == "begin" || beam == "no") record.flagsA |= bits::kBeamBeat;
+        const std::string stem = Trimmed(element.child_value("StemDirection"));
+        if (stem == "up" || stem == "down") record.flagsA |= bits::kFreezeStem;
+        if (stem == "up") record.flagsA |= bits::kUpDown;
+        for (pugi::xml_node spanner : element.children("Spanner"))
+            if (std::strcmp(spanner.attribute("type").value(), "Slur") == 0) record.flagsB |= bits::kSlur;
+        const Staff& info = score_.staves[static_cast<std::size_t>(staff)];
+        if (notes.size() > static_cast<std::size_t>(kMaxNotesPerEntry) && manyNotes_.insert(staff).second)
+            score_.notes.push_back(Prefix(Where(staff, measure)) + "a chord of more than " +
+                                   std::to_string(kMaxNotesPerEntry) + " notes: the others are not searched");
+        for (std::size_t n = 0; n < notes.size() && n < static_cast<std::size_t>(kMaxNotesPerEntry); ++n) {
+            NoteRecord& out = record.notes[n];
+            const pitch::Spelling spelling = SpellingOf(notes[n], info);
+            if (!spelling.fits && !saidSpelling_) {
+                score_.notes.push_back(Prefix(Where(staff, measure)) +
+                                       "a spelling (<tpc>) that does not fit the note's pitch; read as the pitch says"
+                                       " (said once)");
+                saidSpelling_ = true;
+            }
+            out.displacement = static_cast<std::int16_t>(spelling.displacement);
+            out.raiseLower = static_cast<std::int16_t>(spelling.alter);
+            if (pugi::xml_node accidental = notes[n].child("Accidental")) {
+                out.flags |= bits::kAccidental;
+                if (IntOr(accidental.child("bracket"), 0) != 0) out.flags |= bits::kAccidentalParentheses;
+            }
+            for (pugi::xml_node spanner : notes[n].children("Spanner")) {
+                if (std::strcmp(spanner.attribute("type").value(), "Tie") != 0) continue;
+                if (spanner.child("next")) out.flags |= bits::kTieStart;
+                if (spanner.child("prev")) out.flags |= bits::kTieEnd;
+            }
+            ++record.noteCount;
+        }
+        entry.index = static_cast<std::uint32_t>(frames_[entry.frame].size());
+        frames_[entry.frame].push_back(record);
+        chordIndex_.emplace(link, std::make_pair(score_.entries.size(), pitches));
+        score_.entries.push_back(std::move(entry));
+        return true;
     }
 
     void Lyric(pugi::xml_node lyric, int staff, int measure, int voice, int entry) {
@@ -612,6 +864,11 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
     reader.Verses();
     host::Document filled;
     host::LayOut(layout, &filled);
+    for (auto& [key, entries] : reader.frames_) filled.SetFrame(key, std::move(entries));
+    // The frames' order: staff, measure, layer, as the document keeps them.
+    std::stable_sort(read.entries.begin(), read.entries.end(), [](const EntrySource& a, const EntrySource& b) {
+        return a.frame != b.frame ? a.frame < b.frame : a.index < b.index;
+    });
     *document = std::move(filled);
     *score = std::move(read);
     return true;

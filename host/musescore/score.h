@@ -16,6 +16,7 @@
 #include "host/musescore/rich_text.h"
 #include "host/musicxml/archive.h"
 #include "host/musicxml/score.h"
+#include "shell/host_records.h"
 
 namespace musescore {
 
@@ -51,6 +52,27 @@ struct Member {
 struct Staff {
     int part = 0;      // into Score::parts
     std::string name;  // the part's long name, for messages
+    // The instrument's transposition: it sounds `chromatic` semitones and
+    // `diatonic` steps from what is written (a B-flat trumpet: -2, -1).
+    int chromatic = 0;
+    int diatonic = 0;
+};
+
+// A chord or rest in one of the score's files.
+struct ChordXml {
+    int member = 0;
+    pugi::xml_node chord;
+};
+
+// A frame entry read from a <Chord> or <Rest>: its place, what it read as,
+// and the elements it came from, the score's first, then the excerpts'
+// copies, which every change is written to as well.
+struct EntrySource {
+    EntryRecord original{};
+    host::FrameKey frame;
+    std::uint32_t index = 0;  // in the frame
+    std::vector<ChordXml> chords;
+    std::array<std::int8_t, 7> key{};  // the key signature's alteration of C, D, ... B here
 };
 
 struct Score {
@@ -65,6 +87,9 @@ struct Score {
     std::vector<Staff> staves;       // the score's staves in order
     std::vector<Text> texts;
     std::vector<Verse> verses;
+    // A frame's entries follow each other in their order, and the frames of
+    // a staff's measure each other.
+    std::vector<EntrySource> entries;
     std::vector<std::string> notes;  // what the reader left out of the search, for the user
 };
 

@@ -7,6 +7,7 @@
 #include <zip.h>
 
 #include <filesystem>
+#include <map>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -167,6 +168,8 @@ std::string ReplacedAll(std::string text, const std::string& from, const std::st
         text.replace(at, from.size(), to);
     return text;
 }
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 std::size_t Count(const std::string& text, const std::string& part) {
     std::size_t n = 0;
@@ -478,6 +481,152 @@ TEST(MuseScoreRichText, RunsSkipSymbolsAndSplicesKeepTags) {
     }
 }
 
+const std::string& Notes() {
+    static const std::string text = TestFile("notes.mscx");
+    return text;
+}
+
+std::vector<EntryRecord>& FrameOf(Document& d, int staff, int measure, int layer) {
+    static std::vector<EntryRecord> none;
+    std::vector<EntryRecord>* frame = d.Frame({staff, measure, layer});
+    return frame ? *frame : none;
+}
+
+TEST(MuseScoreFrames, ChordsRestsGraceNotesAndTupletsBecomeEntriesInTime) {
+    Read read = ReadBytes(Notes());
+    ASSERT_TRUE(read.ok) << read.error;
+    // The irregular first measure: one quarter, its stem up, tied on.
+    const auto& first = FrameOf(read.document, 1, 1, 0);
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0].duration, 1024);
+    EXPECT_EQ(first[0].flagsA, 0x40000000u | 0x100u | 0x1u);
+    // A B-flat clarinet's written pitch: concert C4 is D4 (<tpc2> 16).
+    EXPECT_EQ(first[0].notes[0].displacement, 1);
+    EXPECT_EQ(first[0].notes[0].raiseLower, 0);
+    EXPECT_EQ(first[0].notes[0].flags, 0x40000000u);
+    const auto& second = FrameOf(read.document, 1, 2, 0);
+    ASSERT_EQ(second.size(), 7u);
+    const std::int32_t positions[] = {0, 1024, 1024, 1365, 1707, 2048, 3584};
+    const std::int32_t durations[] = {1024, 0, 341, 341, 341, 1536, 512};
+    for (std::size_t i = 0; i < second.size(); ++i) {
+        EXPECT_EQ(second[i].position, positions[i]) << i;
+        EXPECT_EQ(second[i].duration, durations[i]) << i;
+    }
+    EXPECT_EQ(second[0].notes[0].flags, 0x20000000u);  // tied from before
+    EXPECT_EQ(second[1].flagsA, 0x40800000u);          // grace
+    EXPECT_EQ(second[1].flagsB, 0x0100);               // slashed
+    EXPECT_EQ(second[1].notes[0].displacement, 3);     // F sharp 4, written
+    EXPECT_EQ(second[1].notes[0].raiseLower, 1);
+    EXPECT_EQ(second[2].flagsA, 0x40000000u | 0x04000000u | 0x00080000u);  // a chord in a tuplet
+    EXPECT_EQ(second[2].noteCount, 2);
+    EXPECT_EQ(second[2].notes[1].displacement, 4);
+    EXPECT_EQ(second[2].notes[1].flags, 0x01000000u | 0x00800000u);  // an accidental in brackets
+    EXPECT_EQ(second[3].flagsA, 0x00080000u);                        // a rest in the tuplet
+    EXPECT_EQ(second[3].noteCount, 0);
+    // The second voice, moved on by its location.
+    const auto& voice2 = FrameOf(read.document, 1, 2, 1);
+    ASSERT_EQ(voice2.size(), 1u);
+    EXPECT_EQ(voice2[0].position, 2048);
+    EXPECT_EQ(voice2[0].duration, 2048);
+    EXPECT_EQ(voice2[0].flagsA, 0x10000000u);
+    // The excerpt's copies go with the entries.
+    ASSERT_EQ(read.score.entries.size(), 9u);
+    EXPECT_EQ(read.score.entries[0].chords.size(), 2u);
+    EXPECT_EQ(read.score.entries[2].chords.size(), 1u);
+    EXPECT_TRUE(Write(read) == Notes());
+}
+
+TEST(MuseScoreEntries, StemsPitchesAccidentalsAndTiesAreWrittenInScoreAndExcerpt) {
+    Read read = ReadBytes(Notes());
+    ASSERT_TRUE(read.ok) << read.error;
+    auto& first = FrameOf(read.document, 1, 1, 0);
+    auto& second = FrameOf(read.document, 1, 2, 0);
+    first[0].flagsA &= ~0x100u;               // the stem free again
+    first[0].notes[0].flags &= ~0x40000000u;  // the tie off, from its start
+    second[5].flagsA |= 0x100u;               // a stem frozen down
+    second[5].notes[0].raiseLower = -1;       // E flat, written: a flat shown
+    second[5].notes[0].flags |= 0x40000000u;  // tied on to the next E
+    second[6].notes[0].displacement = 3;      // F sharp, written: the key's
+    second[6].notes[0].raiseLower = 1;
+    second[2].notes[1].flags &= ~0x00800000u;  // out of brackets
+    std::vector<std::string> warnings;
+    const std::string out = Write(read, &warnings);
+    EXPECT_TRUE(warnings.empty()) << warnings.front();
+    // Both ends of the tie, in the score and in the excerpt, and the stems.
+    EXPECT_EQ(Count(out, "<Spanner type=\"Tie\">"), 2u);
+    EXPECT_EQ(Count(out, "<StemDirection>up</StemDirection>"), 0u);
+    EXPECT_EQ(Count(out, "<StemDirection>down</StemDirection>"), 1u);
+    const std::string flat =
+        "          <Chord>\n            <dots>1</dots>\n            <durationType>quarter</durationType>\n"
+        "            <StemDirection>down</StemDirection>\n            <Note>\n              <Accidental>\n"
+        "                <subtype>accidentalFlat</subtype>\n                </Accidental>\n"
+        "              <Spanner type=\"Tie\">\n                <Tie>\n                  </Tie>\n"
+        "                <next>\n                  <location>\n                    <fractions>3/8</fractions>\n"
+        "                    </location>\n                  </next>\n                </Spanner>\n"
+        "              <pitch>61</pitch>\n              <tpc>9</tpc>\n              <tpc2>11</tpc2>\n";
+    EXPECT_TRUE(Contains(out, flat)) << out;
+    EXPECT_TRUE(Contains(out, "<fractions>-3/8</fractions>"));
+    EXPECT_TRUE(Contains(out, "<pitch>64</pitch>\n              <tpc>18</tpc>\n              <tpc2>20</tpc2>"));
+    EXPECT_TRUE(
+        Contains(out, "<Accidental>\n                <role>1</role>\n                <subtype>accidentalSharp"));
+    const Read again = ReadBytes(out);
+    ASSERT_TRUE(again.ok) << again.error;
+    Document d = again.document;
+    EXPECT_EQ(FrameOf(d, 1, 1, 0)[0].flagsA, 0x40000000u);
+    EXPECT_EQ(FrameOf(d, 1, 1, 0)[0].notes[0].flags, 0u);
+    EXPECT_EQ(FrameOf(d, 1, 2, 0)[0].notes[0].flags, 0u);
+    EXPECT_EQ(FrameOf(d, 1, 2, 0)[5].notes[0].raiseLower, -1);
+    EXPECT_EQ(FrameOf(d, 1, 2, 0)[5].notes[0].flags, 0x41000000u);
+    EXPECT_EQ(FrameOf(d, 1, 2, 0)[6].notes[0].flags, 0x20000000u);
+    EXPECT_EQ(FrameOf(d, 1, 2, 0)[6].notes[0].displacement, 3);
+    EXPECT_EQ(FrameOf(d, 1, 2, 0)[2].notes[1].flags, 0x01000000u);
+    EXPECT_EQ(again.document.Frames().size(), read.document.Frames().size());
+}
+
+TEST(MuseScoreEntries, ChangesWithoutAMuseScoreFormAreReportedNotWritten) {
+    Read read = ReadBytes(Notes());
+    ASSERT_TRUE(read.ok);
+    auto& second = FrameOf(read.document, 1, 2, 0);
+    second[0].duration = 2048;
+    second[1].flagsA &= ~0x00800000u;         // grace off
+    second[3].flagsA ^= 0x00020000u;          // perf data
+    second[4].flagsA ^= 0x1u;                 // Up/Down alone, the stem not frozen
+    second[6].notes[0].flags |= 0x40000000u;  // a tie to nothing
+    std::vector<std::string> warnings;
+    EXPECT_TRUE(Write(read, &warnings) == Notes());
+    const std::string all = [&] {
+        std::string joined;
+        for (const std::string& w : warnings) joined += w + "\n";
+        return joined;
+    }();
+    for (const char* part : {"1 change(s) of Duration not written", "1 change(s) of Grace not written",
+                             "1 change(s) of Perf Data not written", "1 change(s) of Up/Down not written",
+                             "1 change(s) of Tie Start not written"})
+        EXPECT_TRUE(Contains(all, part)) << all;
+}
+
+TEST(MuseScoreRead, ChordsWithoutNotesAndFifthVoicesAreRefused) {
+    std::string empty = Notes();
+    const std::string grace = "            <acciaccatura/>\n            <durationType>eighth</durationType>\n";
+    const std::size_t at = empty.find(grace);
+    ASSERT_NE(at, std::string::npos);
+    const std::size_t note = empty.find("            <Note>", at);
+    const std::size_t noteEnd = empty.find("</Note>\n", note) + 8;
+    empty.erase(note, noteEnd - note);
+    Read read = ReadBytes(empty);
+    EXPECT_FALSE(read.ok);
+    EXPECT_TRUE(Contains(read.error, "staff 1 (Clarinet in B♭), measure 2: voice 1, entry 2: a <Chord> without notes"))
+        << read.error;
+    std::string voices = Notes();
+    const std::string voice = "        <voice>\n          <location>";
+    std::string extra;
+    for (int i = 0; i < 4; ++i) extra += "        <voice>\n          </voice>\n";
+    voices.insert(voices.find(voice), extra);
+    read = ReadBytes(voices);
+    EXPECT_FALSE(read.ok);
+    EXPECT_TRUE(Contains(read.error, "a fifth <voice>")) << read.error;
+}
+
 // Debian's MuseScore 3 demos, read as they are.
 std::vector<std::filesystem::path> Demos() {
     std::vector<std::filesystem::path> demos;
@@ -511,6 +660,44 @@ TEST(MuseScoreDemos, EveryDemoReadsAndWritesBackByteForByte) {
         for (std::size_t i = 0; i < read.score.texts.size(); ++i)
             EXPECT_EQ(again.score.texts[i].mapped.original, read.score.texts[i].mapped.original + " (neu)")
                 << path << ": " << read.score.texts[i].mapped.where;
+    }
+}
+
+TEST(MuseScoreDemos, EveryNoteRespelledAndEveryStemFrozenReadsBackSo) {
+    const auto demos = Demos();
+    if (demos.empty()) GTEST_SKIP() << "MuseScore 3's demos are not installed";
+    for (const auto& path : demos) {
+        Read read = ReadBytes(ReadFile(path.string()));
+        ASSERT_TRUE(read.ok) << path << ": " << read.error;
+        // A step up with the alteration kept (C to D, F sharp to G sharp), stems down.
+        std::map<host::FrameKey, std::vector<EntryRecord>> expected;
+        for (const auto& [key, entries] : read.document.Frames()) {
+            std::vector<EntryRecord> changed = entries;
+            for (EntryRecord& entry : changed) {
+                if ((entry.flagsA & 0x40000000u) == 0) continue;
+                entry.flagsA = (entry.flagsA | 0x100u) & ~0x1u;
+                for (int n = 0; n < entry.noteCount; ++n) ++entry.notes[n].displacement;
+            }
+            expected[key] = changed;
+        }
+        for (auto& [key, entries] : expected) read.document.SetFrame(key, entries);
+        std::vector<std::string> warnings;
+        const std::string out = Write(read, &warnings);
+        const Read again = ReadBytes(out);
+        ASSERT_TRUE(again.ok) << path << ": " << again.error;
+        std::size_t wrong = 0;
+        for (const auto& [key, entries] : again.document.Frames()) {
+            const auto& want = expected[key];
+            ASSERT_EQ(entries.size(), want.size()) << path;
+            for (std::size_t i = 0; i < entries.size(); ++i) {
+                if (entries[i].flagsA != want[i].flagsA) ++wrong;
+                for (int n = 0; n < entries[i].noteCount; ++n)
+                    if (entries[i].notes[n].displacement != want[i].notes[n].displacement ||
+                        entries[i].notes[n].raiseLower != want[i].notes[n].raiseLower)
+                        ++wrong;
+            }
+        }
+        EXPECT_EQ(wrong, 0u) << path;
     }
 }
 
