@@ -93,6 +93,11 @@ add_test(NAME musescore.demos
          COMMAND bash ${CMAKE_SOURCE_DIR}/tests/musescore/musescore-test.sh $<TARGET_FILE:veldune-host>
                  $<TARGET_FILE:OrvoSearchReplace> ${CMAKE_BINARY_DIR}/musescore-test ${CMAKE_SOURCE_DIR})
 set_tests_properties(musescore.demos PROPERTIES LABELS musescore TIMEOUT 900)
+# MuseScore's own files read and written directly, and read back by MuseScore.
+add_test(NAME musescore.native
+         COMMAND bash ${CMAKE_SOURCE_DIR}/tests/musescore/native-test.sh $<TARGET_FILE:veldune-host>
+                 $<TARGET_FILE:OrvoSearchReplace> ${CMAKE_BINARY_DIR}/musescore-native ${CMAKE_SOURCE_DIR})
+set_tests_properties(musescore.native PROPERTIES LABELS musescore TIMEOUT 900)
 
 include(${CMAKE_SOURCE_DIR}/cmake/Fuzz.cmake)
 include(${CMAKE_SOURCE_DIR}/cmake/Bench.cmake)

@@ -352,7 +352,9 @@ private:
                 return nullptr;
             }
         }
-        const host::FrameKey frame{entry.frame.staff, entry.frame.measure + measures, entry.frame.layer};
+        // A tie may go on into another voice of the staff.
+        const host::FrameKey frame{entry.frame.staff, entry.frame.measure + measures,
+                                   entry.frame.layer + Number(location.child("voices"), 0)};
         const long long position = entry.original.position + offset;
         for (std::uint32_t i = 0;; ++i) {
             const auto found = byPlace_.find({frame, i});
