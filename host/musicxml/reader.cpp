@@ -363,17 +363,6 @@ bool DeclaresEntities(pugi::xml_node document) {
     return false;
 }
 
-bool CheckDeclaredEncoding(pugi::xml_node document, const TextEncoding& encoding, std::string* error) {
-    const pugi::xml_node declaration = document.first_child();
-    if (declaration.type() != pugi::node_declaration) return true;
-    const std::string declared = Lower(declaration.attribute("encoding").value());
-    if (declared.empty() || declared == "utf-8" || declared == "utf8") return true;
-    if (encoding.encoding != Encoding::Utf8 && (declared == "utf-16" || declared == "utf16")) return true;
-    *error = "the file declares the encoding \"" + std::string(declaration.attribute("encoding").value()) +
-             "\"; only UTF-8 and UTF-16 are read: save the score as UTF-8";
-    return false;
-}
-
 }  // namespace
 
 bool LooksLikeMusicXml(const std::string& bytes) {
@@ -396,8 +385,11 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
         text = &read.xml;
     }
     std::string decoded;
-    if (!DecodeToUtf8(*text, &read.encoding, &decoded, error)) return false;
-    if (read.encoding.encoding != Encoding::Utf8) read.xml = std::move(decoded);
+    if (!DecodeToUtf8(*text, &read.encoding, &decoded, error)) {
+        if (read.compressed) *error = read.rootPath + ": " + *error;
+        return false;
+    }
+    if (!read.SelfDecoded()) read.xml = std::move(decoded);
     const std::string& source = read.Xml();
 
     // Kept with the score: a changed note's children are found in it when written.
@@ -413,7 +405,6 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
                  std::to_string(line) + ", column " + std::to_string(column) + ": " + parsed.description();
         return false;
     }
-    if (!CheckDeclaredEncoding(xml, read.encoding, error)) return false;
     if (DeclaresEntities(xml)) {
         *error = "the DOCTYPE declares entities of its own; they are never expanded, so the score is refused";
         return false;

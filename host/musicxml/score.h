@@ -120,7 +120,9 @@ struct Score {
     std::string rootPath;  // .mxl: the score's path in the archive
     TextEncoding encoding;
     std::string xml;  // the score's text as UTF-8 when it is not the file itself
-    const std::string& Xml() const { return compressed || encoding.encoding != Encoding::Utf8 ? xml : file; }
+    // UTF-8 and US-ASCII files are their own UTF-8 text.
+    bool SelfDecoded() const { return encoding.encoding == Encoding::Utf8 || encoding.encoding == Encoding::Ascii; }
+    const std::string& Xml() const { return compressed || !SelfDecoded() ? xml : file; }
     std::vector<Part> parts;
     std::vector<MappedText> texts;
     std::vector<Verse> verses;

@@ -115,7 +115,7 @@ const char* KindName(TextSource source) {
 
 class Edits {
 public:
-    explicit Edits(std::vector<std::string>* warnings) : warnings_(*warnings) {}
+    Edits(std::vector<std::string>* warnings, Encoding encoding) : warnings_(*warnings), encoding_(encoding) {}
 
     // A text that would make the file invalid is not written.
     bool Writable(const std::string& text, const std::string& what) {
@@ -126,7 +126,7 @@ public:
 
     // Two staves of one part share the part's name: the first change wins.
     void Add(const Span& span, const std::string& text, const std::string& what) {
-        const std::string markup = EscapeContent(text);
+        const std::string markup = EscapeContent(text, encoding_);
         for (auto [at, last] = edits_.equal_range(span.begin); at != last; ++at) {
             if (at->second.first == span.end) {
                 if (at->second.second != markup)
@@ -164,6 +164,7 @@ public:
 
 private:
     std::vector<std::string>& warnings_;
+    Encoding encoding_;
     std::multimap<std::size_t, std::pair<std::size_t, std::string>> edits_;  // begin -> end, markup
     std::map<std::size_t, std::string> text_;                                // begin -> text, for messages
 };
@@ -225,7 +226,7 @@ bool SetCurrentText(host::Document* document, const MappedText& text, const std:
 
 bool WriteScore(const Score& score, const host::Document& document, host::Pieces* out,
                 std::vector<std::string>* warnings, std::string* error) {
-    Edits edits(warnings);
+    Edits edits(warnings, score.encoding.encoding);
     for (const MappedText& text : score.texts) {
         const std::string now = CurrentText(document, text);
         if (now == text.original) continue;
@@ -249,7 +250,7 @@ bool WriteScore(const Score& score, const host::Document& document, host::Pieces
     }
     // UTF-8, the usual case, is written from the pieces as they are.
     edits.Apply(score.Xml(), out);
-    if (!score.compressed && score.encoding.encoding == Encoding::Utf8) return true;
+    if (!score.compressed && score.SelfDecoded()) return true;
     const std::string utf8 = out->Joined();
     std::string encoded;
     if (!EncodeFromUtf8(utf8, score.encoding, &encoded)) {

@@ -1,5 +1,7 @@
 #include "host/musicxml/xml_text.h"
 
+#include <cstdio>
+
 namespace musicxml {
 
 std::size_t StartTagEnd(const std::string& xml, std::size_t nameOffset) {
@@ -43,24 +45,50 @@ bool ContentSpan(const std::string& xml, std::size_t nameOffset, Span* span) {
     return true;
 }
 
-std::string EscapeContent(const std::string& text) {
+std::string EscapeContent(const std::string& text, Encoding encoding) {
     std::string out;
     out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            default:
-                out.push_back(c);
-                break;
+    const auto reference = [&out](std::uint32_t c) {
+        char digits[16];
+        std::snprintf(digits, sizeof digits, "&#x%X;", static_cast<unsigned>(c));
+        out += digits;
+    };
+    for (std::size_t at = 0; at < text.size();) {
+        const char c = text[at];
+        if (static_cast<unsigned char>(c) < 0x80) {
+            ++at;
+            switch (c) {
+                case '&':
+                    out += "&amp;";
+                    break;
+                case '<':
+                    out += "&lt;";
+                    break;
+                case '>':
+                    out += "&gt;";
+                    break;
+                case '\r':  // a reader turns a raw one into a line feed
+                    reference(0x0D);
+                    break;
+                default:
+                    out.push_back(c);
+                    break;
+            }
+            continue;
         }
+        std::uint32_t code = 0;
+        const std::size_t from = at;
+        if (!NextCodePoint(text, &at, &code)) {
+            // Not UTF-8: the writer refuses such a text before it comes here.
+            out.push_back(c);
+            ++at;
+            continue;
+        }
+        // Next line and line separator are line ends to an XML 1.1 reader.
+        if (code == 0x85 || code == 0x2028 || !CanHold(encoding, code))
+            reference(code);
+        else
+            out.append(text, from, at - from);
     }
     return out;
 }

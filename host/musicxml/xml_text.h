@@ -21,8 +21,12 @@ std::size_t NextTag(const std::string& xml, std::size_t at);
 // for an empty element ("<part-name/>"), which has no content to replace.
 bool ContentSpan(const std::string& xml, std::size_t nameOffset, Span* span);
 
-// &, < and > as character references; everything else as it is.
-std::string EscapeContent(const std::string& text);
+// A new text as an element's content in a file of that encoding, so that
+// a reader reads exactly the text again: &, < and > as entity references,
+// a carriage return (which a reader would turn into a line feed) and any
+// character the encoding cannot hold as numeric character references;
+// everything else as it is.
+std::string EscapeContent(const std::string& text, Encoding encoding = Encoding::Utf8);
 
 // 1-based line and column (in characters) of a byte offset.
 void LineAndColumn(const std::string& text, std::size_t offset, std::size_t* line, std::size_t* column);
