@@ -257,6 +257,8 @@ int RunDocument(Run& run, const std::string& path, FileResult* result) {
 
     const host::Document before = args.dryRun ? document : host::Document();
     module.init(nullptr, nullptr);
+    // The monkey watches the writes itself.
+    if (!args.monkey) file.WatchVerseWrites();
     int status = 0;
     if (args.monkey) {
         status = RunMonkey(module, hostWindow, document, path, args, run.console);
@@ -286,6 +288,7 @@ int RunDocument(Run& run, const std::string& path, FileResult* result) {
         }
     }
     module.terminate(nullptr);
+    file.StopWatching();
     sim::SetUser(nullptr);
     result->status = status;
     if (status != 0 && result->problem.empty()) result->problem = "the run failed";

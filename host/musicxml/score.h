@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <pugixml.hpp>
 #include <string>
@@ -147,14 +148,21 @@ bool LooksLikeMusicXml(const std::string& bytes);
 bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* document, Score* score,
                std::string* error);
 
+// Every text the plug-in wrote to a verse, in order, by verse number: each
+// is the one before with one match replaced, and tells where it fell.
+using VerseWrites = std::map<int, std::vector<std::string>>;
+
 // The file's bytes with the texts the document now holds spliced in.
 // Changes that cannot be written back go to *warnings; the rest is written.
+// A verse is written back by where each of its writes fell; without them
+// (or when they do not lead to the document's text), by the one change
+// from the verse read to the verse now.
 bool WriteScore(const Score& score, const host::Document& document, std::string* out,
-                std::vector<std::string>* warnings, std::string* error);
+                std::vector<std::string>* warnings, std::string* error, const VerseWrites* verseWrites = nullptr);
 // The same as pieces of the score's own text (which they point into) and
 // the changes.
 bool WriteScore(const Score& score, const host::Document& document, host::Pieces* out,
-                std::vector<std::string>* warnings, std::string* error);
+                std::vector<std::string>* warnings, std::string* error, const VerseWrites* verseWrites = nullptr);
 
 // The text of a mapped element as the document now holds it.
 std::string CurrentText(const host::Document& document, const MappedText& text);

@@ -169,10 +169,10 @@ private:
     std::map<std::size_t, std::string> text_;                                // begin -> text, for messages
 };
 
-void VerseEdits(const Score& score, const Verse& verse, const std::string& now, Edits* edits,
+// The verse's writes in order (the last is the text the document holds)
+// carried onto the syllables one after another, each by where it fell.
+void VerseEdits(const Score& score, const Verse& verse, const std::vector<std::string>& writes, Edits* edits,
                 std::vector<std::string>* warnings) {
-    const std::vector<std::string> split = SplitVerse(now);
-    const std::vector<std::string> before = SplitVerse(verse.original);
     std::string name = "verse " + std::to_string(verse.number);
     if (verse.label != std::to_string(verse.number)) name += " (lyric number \"" + verse.label + "\")";
     const auto refuse = [&](const std::string& why, std::size_t at) {
@@ -181,30 +181,30 @@ void VerseEdits(const Score& score, const Verse& verse, const std::string& now, 
         warnings->push_back(name + ", part \"" + part.name + "\" (" + part.id + "), measure " +
                             std::to_string(syllable.measure) + ": " + why + "; the verse is not written back");
     };
-    std::size_t first = 0;
-    while (first < split.size() && first < verse.syllables.size() && split[first] == verse.syllables[first].text)
-        ++first;
-    if (before.size() != verse.syllables.size()) {
-        refuse("a syllable of this verse holds a space or hyphen, so a changed verse cannot be split back", first);
-        return;
+    if (verse.syllables.empty()) return;
+    std::vector<std::string> texts;
+    for (const Syllable& syllable : verse.syllables) texts.push_back(syllable.text);
+    std::string before = verse.original;
+    for (const std::string& after : writes) {
+        std::size_t at = 0;
+        std::string why;
+        if (!ApplyVerseChange(verse.syllables, before, after, &texts, &at, &why)) {
+            refuse(why, at);
+            return;
+        }
+        before = after;
     }
-    if (split.size() != verse.syllables.size()) {
-        refuse("the number of syllables changed from " + std::to_string(verse.syllables.size()) + " to " +
-                   std::to_string(split.size()),
-               first);
-        return;
-    }
-    for (std::size_t i = 0; i < split.size(); ++i) {
+    for (std::size_t i = 0; i < texts.size(); ++i) {
         const Syllable& syllable = verse.syllables[i];
-        if (split[i] == syllable.text) continue;
+        if (texts[i] == syllable.text) continue;
         if (syllable.span.end == 0) {
             refuse("an empty syllable cannot take a text", i);
             return;
         }
-        if (!edits->Writable(split[i], name)) return;
+        if (!edits->Writable(texts[i], name)) return;
     }
-    for (std::size_t i = 0; i < split.size(); ++i)
-        if (split[i] != verse.syllables[i].text) edits->Add(verse.syllables[i].span, split[i], name);
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        if (texts[i] != verse.syllables[i].text) edits->Add(verse.syllables[i].span, texts[i], name);
 }
 
 }  // namespace
@@ -225,7 +225,7 @@ bool SetCurrentText(host::Document* document, const MappedText& text, const std:
 }
 
 bool WriteScore(const Score& score, const host::Document& document, host::Pieces* out,
-                std::vector<std::string>* warnings, std::string* error) {
+                std::vector<std::string>* warnings, std::string* error, const VerseWrites* verseWrites) {
     Edits edits(warnings, score.encoding.encoding);
     for (const MappedText& text : score.texts) {
         const std::string now = CurrentText(document, text);
@@ -238,7 +238,16 @@ bool WriteScore(const Score& score, const host::Document& document, host::Pieces
         const std::string now =
             document.RecordText(host::kTagVerseLyrics, {static_cast<std::int16_t>(verse.number), 0, 0})
                 .value_or(verse.original);
-        if (now != verse.original) VerseEdits(score, verse, now, &edits, warnings);
+        if (now == verse.original) continue;
+        // Every write the host saw, when they lead to what the document
+        // holds; otherwise the one change from the verse read to it.
+        const std::vector<std::string>* seen = nullptr;
+        if (verseWrites != nullptr) {
+            const auto found = verseWrites->find(verse.number);
+            if (found != verseWrites->end() && !found->second.empty() && found->second.back() == now)
+                seen = &found->second;
+        }
+        VerseEdits(score, verse, seen != nullptr ? *seen : std::vector<std::string>{now}, &edits, warnings);
     }
     std::vector<EntryEdit> entryEdits;
     EntryEdits(score, document, &entryEdits, warnings);
@@ -269,9 +278,9 @@ bool WriteScore(const Score& score, const host::Document& document, host::Pieces
 }
 
 bool WriteScore(const Score& score, const host::Document& document, std::string* out,
-                std::vector<std::string>* warnings, std::string* error) {
+                std::vector<std::string>* warnings, std::string* error, const VerseWrites* verseWrites) {
     host::Pieces pieces;
-    if (!WriteScore(score, document, &pieces, warnings, error)) return false;
+    if (!WriteScore(score, document, &pieces, warnings, error, verseWrites)) return false;
     *out = pieces.Joined();
     return true;
 }

@@ -9,6 +9,7 @@
 #if ORVO_HAVE_MUSICXML
 #include "host/musescore/score.h"
 #include "host/musicxml/score.h"
+#include "host/services/services.h"
 #endif
 
 namespace scores {
@@ -52,6 +53,8 @@ std::string LowerExtension(const std::string& path) {
 #if ORVO_HAVE_MUSICXML
 struct ScoreFile::MusicXml {
     musicxml::Score score;
+    musicxml::VerseWrites verseWrites;
+    bool watching = false;
 };
 struct ScoreFile::MuseScore {
     musescore::Score score;
@@ -113,6 +116,25 @@ bool ScoreFile::Load(const std::string& path, host::Document* document, std::str
     return true;
 }
 
+void ScoreFile::WatchVerseWrites() {
+#if ORVO_HAVE_MUSICXML
+    if (!musicXml_) return;
+    musicXml_->watching = true;
+    host::WatchWrites([this](std::uint32_t tag, const host::Key& key, const std::optional<std::string>&,
+                             const std::optional<std::string>& after) {
+        if (tag == host::kTagVerseLyrics && after) musicXml_->verseWrites[key[0]].push_back(*after);
+    });
+#endif
+}
+
+void ScoreFile::StopWatching() {
+#if ORVO_HAVE_MUSICXML
+    if (!musicXml_ || !musicXml_->watching) return;
+    musicXml_->watching = false;
+    host::WatchWrites(nullptr);
+#endif
+}
+
 std::vector<std::string> ScoreFile::ReadNotes() const {
 #if ORVO_HAVE_MUSICXML
     if (musicXml_) return musicXml_->score.notes;
@@ -125,7 +147,7 @@ bool ScoreFile::Render(const host::Document& document, const std::string& target
                        std::vector<std::string>* warnings, std::string* error) const {
 #if ORVO_HAVE_MUSICXML
     if (musicXml_ && !EndsWith(LowerExtension(target), ".json"))
-        return musicxml::WriteScore(musicXml_->score, document, bytes, warnings, error);
+        return musicxml::WriteScore(musicXml_->score, document, bytes, warnings, error, &musicXml_->verseWrites);
     if (museScore_ && !EndsWith(LowerExtension(target), ".json"))
         return musescore::WriteScore(museScore_->score, document, bytes, warnings, error);
 #else

@@ -22,6 +22,12 @@ public:
     bool Load(const std::string& path, host::Document* document, std::string* error);
 
     bool IsMusicXml() const { return musicXml_ != nullptr; }
+    // From now until StopWatching, every verse text the plug-in writes is
+    // kept, so that a MusicXML score's verses are written back by where
+    // each change fell. Nothing for a JSON document.
+    void WatchVerseWrites();
+    void StopWatching();
+
     // What the reader left out of the search (texts too long for the plug-in).
     std::vector<std::string> ReadNotes() const;
 
