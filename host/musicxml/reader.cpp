@@ -7,6 +7,8 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <utility>
+#include <vector>
 #include <pugixml.hpp>
 
 #include "host/document/score_layout.h"
@@ -87,6 +89,7 @@ public:
             return false;
         }
         Credits(root);
+        Header(root);
         std::map<std::string, pugi::xml_node> parts;
         for (pugi::xml_node part : root.children("part")) parts.emplace(part.attribute("id").value(), part);
         int staff = 1;
@@ -116,6 +119,7 @@ public:
             }
             staff += staves;
         }
+        ShownNames(partList, staff);
         return true;
     }
 
@@ -226,6 +230,57 @@ private:
                 const std::string text =
                     Map(TextSource::PageText, {K(page), K(index), 0}, words, "credit on page " + std::to_string(page));
                 layout_.pageTexts.push_back({page, text});
+            }
+        }
+    }
+
+    // The score's title, numbers, creators and rights: what a reader shows
+    // as its title, composer and copyright, and builds the title from when
+    // there are no credits. Page texts of all pages (page 0), after any
+    // credit there, in this order.
+    void Header(pugi::xml_node root) {
+        const pugi::xml_node work = root.child("work");
+        const pugi::xml_node identification = root.child("identification");
+        std::vector<std::pair<pugi::xml_node, std::string>> items = {
+            {work.child("work-title"), "work title"},
+            {work.child("work-number"), "work number"},
+            {root.child("movement-title"), "movement title"},
+            {root.child("movement-number"), "movement number"},
+        };
+        for (pugi::xml_node creator : identification.children("creator")) {
+            const std::string type = creator.attribute("type").value();
+            items.emplace_back(creator, type.empty() ? "creator" : "creator (" + type + ")");
+        }
+        for (pugi::xml_node rights : identification.children("rights")) items.emplace_back(rights, "rights");
+        for (const auto& [element, what] : items) {
+            if (!element) continue;
+            const int index = pageIndex_[0]++;
+            if (!Fits(index + 1, "credits on a page")) continue;
+            layout_.pageTexts.push_back({0, Map(TextSource::PageText, {0, K(index), 0}, element, what)});
+        }
+    }
+
+    // A part's name as readers show it: the <display-text> pieces of its
+    // <part-name-display> and <part-abbreviation-display>. They follow the
+    // score's staves as staves of their own, the n-th pieces of a part's two
+    // displays sharing one.
+    void ShownNames(pugi::xml_node partList, int staff) {
+        for (pugi::xml_node scorePart : partList.children("score-part")) {
+            std::vector<pugi::xml_node> full;
+            std::vector<pugi::xml_node> abbreviated;
+            for (pugi::xml_node text : scorePart.child("part-name-display").children("display-text"))
+                full.push_back(text);
+            for (pugi::xml_node text : scorePart.child("part-abbreviation-display").children("display-text"))
+                abbreviated.push_back(text);
+            const std::string where = "part " + std::string(scorePart.attribute("id").value()) + ", as shown";
+            for (std::size_t i = 0; i < std::max(full.size(), abbreviated.size()); ++i, ++staff) {
+                if (!Fits(staff, "staves")) return;
+                host::ScoreLayout::Names names;
+                names.number = staff;
+                if (i < full.size()) names.full = Map(TextSource::StaffFull, {K(staff), 0, 0}, full[i], where);
+                if (i < abbreviated.size())
+                    names.abbreviated = Map(TextSource::StaffAbbreviated, {K(staff), 0, 0}, abbreviated[i], where);
+                layout_.staves.push_back(names);
             }
         }
     }

@@ -21,7 +21,7 @@ die() {
     echo "FAIL: $*" >&2
     exit 1
 }
-for tool in mscore3 xmllint npm unzip tar cmp; do
+for tool in mscore3 xmllint npm unzip tar cmp iconv; do
     command -v "$tool" >/dev/null || die "$tool is not installed (scripts/run-tests.sh installs it)"
 done
 
@@ -215,6 +215,60 @@ valid "$own"
 out=$run/own-changed.musicxml
 vh "$own" --output "$out" text --search "l" --replace "L" --case --elements all --all --yes
 valid "$out" && reads_back "$out" "KLeine Suite" "FLöte" "KLavier" "GLo" "doLce"
+
+# The same score in Latin-1: a run without changes writes it byte for byte;
+# changed, it stays Latin-1 (a character Latin-1 lacks as a reference), is
+# valid and MuseScore reads the new texts.
+latin=$run/latin1.musicxml
+sed -e 's/encoding="UTF-8"/encoding="ISO-8859-1"/' -e 's/‿/_/g' "$own" | iconv -f UTF-8 -t ISO-8859-1 >"$latin" ||
+    die "iconv could not make the Latin-1 score"
+out=$run/latin1-noop.musicxml
+vh "$latin" --output "$out" text --search "zqzqzq" --elements all &&
+    { checks=$((checks + 1)); cmp -s "$latin" "$out" || fail "a Latin-1 run without changes did not write the same bytes"; }
+out=$run/latin1-changed.musicxml
+vh "$latin" --output "$out" text --search "ö" --replace "ø" --case --elements all --all --yes &&
+    vh "$out" --in-place text --search "Suite" --replace "Suite – Ω" --case --elements page --all --yes
+checks=$((checks + 1))
+grep -q 'encoding="ISO-8859-1"' "$out" && grep -qF 'Suite &#x2013; &#x3A9;' "$out" &&
+    ! iconv -f UTF-8 -t UTF-8 "$out" >/dev/null 2>&1 || fail "the changed Latin-1 score is not Latin-1 with references"
+valid "$out" && reads_back "$out" "Fløte" "Kleine Suite – Ω" "Bach &amp; Søhne"
+
+# A score whose title, composer and rights are only in its header, and
+# whose part name is shown from a display text: all found and replaced.
+header=$run/header.musicxml
+cat >"$header" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<!DOCTYPE score-partwise PUBLIC "-//Recordare//DTD MusicXML 4.0 Partwise//EN" "http://www.musicxml.org/dtds/partwise.dtd">
+<score-partwise version="4.0">
+  <work><work-number>Op. 7</work-number><work-title>Sonatine</work-title></work>
+  <movement-number>1</movement-number>
+  <movement-title>Sonatine, Allegro</movement-title>
+  <identification>
+    <creator type="composer">Sonatine Composer</creator>
+    <rights>Sonatine rights 2020</rights>
+  </identification>
+  <part-list>
+    <score-part id="P1">
+      <part-name>Clarinet in Bb</part-name>
+      <part-name-display><display-text>Clarinet in B</display-text><accidental-text>flat</accidental-text></part-name-display>
+    </score-part>
+  </part-list>
+  <part id="P1">
+    <measure number="1">
+      <attributes><divisions>1</divisions><time><beats>4</beats><beat-type>4</beat-type></time><clef><sign>G</sign><line>2</line></clef></attributes>
+      <note><pitch><step>C</step><octave>5</octave></pitch><duration>4</duration><type>whole</type></note>
+    </measure>
+  </part>
+</score-partwise>
+XML
+valid "$header"
+out=$run/header-changed.musicxml
+vh "$header" --output "$out" text --search "Sonatine" --replace "Sonata" --case --elements all --all --yes &&
+    vh "$out" --in-place text --search "Clarinet" --replace "Klarinette" --case --elements staff --all --yes
+checks=$((checks + 1))
+[ "$(grep -c "Sonatine" "$out")" -eq 0 ] && [ "$(grep -c "Klarinette" "$out")" -eq 2 ] &&
+    grep -qF '<accidental-text>flat</accidental-text>' "$out" || fail "the header texts or shown name were not all replaced"
+valid "$out" && reads_back "$out" "Sonata, Allegro" "Sonata Composer" "Sonata rights 2020"
 
 echo "musescore: $checks checks on $(echo "$demos" | wc -w) demo scores"
 echo "$((checks - failures)) passed, $failures failed"

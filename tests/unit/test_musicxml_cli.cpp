@@ -88,7 +88,7 @@ TEST_F(MusicXmlProgram, ReplacementsAcrossEveryKindReachTheFile) {
          {">KLeine Suite</credit-words>", ">doLce &lt;sempre&gt;</words>", "<part-name>FLöte</part-name>",
           "<part-abbreviation>FL.</part-abbreviation>", "<group-name>HoLzbLäser</group-name>",
           "<part-name>KLavier</part-name>", "<words>D.S. aL Coda</words>", "<text>GLo</text>", "<text>aLL</text>",
-          "<work-title>Kleine Suite</work-title>"})
+          "<work-title>KLeine Suite</work-title>"})
         EXPECT_TRUE(Contains(out, part)) << part;
     EXPECT_EQ(out.size(), original_.size());
 }
@@ -263,6 +263,39 @@ TEST_F(MusicXmlProgram, ARegionChangesOnlyTheEntriesInsideIt) {
     if (fs::exists(In("none.musicxml"))) {
         EXPECT_EQ(Read(In("none.musicxml")), Read(input));
     }
+}
+
+// Real lyrics hold spaces and hyphens inside a syllable; a replacement goes
+// to the syllable each match is in, every match by itself.
+TEST_F(MusicXmlProgram, EveryMatchInAVerseGoesToItsOwnSyllable) {
+    const auto note = [](const char* syllabic, const char* text) {
+        return std::string("<note><rest/><duration>1</duration><lyric number=\"1\"><syllabic>") + syllabic +
+               "</syllabic><text>" + text + "</text></lyric></note>\n";
+    };
+    const std::string score =
+        "<score-partwise><part-list><score-part id=\"P1\"><part-name>V</part-name></score-part></part-list>\n"
+        "<part id=\"P1\"><measure><attributes><divisions>1</divisions></attributes>\n" +
+        note("single", "arrow down") + note("begin", "se") + note("end", "e") + note("single", "ppp cresc") +
+        note("single", "e-e") + "</measure></part></score-partwise>\n";
+    const std::string in = Write("lyrics.musicxml", score);
+    Outcome outcome = Run({in, "--output", In("out.musicxml"), "text", "--search", "e", "--replace", "E", "--elements",
+                           "lyrics", "--all", "--case", "--yes"});
+    ASSERT_EQ(outcome.status, 0) << outcome.err << outcome.out;
+    EXPECT_FALSE(Contains(outcome.err, "warning")) << outcome.err;
+    std::string expected = score;
+    for (const auto& [from, to] : std::vector<std::pair<std::string, std::string>>{
+             {">se<", ">sE<"}, {">e<", ">E<"}, {">ppp cresc<", ">ppp crEsc<"}, {">e-e<", ">E-E<"}})
+        expected.replace(expected.find(from), from.size(), to);
+    EXPECT_EQ(Read(In("out.musicxml")), expected);
+
+    // Across syllables, the hyphen kept: the word "se-e" becomes "Se-E".
+    outcome = Run({in, "--output", In("across.musicxml"), "text", "--search", "se-e", "--replace", "Se-E", "--elements",
+                   "lyrics", "--all", "--case", "--yes"});
+    ASSERT_EQ(outcome.status, 0) << outcome.err << outcome.out;
+    std::string across = score;
+    across.replace(across.find(">se<"), 4, ">Se<");
+    across.replace(across.find(">e<"), 3, ">E<");
+    EXPECT_EQ(Read(In("across.musicxml")), across);
 }
 
 }  // namespace

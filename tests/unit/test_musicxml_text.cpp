@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 #include <zip.h>
 
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "host/musicxml/encoding.h"
+#include "host/musicxml/lyrics.h"
 #include "host/musicxml/score.h"
 #include "host/musicxml/xml_text.h"
 #include "shell/host_records.h"
@@ -243,6 +245,184 @@ TEST(MusicXmlNewText, ReadsBackAsExactlyTheTextWritten) {
         EXPECT_EQ(BlockText(again.document, host::kTagStaff, {1, 0, 0}, 30), "Long\r\nStAff\r\nNAme\r");
         EXPECT_EQ(BlockText(again.document, host::kTagStaff, {1, 0, 0}, 32), "A\tA&b\r\n");
     }
+}
+
+// Syllables as a verse has them: "Glo-ry" in one word, "arrow down" and
+// "ppp-x" holding a space and a hyphen of their own, "la" in another part.
+std::vector<musicxml::Syllable> Syllables() {
+    std::vector<musicxml::Syllable> syllables(5);
+    const char* texts[] = {"Glo", "ry", "arrow down", "ppp-x", "la"};
+    for (std::size_t i = 0; i < syllables.size(); ++i) syllables[i].text = texts[i];
+    syllables[0].hyphenAfter = true;
+    syllables[3].hyphenAfter = true;  // a hyphen into the next part is a space
+    syllables[4].part = 1;
+    return syllables;
+}
+
+TEST(MusicXmlLyrics, AChangeGoesWhereItFell) {
+    const std::vector<musicxml::Syllable> syllables = Syllables();
+    const std::string verse = "Glo-ry arrow down ppp-x la";
+    ASSERT_EQ(musicxml::JoinVerse(syllables), verse);
+    const struct {
+        const char* what;
+        const char* after;
+        std::vector<std::string> texts;  // empty: refused
+        std::size_t at;
+    } cases[] = {
+        {"at the start", "Hlo-ry arrow down ppp-x la", {"Hlo", "ry", "arrow down", "ppp-x", "la"}, 0},
+        {"at the end", "Glo-ry arrow down ppp-x lala", {"Glo", "ry", "arrow down", "ppp-x", "lala"}, 4},
+        {"inside a syllable with a space", "Glo-ry arrow dOwn ppp-x la", {"Glo", "ry", "arrow dOwn", "ppp-x", "la"}, 2},
+        {"inside a syllable with a hyphen",
+         "Glo-ry arrow down PPP-X la",
+         {"Glo", "ry", "arrow down", "PPP-X", "la"},
+         3},
+        {"a new space typed", "G lo-ry arrow down ppp-x la", {"G lo", "ry", "arrow down", "ppp-x", "la"}, 0},
+        {"added at a syllable's end", "Glo-ry! arrow down ppp-x la", {"Glo", "ry!", "arrow down", "ppp-x", "la"}, 1},
+        {"added at a syllable's start", "Glo-ry (arrow down ppp-x la", {"Glo", "ry", "(arrow down", "ppp-x", "la"}, 2},
+        {"across a hyphen kept", "GlO-Ry arrow down ppp-x la", {"GlO", "Ry", "arrow down", "ppp-x", "la"}, 0},
+        {"across a space kept, longer",
+         "Glo-rye arrrow down ppp-x la",
+         {"Glo", "rye", "arrrow down", "ppp-x", "la"},
+         2},
+        {"across a space and a syllable's own",
+         "Glo-ry arrow DOWN PPP-x la",
+         {"Glo", "ry", "arrow DOWN", "PPP-x", "la"},
+         2},
+        {"across parts", "Glo-ry arrow down ppp-X LA", {"Glo", "ry", "arrow down", "ppp-X", "LA"}, 3},
+        {"across every syllable", "GLO-RY ARROW DOWN PPP-X LA", {"GLO", "RY", "ARROW DOWN", "PPP-X", "LA"}, 0},
+        {"a hyphen taken away", "Glory arrow down ppp-x la", {}, 1},
+        {"a hyphen made a space", "Glo ry arrow down ppp-x la", {}, 1},
+        {"a space made a hyphen", "Glo-ry-arrow down ppp-x la", {}, 2},
+        {"a word taken away", "Glo-ry arrow down ppp-x", {}, 4},
+        {"spaces changed across syllables", "Glo-ry arrow-down ppp x la", {}, 2},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> texts;
+        for (const auto& syllable : syllables) texts.push_back(syllable.text);
+        const std::vector<std::string> before = texts;
+        std::size_t at = 99;
+        std::string why;
+        const bool placed = musicxml::ApplyVerseChange(syllables, verse, c.after, &texts, &at, &why);
+        EXPECT_EQ(placed, !c.texts.empty()) << c.what << ": " << why;
+        EXPECT_EQ(texts, c.texts.empty() ? before : c.texts) << c.what;
+        EXPECT_EQ(at, c.at) << c.what;
+    }
+    // The same change read from either end lands on different notes: refused.
+    std::vector<musicxml::Syllable> two(2);
+    two[0].text = two[1].text = "a";
+    std::vector<std::string> texts = {"a", "a"};
+    std::size_t at = 0;
+    std::string why;
+    EXPECT_FALSE(musicxml::ApplyVerseChange(two, "a a", "a a a", &texts, &at, &why));
+    EXPECT_NE(why.find("more than one note"), std::string::npos) << why;
+    EXPECT_EQ(texts, (std::vector<std::string>{"a", "a"}));
+}
+
+// Each write is placed by itself: together they may cross syllables in a
+// way no single change could be split back.
+TEST(MusicXmlLyrics, EveryWriteIsPlacedInTurn) {
+    const std::string score =
+        "<score-partwise><part-list><score-part id=\"P1\"><part-name>V</part-name></score-part></part-list>"
+        "<part id=\"P1\"><measure><attributes><divisions>1</divisions></attributes>"
+        "<note><rest/><duration>1</duration><lyric><syllabic>single</syllabic><text>x y</text></lyric></note>"
+        "<note><rest/><duration>1</duration><lyric><syllabic>single</syllabic><text>z</text></lyric></note>"
+        "</measure></part></score-partwise>";
+    Read read = ReadBytes(score);
+    ASSERT_TRUE(read.ok) << read.error;
+    ASSERT_EQ(read.document.RecordText(host::kTagVerseLyrics, {1, 0, 0}), "x y z");
+    SetText(read.document, host::kTagVerseLyrics, {1, 0, 0}, "x- y Z");
+    const musicxml::VerseWrites writes = {{1, {"x- y z", "x- y Z"}}};
+    std::vector<std::string> warnings;
+    std::string out;
+    std::string error;
+    ASSERT_TRUE(musicxml::WriteScore(read.score, read.document, &out, &warnings, &error, &writes)) << error;
+    EXPECT_TRUE(warnings.empty()) << warnings[0];
+    EXPECT_NE(out.find("<text>x- y</text>"), std::string::npos) << out;
+    EXPECT_NE(out.find("<text>Z</text>"), std::string::npos) << out;
+    // Without the writes, the one change from the verse read cannot be split back.
+    EXPECT_EQ(Write(read, &warnings), score);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("not written back"), std::string::npos) << warnings[0];
+}
+
+const char kHeader[] =
+    "<score-partwise version=\"4.0\">\n"
+    "  <work><work-number>Op. 2</work-number><work-title>Sonate</work-title></work>\n"
+    "  <movement-number>1</movement-number>\n"
+    "  <movement-title>Allegro</movement-title>\n"
+    "  <identification>\n"
+    "    <creator type=\"composer\">Müller</creator>\n"
+    "    <creator type=\"lyricist\">Rilke</creator>\n"
+    "    <rights>© 2020</rights>\n"
+    "    <rights>a <b>marked</b> c</rights>\n"
+    "  </identification>\n"
+    "  CREDITS<part-list>\n"
+    "    <score-part id=\"P1\"><part-name>Clarinet in Bb</part-name>\n"
+    "      <part-name-display><display-text>Clarinet in B</display-text><accidental-text>flat</accidental-text>"
+    "<display-text> 1</display-text></part-name-display>\n"
+    "      <part-abbreviation>Cl.</part-abbreviation>\n"
+    "      <part-abbreviation-display><display-text>Cl. B</display-text><accidental-text>flat</accidental-text>"
+    "</part-abbreviation-display></score-part>\n"
+    "    <score-part id=\"P2\"><part-name>Piano</part-name></score-part>\n"
+    "  </part-list>\n"
+    "  <part id=\"P1\"><measure number=\"1\"/></part>\n"
+    "  <part id=\"P2\"><measure number=\"1\"><attributes><staves>2</staves></attributes></measure></part>\n"
+    "</score-partwise>\n";
+
+std::string HeaderScore(const std::string& credits) { return Replaced(kHeader, "CREDITS", credits); }
+
+TEST(MusicXmlHeader, TitlesCreatorsAndRightsArePageTextsOfAllPages) {
+    const char* const kTexts[] = {"Sonate", "Op. 2", "Allegro", "1", "Müller", "Rilke", "© 2020", "a  c"};
+    for (const std::string credits : {"", "<credit page=\"1\"><credit-words>Sonate</credit-words></credit>\n  "}) {
+        const std::string score = HeaderScore(credits);
+        Read read = ReadBytes(score);
+        ASSERT_TRUE(read.ok) << read.error;
+        // After the credits, in this order, on page 0: all pages.
+        for (std::size_t i = 0; i < std::size(kTexts); ++i)
+            EXPECT_EQ(BlockText(read.document, host::kTagPageTextAssignment, {0, static_cast<std::int16_t>(i), 0}, 0),
+                      kTexts[i]);
+        EXPECT_EQ(read.document.Record(host::kTagPageTextAssignment, {0, 8, 0}), nullptr);
+        if (!credits.empty()) {
+            EXPECT_EQ(BlockText(read.document, host::kTagPageTextAssignment, {1, 0, 0}, 0), "Sonate");
+        }
+
+        for (std::size_t i = 0; i < std::size(kTexts); ++i)
+            SetBlockText(read.document, host::kTagPageTextAssignment, {0, static_cast<std::int16_t>(i), 0}, 0,
+                         std::string(kTexts[i]) + "!");
+        std::vector<std::string> warnings;
+        std::string expected = score;
+        for (const char* element :
+             {">Op. 2<", ">Sonate</work", ">1<", ">Allegro<", ">Müller<", ">Rilke<", ">© 2020<"}) {
+            const std::string e = element;
+            const std::size_t end = e.find('<', 1);
+            expected = Replaced(expected, e, e.substr(0, end) + "!" + e.substr(end));
+        }
+        EXPECT_EQ(Write(read, &warnings), expected) << "the marked-up rights are left alone";
+        EXPECT_TRUE(warnings.empty());
+    }
+}
+
+TEST(MusicXmlHeader, ShownPartNamesAreStaffNamesAfterTheScoresStaves) {
+    Read read = ReadBytes(HeaderScore(""));
+    ASSERT_TRUE(read.ok) << read.error;
+    // Staves 1 to 3 are the parts' (the piano has two); the clarinet's shown
+    // name follows as staves 4 and 5, one for each display text.
+    EXPECT_EQ(BlockText(read.document, host::kTagStaff, {1, 0, 0}, 30), "Clarinet in Bb");
+    EXPECT_EQ(BlockText(read.document, host::kTagStaff, {3, 0, 0}, 30), "Piano");
+    EXPECT_EQ(BlockText(read.document, host::kTagStaff, {4, 0, 0}, 30), "Clarinet in B");
+    EXPECT_EQ(BlockText(read.document, host::kTagStaff, {4, 0, 0}, 32), "Cl. B");
+    EXPECT_EQ(BlockText(read.document, host::kTagStaff, {5, 0, 0}, 30), " 1");
+    EXPECT_EQ(BlockText(read.document, host::kTagStaff, {5, 0, 0}, 32), "");
+    EXPECT_EQ(read.document.Record(host::kTagStaff, {6, 0, 0}), nullptr);
+
+    // Replaced with the hidden name; the accidental between them stays.
+    SetBlockText(read.document, host::kTagStaff, {1, 0, 0}, 30, "Klarinette in Bb");
+    SetBlockText(read.document, host::kTagStaff, {4, 0, 0}, 30, "Klarinette in B");
+    SetBlockText(read.document, host::kTagStaff, {4, 0, 0}, 32, "Kl. B");
+    std::string expected = Replaced(HeaderScore(""), ">Clarinet in Bb<", ">Klarinette in Bb<");
+    expected = Replaced(expected, ">Clarinet in B<", ">Klarinette in B<");
+    expected = Replaced(expected, ">Cl. B<", ">Kl. B<");
+    EXPECT_EQ(Write(read), expected);
 }
 
 }  // namespace
