@@ -423,6 +423,9 @@ bool DeclaresEntities(pugi::xml_node document) {
 bool LooksLikeMusicXml(const std::string& bytes) {
     if (IsZipArchive(bytes)) return true;
     if (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0) return true;
+    // Big-endian UTF-32: markup too, so that it is refused as what it is.
+    if (bytes.compare(0, 4, std::string("\0\0\0<", 4)) == 0 || bytes.compare(0, 4, std::string("\0\0\xFE\xFF", 4)) == 0)
+        return true;
     if (bytes.size() >= 2 && (bytes[0] == 0 || bytes[1] == 0)) return bytes[0] == '<' || bytes[1] == '<';
     std::size_t at = bytes.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     at = bytes.find_first_not_of(" \t\r\n", at);

@@ -216,6 +216,9 @@ TEST(MusicXmlEncodings, TheDeclarationDecidesAndBytesMustFollowIt) {
     std::string utf32;
     for (char c : std::string("<a/>")) utf32 += std::string(1, c) + std::string(3, '\0');
     EXPECT_NE(ReadBytes(utf32).error.find("UTF-32"), std::string::npos);
+    std::string bigEndian = std::string(3, '\0') + "<";
+    EXPECT_TRUE(musicxml::LooksLikeMusicXml(bigEndian + std::string(3, '\0') + "a"));
+    EXPECT_NE(ReadBytes(bigEndian).error.find("UTF-32"), std::string::npos);
 }
 
 TEST(MusicXmlNewText, ReadsBackAsExactlyTheTextWritten) {
