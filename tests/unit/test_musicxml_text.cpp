@@ -171,6 +171,19 @@ TEST(MusicXmlEncodings, EightBitFilesAreReadAsUtf8AndWrittenBackInTheirEncoding)
     }
 }
 
+// The bytes Windows-1252 leaves undefined come back as they were, next to a change.
+TEST(MusicXmlEncodings, UndefinedWindows1252BytesAreKept) {
+    const std::string file = Replaced(Encoded(EightBitScore("windows-1252", "x"), Encoding::Windows1252), ">x<",
+                                      ">\x81\x8D\x8F\x90\x9D \x80<");
+    Read read = ReadBytes(file);
+    ASSERT_TRUE(read.ok) << read.error;
+    EXPECT_EQ(BlockText(read.document, host::kTagPageTextAssignment, {1, 0, 0}, 0),
+              "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D €");
+    EXPECT_TRUE(Write(read) == file);
+    SetBlockText(read.document, host::kTagStaff, {1, 0, 0}, 30, "Horn \xC2\x81");
+    EXPECT_TRUE(Write(read) == Replaced(file, "Fl\xFCgelhorn", "Horn &#x81;"));
+}
+
 TEST(MusicXmlEncodings, TheDeclarationDecidesAndBytesMustFollowIt) {
     // US-ASCII is read as it is, and a new "é" goes in as a reference.
     const std::string ascii = Replaced(EightBitScore("US-ASCII", "(c) 2020"), "Flügelhorn", "Horn");
