@@ -207,6 +207,7 @@ struct Voice {
     Fraction length{4, 4};
     Fraction tick{0, 1};
     std::vector<Fraction> tuplets;  // normal / actual, outermost first
+    std::map<std::string, Fraction> tupletsById;
     int entries = 0;
 };
 
@@ -229,6 +230,7 @@ public:
         std::vector<pugi::xml_node> parts;
         for (pugi::xml_node part : root.children("Part")) {
             parts.push_back(part);
+            const int firstOfPart = static_cast<int>(staves.size());
             for (pugi::xml_node staff : part.children("Staff")) {
                 StaffInfo info;
                 info.part = static_cast<int>(parts.size()) - 1;
@@ -238,14 +240,28 @@ public:
                 } else if (const int linked = IntOr(staff.child("linkedTo"), 0);
                            linked > 0 && scoreStaffById_.count(std::to_string(linked)) > 0) {
                     info.scoreStaff = scoreStaffById_[std::to_string(linked)];
+                } else {
+                    // Without <linkedTo>: the staff of the score's part of the same
+                    // track name, in the order of the part's staves.
+                    const std::string track = Trimmed(part.child_value("trackName"));
+                    const int nth = static_cast<int>(staves.size()) - firstOfPart;
+                    for (std::size_t s = 0, seen = 0; s < score_.staves.size(); ++s) {
+                        const std::string& other = scoreTracks_[static_cast<std::size_t>(score_.staves[s].part)];
+                        if (!track.empty() && other == track && static_cast<int>(seen++) == nth) {
+                            info.scoreStaff = static_cast<int>(s);
+                            break;
+                        }
+                    }
                 }
                 staffById[id] = static_cast<int>(staves.size());
                 staves.push_back(info);
             }
         }
         if (!excerpt) {
-            for (std::size_t i = 0; i < parts.size(); ++i)
+            for (std::size_t i = 0; i < parts.size(); ++i) {
                 score_.parts.push_back(Trimmed(parts[i].child("Instrument").child_value("longName")));
+                scoreTracks_.push_back(Trimmed(parts[i].child_value("trackName")));
+            }
             for (const StaffInfo& info : staves) {
                 const pugi::xml_node instrument = parts[static_cast<std::size_t>(info.part)].child("Instrument");
                 score_.staves.push_back({info.part, score_.parts[static_cast<std::size_t>(info.part)],
@@ -324,6 +340,7 @@ private:
     std::string excerptName_;
     const std::vector<StaffInfo>* staves_ = nullptr;
     std::map<std::string, int> scoreStaffById_;
+    std::vector<std::string> scoreTracks_;                              // each score part's track name
     std::map<std::string, std::size_t> linkIndex_;                      // link key -> index in score_.texts
     std::map<std::string, std::pair<int, std::size_t>> syllableIndex_;  // link key -> verse, syllable
     std::map<int, Verse> verses_;
@@ -613,7 +630,12 @@ private:
         } else if (std::strcmp(name, "Tuplet") == 0) {
             const long long normal = IntOr(element.child("normalNotes"), 0);
             const long long actual = IntOr(element.child("actualNotes"), 0);
-            voice->tuplets.push_back(normal > 0 && actual > 0 ? Fraction{normal, actual} : Fraction{1, 1});
+            const Fraction ratio = normal > 0 && actual > 0 ? Fraction{normal, actual} : Fraction{1, 1};
+            // The older form names its tuplet by id, and each of its chords names it.
+            if (element.attribute("id"))
+                voice->tupletsById[element.attribute("id").value()] = ratio;
+            else
+                voice->tuplets.push_back(ratio);
         } else if (std::strcmp(name, "endTuplet") == 0) {
             if (!voice->tuplets.empty()) voice->tuplets.pop_back();
         } else if (std::strcmp(name, "location") == 0) {
@@ -669,6 +691,9 @@ private:
         }
         Fraction duration = DurationOf(element, voice->length);
         for (const Fraction& ratio : voice->tuplets) duration = duration.Times(ratio);
+        const auto byId = voice->tupletsById.find(Trimmed(element.child_value("Tuplet")));
+        const bool inTuplet = !voice->tuplets.empty() || byId != voice->tupletsById.end();
+        if (byId != voice->tupletsById.end()) duration = duration.Times(byId->second);
         const Fraction start = voice->tick;
         if (!grace) voice->tick = voice->tick.Plus(duration);
         const std::string link = std::to_string(staff) + "|" + std::to_string(measure) + "|" +
@@ -695,7 +720,7 @@ private:
         if (notes.size() > 1) record.flagsA |= bits::kChord;
         if (grace) record.flagsA |= bits::kGrace;
         if (slash) record.flagsB |= bits::kSlashGrace;
-        if (!voice->tuplets.empty()) record.flagsA |= bits::kTuplet;
+        if (inTuplet) record.flagsA |= bits::kTuplet;
         if (element.child("Articulation")) record.flagsA |= bits::kArticulation;
         if (element.child("Lyrics")) record.flagsA |= bits::kLyrics;
         const std::string beam = Trimmed(element.child_value("BeamMode"));

@@ -339,7 +339,7 @@ TEST(MuseScoreLyrics, VersesGoBackToTheirSyllablesInScoreAndExcerpt) {
 }
 
 // MuseScore 4: the score and each excerpt are members of the archive.
-std::string Mscz4(const std::string& title, const std::string& staffText) {
+std::string Mscz4(const std::string& title, const std::string& staffText, bool linked = true) {
     const auto score = [&](bool excerpt) {
         return std::string(
                    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<museScore version=\"4.20\">\n"
@@ -348,7 +348,7 @@ std::string Mscz4(const std::string& title, const std::string& staffText) {
                title +
                "</metaTag>\n"
                "    <Part id=\"1\">\n      <Staff id=\"1\">\n" +
-               (excerpt ? "        <linkedTo>1</linkedTo>\n" : "") +
+               (excerpt && linked ? "        <linkedTo>1</linkedTo>\n" : "") +
                "        </Staff>\n      <trackName>Oboe</trackName>\n"
                "      <Instrument id=\"oboe\">\n        <longName>Oboe</longName>\n        <shortName>Ob.</shortName>\n"
                "        <trackName>Oboe</trackName>\n        </Instrument>\n      </Part>\n"
@@ -373,36 +373,39 @@ std::string Mscz4(const std::string& title, const std::string& staffText) {
 }
 
 TEST(MuseScoreWrite, MuseScore4ExcerptMembersKeepInStep) {
-    const std::string bytes = Mscz4("Serenade", "dolce");
-    Read read = ReadBytes(bytes);
-    ASSERT_TRUE(read.ok) << read.error;
-    EXPECT_EQ(read.score.version, "4.20");
-    EXPECT_EQ(TextAt(read.document, kTitle), "Serenade");
-    EXPECT_EQ(TextAt(read.document, {"workTitle", host::kTagPageTextAssignment, {1, 1, 0}, 0}), "Serenade");
-    EXPECT_EQ(read.document.Record(host::kTagPageTextAssignment, {1, 2, 0}), nullptr);
-    EXPECT_EQ(TextAt(read.document, kTempo), "dolce");
-    EXPECT_EQ(read.document.RecordText(host::kTagVerseLyrics, {1, 0, 0}), "Ah");
-    EXPECT_TRUE(Write(read) == bytes);
+    // An excerpt's staff shows the score's through <linkedTo>, or else by its part's track name.
+    for (const bool linked : {true, false}) {
+        const std::string bytes = Mscz4("Serenade", "dolce", linked);
+        Read read = ReadBytes(bytes);
+        ASSERT_TRUE(read.ok) << read.error;
+        EXPECT_EQ(read.score.version, "4.20");
+        EXPECT_EQ(TextAt(read.document, kTitle), "Serenade");
+        EXPECT_EQ(TextAt(read.document, {"workTitle", host::kTagPageTextAssignment, {1, 1, 0}, 0}), "Serenade");
+        EXPECT_EQ(read.document.Record(host::kTagPageTextAssignment, {1, 2, 0}), nullptr);
+        EXPECT_EQ(TextAt(read.document, kTempo), "dolce");
+        EXPECT_EQ(read.document.RecordText(host::kTagVerseLyrics, {1, 0, 0}), "Ah");
+        EXPECT_TRUE(Write(read) == bytes);
 
-    SetTextAt(read.document, kTitle, "Nachtmusik");
-    SetTextAt(read.document, {"expression", host::kTagTextExpression, {1, 0, 0}, -12}, "cantabile");
-    SetTextAt(read.document, kFlute, "Hautbois");
-    SetVerse(read.document, 1, "Oh");
-    const std::string out = Write(read);
-    const Read again = ReadBytes(out);
-    ASSERT_TRUE(again.ok) << again.error;
-    for (const char* member : {"score.mscx", "Excerpts/Oboe/Oboe.mscx"}) {
-        const std::string xml = Member(out, member);
-        EXPECT_NE(xml.find("<text>Nachtmusik</text>"), std::string::npos) << member;
-        EXPECT_NE(xml.find("\"workTitle\">Serenade<"), std::string::npos) << member;
-        EXPECT_NE(xml.find("<text><i>cantabile</i></text>"), std::string::npos) << member;
-        EXPECT_EQ(Count(xml, ">Hautbois<"), 3u) << member;
-        EXPECT_NE(xml.find("<text>Oh</text>"), std::string::npos) << member;
+        SetTextAt(read.document, kTitle, "Nachtmusik");
+        SetTextAt(read.document, {"expression", host::kTagTextExpression, {1, 0, 0}, -12}, "cantabile");
+        SetTextAt(read.document, kFlute, "Hautbois");
+        SetVerse(read.document, 1, "Oh");
+        const std::string out = Write(read);
+        const Read again = ReadBytes(out);
+        ASSERT_TRUE(again.ok) << again.error;
+        for (const char* member : {"score.mscx", "Excerpts/Oboe/Oboe.mscx"}) {
+            const std::string xml = Member(out, member);
+            EXPECT_NE(xml.find("<text>Nachtmusik</text>"), std::string::npos) << member;
+            EXPECT_NE(xml.find("\"workTitle\">Serenade<"), std::string::npos) << member;
+            EXPECT_NE(xml.find("<text><i>cantabile</i></text>"), std::string::npos) << member;
+            EXPECT_EQ(Count(xml, ">Hautbois<"), 3u) << member;
+            EXPECT_NE(xml.find("<text>Oh</text>"), std::string::npos) << member;
+        }
+        // Every other member as it was.
+        for (const char* member :
+             {"META-INF/container.xml", "Excerpts/Oboe/Oboe.mss", "audiosettings.json", "Thumbnails/thumbnail.png"})
+            EXPECT_EQ(Member(out, member), Member(bytes, member)) << member;
     }
-    // Every other member as it was.
-    for (const char* member :
-         {"META-INF/container.xml", "Excerpts/Oboe/Oboe.mss", "audiosettings.json", "Thumbnails/thumbnail.png"})
-        EXPECT_EQ(Member(out, member), Member(bytes, member)) << member;
 }
 
 TEST(MuseScoreRead, DamagedOldAndUnknownFilesAreRefusedWithAMessage) {
@@ -534,6 +537,27 @@ TEST(MuseScoreFrames, ChordsRestsGraceNotesAndTupletsBecomeEntriesInTime) {
     EXPECT_EQ(read.score.entries[0].chords.size(), 2u);
     EXPECT_EQ(read.score.entries[2].chords.size(), 1u);
     EXPECT_TRUE(Write(read) == Notes());
+}
+
+TEST(MuseScoreFrames, TheOlderTupletFormNamesItsTupletById) {
+    std::string older = Notes();
+    older = ReplacedAll(older, "          <Tuplet>\n", "          <Tuplet id=\"1\">\n");
+    older = ReplacedAll(older, "          <endTuplet/>\n", "");
+    // Each of the tuplet's three entries names it.
+    std::size_t at = older.find("<Tuplet id=\"1\">");
+    for (int i = 0; i < 3; ++i) {
+        at = older.find("<durationType>eighth</durationType>\n", at) + 1;
+        older.insert(older.rfind("\n", at) + 1, "            <Tuplet>1</Tuplet>\n");
+        at = older.find("</durationType>", at);
+    }
+    Read read = ReadBytes(older);
+    ASSERT_TRUE(read.ok) << read.error;
+    const auto& second = FrameOf(read.document, 1, 2, 0);
+    ASSERT_EQ(second.size(), 7u);
+    EXPECT_EQ(second[4].position, 1707);
+    EXPECT_EQ(second[4].flagsA & 0x00080000u, 0x00080000u);
+    EXPECT_EQ(second[5].position, 2048);
+    EXPECT_EQ(second[5].flagsA & 0x00080000u, 0u);
 }
 
 TEST(MuseScoreEntries, StemsPitchesAccidentalsAndTiesAreWrittenInScoreAndExcerpt) {
