@@ -358,7 +358,6 @@ private:
         if (++unlinked_ <= 5) unlinkedList_ += (unlinked_ > 1 ? "; " : "") + where + " \"" + text + "\"";
         if (unlinked_ == 6) unlinkedList_ += "; ...";
     }
-    int measureOrdinal_ = 0;
 
     // "excerpt "Flute", staff 2 (Flute), measure 3", for messages.
     std::string Where(int staff, int measure) const {
