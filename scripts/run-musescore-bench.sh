@@ -14,12 +14,16 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 repetitions="${1:-15}"
 
-cmake --preset bench >/dev/null
-cmake --build build/bench -j"${ORVO_BENCH_BUILD_JOBS:-2}" --target veldune-host OrvoSearchReplace orvo_musicxml_tool
-work=build/bench/musescore
+# ORVO_BENCH_DIR: time another build's programs (it must hold orvo_musicxml_tool).
+build=${ORVO_BENCH_DIR:-build/bench}
+if [ -z "${ORVO_BENCH_DIR:-}" ]; then
+    cmake --preset bench >/dev/null
+    cmake --build build/bench -j"${ORVO_BENCH_BUILD_JOBS:-2}" --target veldune-host OrvoSearchReplace orvo_musicxml_tool
+fi
+work=$build/musescore
 mkdir -p "$work"
-host=build/bench/veldune-host
-tool=build/bench/orvo_musicxml_tool
+host=$build/veldune-host
+tool=$build/orvo_musicxml_tool
 export QT_QPA_PLATFORM=offscreen
 export VELDUNE_REGISTRY=$work/registry.reg
 

@@ -108,12 +108,7 @@ std::string FractionText(long long units) {
 class Writer {
 public:
     Writer(const Score& score, const host::Document& document, std::vector<EntryEdit>* edits)
-        : score_(score), document_(document), edits_(*edits) {
-        for (std::size_t i = 0; i < score.entries.size(); ++i) {
-            const EntrySource& entry = score.entries[i];
-            byPlace_[{entry.frame, entry.index}] = i;
-        }
-    }
+        : score_(score), document_(document), edits_(*edits) {}
 
     const EntryRecord* Current(const EntrySource& entry) const {
         const auto& frames = document_.Frames();
@@ -151,7 +146,14 @@ private:
     const Score& score_;
     const host::Document& document_;
     std::vector<EntryEdit>& edits_;
-    std::map<std::pair<host::FrameKey, std::uint32_t>, std::size_t> byPlace_;
+    // Entries by frame and index, made when a tie first needs it.
+    mutable std::map<std::pair<host::FrameKey, std::uint32_t>, std::size_t> places_;
+    const std::map<std::pair<host::FrameKey, std::uint32_t>, std::size_t>& Places() const {
+        if (places_.empty())
+            for (std::size_t i = 0; i < score_.entries.size(); ++i)
+                places_[{score_.entries[i].frame, score_.entries[i].index}] = i;
+        return places_;
+    }
     std::map<std::string, int> unwritten_;
 
     void Count(int word, std::uint32_t changed) {
@@ -357,8 +359,8 @@ private:
                                    entry.frame.layer + Number(location.child("voices"), 0)};
         const long long position = entry.original.position + offset;
         for (std::uint32_t i = 0;; ++i) {
-            const auto found = byPlace_.find({frame, i});
-            if (found == byPlace_.end()) return nullptr;
+            const auto found = Places().find({frame, i});
+            if (found == Places().end()) return nullptr;
             const EntrySource& other = score_.entries[found->second];
             if (other.original.position == position && (other.original.flagsA & bits::kGrace) == 0) return &other;
         }
@@ -367,17 +369,17 @@ private:
     // The next (or previous) entry of the layer, over a bar line too.
     const EntrySource* Neighbour(const EntrySource& entry, bool next) const {
         if (next) {
-            if (const auto found = byPlace_.find({entry.frame, entry.index + 1}); found != byPlace_.end())
+            if (const auto found = Places().find({entry.frame, entry.index + 1}); found != Places().end())
                 return &score_.entries[found->second];
-            const auto found = byPlace_.find({{entry.frame.staff, entry.frame.measure + 1, entry.frame.layer}, 0});
-            return found == byPlace_.end() ? nullptr : &score_.entries[found->second];
+            const auto found = Places().find({{entry.frame.staff, entry.frame.measure + 1, entry.frame.layer}, 0});
+            return found == Places().end() ? nullptr : &score_.entries[found->second];
         }
-        if (entry.index > 0) return &score_.entries[byPlace_.at({entry.frame, entry.index - 1})];
+        if (entry.index > 0) return &score_.entries[Places().at({entry.frame, entry.index - 1})];
         const host::FrameKey before{entry.frame.staff, entry.frame.measure - 1, entry.frame.layer};
         const EntrySource* last = nullptr;
         for (std::uint32_t i = 0;; ++i) {
-            const auto found = byPlace_.find({before, i});
-            if (found == byPlace_.end()) return last;
+            const auto found = Places().find({before, i});
+            if (found == Places().end()) return last;
             last = &score_.entries[found->second];
         }
     }

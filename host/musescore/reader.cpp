@@ -164,18 +164,21 @@ Fraction ParseFraction(const std::string& text, Fraction fallback) {
 
 // A chord's or rest's written value, dots included (a measure rest lasts its
 // <duration>, or the measure).
-Fraction DurationOf(pugi::xml_node element, const Fraction& measure) {
-    const std::string type = Trimmed(element.child_value("durationType"));
-    if (type == "measure") return ParseFraction(element.child_value("duration"), measure);
+Fraction DurationOf(const std::string& type, int dots, pugi::xml_node length, const Fraction& measure) {
+    if (type == "measure") return ParseFraction(length.child_value(), measure);
     static const std::pair<const char*, Fraction> kTypes[] = {
-        {"long", {4, 1}},    {"breve", {2, 1}},   {"whole", {1, 1}},    {"half", {1, 2}},  {"quarter", {1, 4}},
-        {"eighth", {1, 8}},  {"16th", {1, 16}},   {"32nd", {1, 32}},    {"64th", {1, 64}}, {"128th", {1, 128}},
+        {"quarter", {1, 4}}, {"eighth", {1, 8}},  {"16th", {1, 16}},    {"half", {1, 2}},  {"whole", {1, 1}},
+        {"32nd", {1, 32}},   {"64th", {1, 64}},   {"128th", {1, 128}},  {"breve", {2, 1}}, {"long", {4, 1}},
         {"256th", {1, 256}}, {"512th", {1, 512}}, {"1024th", {1, 1024}}};
     Fraction base{1, 4};
-    for (const auto& [name, value] : kTypes)
-        if (type == name) base = value;
-    const int dots = std::min(IntOr(element.child("dots"), 0), 4);
-    return base.Times(Fraction{(1LL << (dots + 1)) - 1, 1LL << dots});
+    for (const auto& [name, value] : kTypes) {
+        if (type == name) {
+            base = value;
+            break;
+        }
+    }
+    dots = std::clamp(dots, 0, 4);
+    return dots == 0 ? base : base.Times(Fraction{(1LL << (dots + 1)) - 1, 1LL << dots});
 }
 
 std::array<std::int8_t, 7> KeyAlterations(int fifths) {
@@ -307,6 +310,7 @@ public:
 
     // The frames of the entries read, laid into the document.
     std::map<host::FrameKey, std::vector<EntryRecord>> frames_;
+    bool hasExcerpts = false;  // set before the walk: the excerpts' chords are then linked
 
     // Verses from the syllables met, numbered by <no> + 1.
     void Verses() {
@@ -673,32 +677,79 @@ private:
     bool Entry(pugi::xml_node element, int staff, int measure, Voice* voice, const StaffState& state,
                std::string* error) {
         const bool chord = Is(element, "Chord");
+        // One pass over the chord's children: they are many, and so are chords.
         bool grace = false;
         bool slash = false;
-        for (const char* kind : {"acciaccatura", "appoggiatura", "grace4", "grace16", "grace32", "grace8after",
-                                 "grace16after", "grace32after"})
-            if (element.child(kind)) {
-                grace = true;
-                slash = std::strcmp(kind, "acciaccatura") == 0;
-            }
+        bool articulation = false;
+        bool lyrics = false;
+        bool slur = false;
+        pugi::xml_node type, dots, length, tupletId, stem, beam;
         std::vector<pugi::xml_node> notes;
-        for (pugi::xml_node note : element.children("Note")) notes.push_back(note);
+        for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+            const char* name = child.name();
+            switch (name[0]) {
+                case 'N':
+                    if (std::strcmp(name, "Note") == 0) notes.push_back(child);
+                    break;
+                case 'd':
+                    if (std::strcmp(name, "durationType") == 0) type = child;
+                    if (std::strcmp(name, "dots") == 0) dots = child;
+                    if (std::strcmp(name, "duration") == 0) length = child;
+                    break;
+                case 'a':
+                    if (std::strcmp(name, "acciaccatura") == 0) grace = slash = true;
+                    if (std::strcmp(name, "appoggiatura") == 0) grace = true;
+                    break;
+                case 'g':
+                    if (std::strncmp(name, "grace", 5) == 0) grace = true;
+                    break;
+                case 'A':
+                    if (std::strcmp(name, "Articulation") == 0) articulation = true;
+                    break;
+                case 'L':
+                    if (std::strcmp(name, "Lyrics") == 0) lyrics = true;
+                    break;
+                case 'S':
+                    if (std::strcmp(name, "StemDirection") == 0) stem = child;
+                    if (std::strcmp(name, "Spanner") == 0 && std::strcmp(child.attribute("type").value(), "Slur") == 0)
+                        slur = true;
+                    break;
+                case 'B':
+                    if (std::strcmp(name, "BeamMode") == 0) beam = child;
+                    break;
+                case 'T':
+                    if (std::strcmp(name, "Tuplet") == 0) tupletId = child;
+                    break;
+                default:
+                    break;
+            }
+        }
         if (chord && notes.empty()) {
             *error = Prefix(Where(staff, measure)) + "voice " + std::to_string(voice->layer + 1) + ", entry " +
                      std::to_string(voice->entries + 1) + ": a <Chord> without notes; refused";
             return false;
         }
-        Fraction duration = DurationOf(element, voice->length);
+        Fraction duration = DurationOf(Trimmed(type.child_value()), IntOr(dots, 0), length, voice->length);
         for (const Fraction& ratio : voice->tuplets) duration = duration.Times(ratio);
-        const auto byId = voice->tupletsById.find(Trimmed(element.child_value("Tuplet")));
-        const bool inTuplet = !voice->tuplets.empty() || byId != voice->tupletsById.end();
-        if (byId != voice->tupletsById.end()) duration = duration.Times(byId->second);
+        bool inTuplet = !voice->tuplets.empty();
+        if (tupletId && !voice->tupletsById.empty()) {
+            const auto byId = voice->tupletsById.find(Trimmed(tupletId.child_value()));
+            if (byId != voice->tupletsById.end()) {
+                duration = duration.Times(byId->second);
+                inTuplet = true;
+            }
+        }
         const Fraction start = voice->tick;
         if (!grace) voice->tick = voice->tick.Plus(duration);
-        const std::string link = std::to_string(staff) + "|" + std::to_string(measure) + "|" +
-                                 std::to_string(voice->layer) + "|" + std::to_string(voice->entries);
+        // Excerpts' chords are found by where they stand: only a score with
+        // excerpts needs the index.
+        std::string link;
         std::vector<int> pitches;
-        for (pugi::xml_node note : notes) pitches.push_back(IntOr(note.child("pitch"), -1000));
+        if (hasExcerpts) {
+            link = std::to_string(staff) + "|" + std::to_string(measure) + "|" + std::to_string(voice->layer) + "|" +
+                   std::to_string(voice->entries);
+            for (pugi::xml_node note : notes) pitches.push_back(IntOr(note.child("pitch"), -1000));
+        }
         if (excerpt_) {
             const auto found = chordIndex_.find(link);
             if (found != chordIndex_.end() && found->second.second == pitches)
@@ -720,15 +771,14 @@ private:
         if (grace) record.flagsA |= bits::kGrace;
         if (slash) record.flagsB |= bits::kSlashGrace;
         if (inTuplet) record.flagsA |= bits::kTuplet;
-        if (element.child("Articulation")) record.flagsA |= bits::kArticulation;
-        if (element.child("Lyrics")) record.flagsA |= bits::kLyrics;
-        const std::string beam = Trimmed(element.child_value("BeamMode"));
-        if (beam == "begin" || beam == "no") record.flagsA |= bits::kBeamBeat;
-        const std::string stem = Trimmed(element.child_value("StemDirection"));
-        if (stem == "up" || stem == "down") record.flagsA |= bits::kFreezeStem;
-        if (stem == "up") record.flagsA |= bits::kUpDown;
-        for (pugi::xml_node spanner : element.children("Spanner"))
-            if (std::strcmp(spanner.attribute("type").value(), "Slur") == 0) record.flagsB |= bits::kSlur;
+        if (articulation) record.flagsA |= bits::kArticulation;
+        if (lyrics) record.flagsA |= bits::kLyrics;
+        const std::string beamMode = Trimmed(beam.child_value());
+        if (beamMode == "begin" || beamMode == "no") record.flagsA |= bits::kBeamBeat;
+        const std::string direction = Trimmed(stem.child_value());
+        if (direction == "up" || direction == "down") record.flagsA |= bits::kFreezeStem;
+        if (direction == "up") record.flagsA |= bits::kUpDown;
+        if (slur) record.flagsB |= bits::kSlur;
         const Staff& info = score_.staves[static_cast<std::size_t>(staff)];
         if (notes.size() > static_cast<std::size_t>(kMaxNotesPerEntry) && manyNotes_.insert(staff).second)
             score_.notes.push_back(Prefix(Where(staff, measure)) + "a chord of more than " +
@@ -755,9 +805,11 @@ private:
             }
             ++record.noteCount;
         }
-        entry.index = static_cast<std::uint32_t>(frames_[entry.frame].size());
-        frames_[entry.frame].push_back(record);
-        chordIndex_.emplace(link, std::make_pair(score_.entries.size(), pitches));
+        std::vector<EntryRecord>& frame = frames_[entry.frame];
+        entry.index = static_cast<std::uint32_t>(frame.size());
+        frame.push_back(record);
+        if (hasExcerpts)
+            chordIndex_.emplace(std::move(link), std::make_pair(score_.entries.size(), std::move(pitches)));
         score_.entries.push_back(std::move(entry));
         return true;
     }
@@ -876,6 +928,8 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
     }
     host::ScoreLayout layout;
     Reader reader(&read, &layout);
+    reader.hasExcerpts = read.members.size() > 1 ||
+                         static_cast<bool>(read.members[0].tree->document_element().child("Score").child("Score"));
     for (std::size_t m = 0; m < read.members.size(); ++m) {
         const pugi::xml_node root = read.members[m].tree->document_element().child("Score");
         std::string name = root.child_value("name");
@@ -890,9 +944,11 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
     host::LayOut(layout, &filled);
     for (auto& [key, entries] : reader.frames_) filled.SetFrame(key, std::move(entries));
     // The frames' order: staff, measure, layer, as the document keeps them.
-    std::stable_sort(read.entries.begin(), read.entries.end(), [](const EntrySource& a, const EntrySource& b) {
+    const auto inOrder = [](const EntrySource& a, const EntrySource& b) {
         return a.frame != b.frame ? a.frame < b.frame : a.index < b.index;
-    });
+    };
+    if (!std::is_sorted(read.entries.begin(), read.entries.end(), inOrder))
+        std::stable_sort(read.entries.begin(), read.entries.end(), inOrder);
     *document = std::move(filled);
     *score = std::move(read);
     return true;
