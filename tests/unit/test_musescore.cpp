@@ -501,37 +501,37 @@ TEST(MuseScoreFrames, ChordsRestsGraceNotesAndTupletsBecomeEntriesInTime) {
     // The irregular first measure: one quarter, its stem up, tied on.
     const auto& first = FrameOf(read.document, 1, 1, 0);
     ASSERT_EQ(first.size(), 1u);
-    EXPECT_EQ(first[0].duration, 1024);
-    EXPECT_EQ(first[0].flagsA, 0x40000000u | 0x100u | 0x1u);
+    EXPECT_EQ(+first[0].duration, 1024);
+    EXPECT_EQ(+first[0].flagsA, 0x40000000u | 0x100u | 0x1u);
     // A B-flat clarinet's written pitch: concert C4 is D4 (<tpc2> 16).
-    EXPECT_EQ(first[0].notes[0].displacement, 1);
-    EXPECT_EQ(first[0].notes[0].raiseLower, 0);
-    EXPECT_EQ(first[0].notes[0].flags, 0x40000000u);
+    EXPECT_EQ(+first[0].notes[0].displacement, 1);
+    EXPECT_EQ(+first[0].notes[0].raiseLower, 0);
+    EXPECT_EQ(+first[0].notes[0].flags, 0x40000000u);
     const auto& second = FrameOf(read.document, 1, 2, 0);
     ASSERT_EQ(second.size(), 7u);
     const std::int32_t positions[] = {0, 1024, 1024, 1365, 1707, 2048, 3584};
     const std::int32_t durations[] = {1024, 0, 341, 341, 341, 1536, 512};
     for (std::size_t i = 0; i < second.size(); ++i) {
-        EXPECT_EQ(second[i].position, positions[i]) << i;
-        EXPECT_EQ(second[i].duration, durations[i]) << i;
+        EXPECT_EQ(+second[i].position, positions[i]) << i;
+        EXPECT_EQ(+second[i].duration, durations[i]) << i;
     }
-    EXPECT_EQ(second[0].notes[0].flags, 0x20000000u);  // tied from before
-    EXPECT_EQ(second[1].flagsA, 0x40800000u);          // grace
-    EXPECT_EQ(second[1].flagsB, 0x0100);               // slashed
-    EXPECT_EQ(second[1].notes[0].displacement, 3);     // F sharp 4, written
-    EXPECT_EQ(second[1].notes[0].raiseLower, 1);
-    EXPECT_EQ(second[2].flagsA, 0x40000000u | 0x04000000u | 0x00080000u);  // a chord in a tuplet
-    EXPECT_EQ(second[2].noteCount, 2);
-    EXPECT_EQ(second[2].notes[1].displacement, 4);
-    EXPECT_EQ(second[2].notes[1].flags, 0x01000000u | 0x00800000u);  // an accidental in brackets
-    EXPECT_EQ(second[3].flagsA, 0x00080000u);                        // a rest in the tuplet
-    EXPECT_EQ(second[3].noteCount, 0);
+    EXPECT_EQ(+second[0].notes[0].flags, 0x20000000u);  // tied from before
+    EXPECT_EQ(+second[1].flagsA, 0x40800000u);          // grace
+    EXPECT_EQ(+second[1].flagsB, 0x0100);               // slashed
+    EXPECT_EQ(+second[1].notes[0].displacement, 3);     // F sharp 4, written
+    EXPECT_EQ(+second[1].notes[0].raiseLower, 1);
+    EXPECT_EQ(+second[2].flagsA, 0x40000000u | 0x04000000u | 0x00080000u);  // a chord in a tuplet
+    EXPECT_EQ(+second[2].noteCount, 2);
+    EXPECT_EQ(+second[2].notes[1].displacement, 4);
+    EXPECT_EQ(+second[2].notes[1].flags, 0x01000000u | 0x00800000u);  // an accidental in brackets
+    EXPECT_EQ(+second[3].flagsA, 0x00080000u);                        // a rest in the tuplet
+    EXPECT_EQ(+second[3].noteCount, 0);
     // The second voice, moved on by its location.
     const auto& voice2 = FrameOf(read.document, 1, 2, 1);
     ASSERT_EQ(voice2.size(), 1u);
-    EXPECT_EQ(voice2[0].position, 2048);
-    EXPECT_EQ(voice2[0].duration, 2048);
-    EXPECT_EQ(voice2[0].flagsA, 0x10000000u);
+    EXPECT_EQ(+voice2[0].position, 2048);
+    EXPECT_EQ(+voice2[0].duration, 2048);
+    EXPECT_EQ(+voice2[0].flagsA, 0x10000000u);
     // The excerpt's copies go with the entries.
     ASSERT_EQ(read.score.entries.size(), 9u);
     EXPECT_EQ(read.score.entries[0].chords.size(), 2u);
@@ -554,9 +554,9 @@ TEST(MuseScoreFrames, TheOlderTupletFormNamesItsTupletById) {
     ASSERT_TRUE(read.ok) << read.error;
     const auto& second = FrameOf(read.document, 1, 2, 0);
     ASSERT_EQ(second.size(), 7u);
-    EXPECT_EQ(second[4].position, 1707);
+    EXPECT_EQ(+second[4].position, 1707);
     EXPECT_EQ(second[4].flagsA & 0x00080000u, 0x00080000u);
-    EXPECT_EQ(second[5].position, 2048);
+    EXPECT_EQ(+second[5].position, 2048);
     EXPECT_EQ(second[5].flagsA & 0x00080000u, 0u);
 }
 
@@ -596,14 +596,14 @@ TEST(MuseScoreEntries, StemsPitchesAccidentalsAndTiesAreWrittenInScoreAndExcerpt
     const Read again = ReadBytes(out);
     ASSERT_TRUE(again.ok) << again.error;
     Document d = again.document;
-    EXPECT_EQ(FrameOf(d, 1, 1, 0)[0].flagsA, 0x40000000u);
-    EXPECT_EQ(FrameOf(d, 1, 1, 0)[0].notes[0].flags, 0u);
-    EXPECT_EQ(FrameOf(d, 1, 2, 0)[0].notes[0].flags, 0u);
-    EXPECT_EQ(FrameOf(d, 1, 2, 0)[5].notes[0].raiseLower, -1);
-    EXPECT_EQ(FrameOf(d, 1, 2, 0)[5].notes[0].flags, 0x41000000u);
-    EXPECT_EQ(FrameOf(d, 1, 2, 0)[6].notes[0].flags, 0x20000000u);
-    EXPECT_EQ(FrameOf(d, 1, 2, 0)[6].notes[0].displacement, 3);
-    EXPECT_EQ(FrameOf(d, 1, 2, 0)[2].notes[1].flags, 0x01000000u);
+    EXPECT_EQ(+FrameOf(d, 1, 1, 0)[0].flagsA, 0x40000000u);
+    EXPECT_EQ(+FrameOf(d, 1, 1, 0)[0].notes[0].flags, 0u);
+    EXPECT_EQ(+FrameOf(d, 1, 2, 0)[0].notes[0].flags, 0u);
+    EXPECT_EQ(+FrameOf(d, 1, 2, 0)[5].notes[0].raiseLower, -1);
+    EXPECT_EQ(+FrameOf(d, 1, 2, 0)[5].notes[0].flags, 0x41000000u);
+    EXPECT_EQ(+FrameOf(d, 1, 2, 0)[6].notes[0].flags, 0x20000000u);
+    EXPECT_EQ(+FrameOf(d, 1, 2, 0)[6].notes[0].displacement, 3);
+    EXPECT_EQ(+FrameOf(d, 1, 2, 0)[2].notes[1].flags, 0x01000000u);
     EXPECT_EQ(again.document.Frames().size(), read.document.Frames().size());
 }
 
