@@ -131,19 +131,28 @@ struct Fraction {
         const long long g = Gcd(n, d);
         return d < 0 ? Fraction{-n / g, -d / g} : Fraction{n / g, d / g};
     }
+    // A file can ask for any duration, ratio and move: results beyond what
+    // 64 bits hold leave the time as it was.
+    static bool Fits(__int128 value) {
+        return value > -(static_cast<__int128>(1) << 62) && value < (static_cast<__int128>(1) << 62);
+    }
     Fraction Plus(const Fraction& o) const {
-        if (d > (1LL << 24) || o.d > (1LL << 24)) return *this;  // nothing MuseScore writes
-        return Fraction{n * o.d + o.n * d, d * o.d}.Reduced();
+        const __int128 top = static_cast<__int128>(n) * o.d + static_cast<__int128>(o.n) * d;
+        const __int128 bottom = static_cast<__int128>(d) * o.d;
+        if (!Fits(top) || !Fits(bottom)) return *this;
+        return Fraction{static_cast<long long>(top), static_cast<long long>(bottom)}.Reduced();
     }
     Fraction Times(const Fraction& o) const {
-        if (d > (1LL << 24) || o.d > (1LL << 24)) return *this;
-        return Fraction{n * o.n, d * o.d}.Reduced();
+        const __int128 top = static_cast<__int128>(n) * o.n;
+        const __int128 bottom = static_cast<__int128>(d) * o.d;
+        if (!Fits(top) || !Fits(bottom) || bottom == 0) return *this;
+        return Fraction{static_cast<long long>(top), static_cast<long long>(bottom)}.Reduced();
     }
-    bool Greater(const Fraction& o) const { return n * o.d > o.n * d; }
+    bool Greater(const Fraction& o) const { return static_cast<__int128>(n) * o.d > static_cast<__int128>(o.n) * d; }
     // 1024 to the quarter, 4096 to the whole.
     std::int32_t Units() const {
-        const long long units = (n * 4096 + (n >= 0 ? d / 2 : -d / 2)) / d;
-        return static_cast<std::int32_t>(std::clamp<long long>(units, -(1LL << 30), 1LL << 30));
+        const __int128 units = (static_cast<__int128>(n) * 4096 + (n >= 0 ? d / 2 : -d / 2)) / d;
+        return static_cast<std::int32_t>(std::clamp<__int128>(units, -(1LL << 30), 1LL << 30));
     }
 };
 
@@ -267,9 +276,10 @@ public:
             }
             for (const StaffInfo& info : staves) {
                 const pugi::xml_node instrument = parts[static_cast<std::size_t>(info.part)].child("Instrument");
+                // No instrument sounds more than a few octaves from what is written.
                 score_.staves.push_back({info.part, score_.parts[static_cast<std::size_t>(info.part)],
-                                         SignedOr(instrument.child("transposeChromatic"), 0),
-                                         SignedOr(instrument.child("transposeDiatonic"), 0)});
+                                         std::clamp(SignedOr(instrument.child("transposeChromatic"), 0), -48, 48),
+                                         std::clamp(SignedOr(instrument.child("transposeDiatonic"), 0), -28, 28)});
             }
             scoreStaffById_ = staffById;
         }
@@ -546,14 +556,15 @@ private:
         }
     }
 
-    void FrameTexts(pugi::xml_node frame) {
+    void FrameTexts(pugi::xml_node frame, int depth = 0) {
+        if (depth > 8) return;  // frames inside frames go a level or two deep, not more
         for (pugi::xml_node item : frame.children()) {
             if (Is(item, "Text")) {
                 const std::string style = Trimmed(item.child_value("style"));
                 Found(TextSource::PageText, item.child("text"), "frame|" + style,
                       "frame text" + (style.empty() ? std::string() : " (" + style + ")"));
             } else if (Is(item, "VBox") || Is(item, "HBox") || Is(item, "TBox")) {
-                FrameTexts(item);  // a frame inside a frame
+                FrameTexts(item, depth + 1);  // a frame inside a frame
             }
         }
     }
