@@ -108,10 +108,13 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
                std::string* error);
 
 // The file's bytes with what the document now holds spliced in; changes that
-// cannot be written go to *warnings.
+// cannot be written go to *warnings. verseWrites: each verse's writes in
+// order, as the run made them, placed one after another (as for MusicXML).
 bool WriteScore(const Score& score, const host::Document& document, host::Pieces* out,
-                std::vector<std::string>* warnings, std::string* error);
+                std::vector<std::string>* warnings, std::string* error,
+                const musicxml::VerseWrites* verseWrites = nullptr);
 bool WriteScore(const Score& score, const host::Document& document, std::string* out,
-                std::vector<std::string>* warnings, std::string* error);
+                std::vector<std::string>* warnings, std::string* error,
+                const musicxml::VerseWrites* verseWrites = nullptr);
 
 }  // namespace musescore

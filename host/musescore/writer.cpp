@@ -94,10 +94,10 @@ private:
     std::vector<std::string>& warnings_;
 };
 
-void VerseEdits(const Score& score, const Verse& verse, const std::string& now, Edits* edits,
+// The verse's writes in order (the last is the text the document holds),
+// each placed on the syllables by where it fell, as for MusicXML.
+void VerseEdits(const Score& score, const Verse& verse, const std::vector<std::string>& writes, Edits* edits,
                 std::vector<std::string>* warnings) {
-    const std::vector<std::string> split = musicxml::SplitVerse(now);
-    const std::vector<std::string> before = musicxml::SplitVerse(verse.original);
     const std::string name = "verse " + std::to_string(verse.number);
     const auto refuse = [&](const std::string& why, std::size_t at) {
         const musicxml::Syllable& syllable = verse.syllables[std::min(at, verse.syllables.size() - 1)];
@@ -107,36 +107,36 @@ void VerseEdits(const Score& score, const Verse& verse, const std::string& now, 
         warnings->push_back(name + ", " + where + ", measure " + std::to_string(syllable.measure) + ": " + why +
                             "; the verse is not written back");
     };
-    std::size_t first = 0;
-    while (first < split.size() && first < verse.syllables.size() && split[first] == verse.syllables[first].text)
-        ++first;
-    if (before.size() != verse.syllables.size()) {
-        refuse("a syllable of this verse holds a space or hyphen, so a changed verse cannot be split back", first);
-        return;
+    if (verse.syllables.empty()) return;
+    std::vector<std::string> texts;
+    for (const musicxml::Syllable& syllable : verse.syllables) texts.push_back(syllable.text);
+    std::string before = verse.original;
+    for (const std::string& after : writes) {
+        std::size_t at = 0;
+        std::string why;
+        if (!musicxml::ApplyVerseChange(verse.syllables, before, after, &texts, &at, &why)) {
+            refuse(why, at);
+            return;
+        }
+        before = after;
     }
-    if (split.size() != verse.syllables.size()) {
-        refuse("the number of syllables changed from " + std::to_string(verse.syllables.size()) + " to " +
-                   std::to_string(split.size()),
-               first);
-        return;
-    }
-    for (std::size_t i = 0; i < split.size(); ++i) {
-        if (split[i] == verse.syllables[i].text) continue;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (texts[i] == verse.syllables[i].text) continue;
         if (verse.copies[i].empty()) {
             refuse("an empty syllable cannot take a text", i);
             return;
         }
-        if (!edits->Writable(split[i], name)) return;
+        if (!edits->Writable(texts[i], name)) return;
     }
-    for (std::size_t i = 0; i < split.size(); ++i)
-        if (split[i] != verse.syllables[i].text)
-            for (const Copy& copy : verse.copies[i]) edits->Copy(copy, split[i], name);
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        if (texts[i] != verse.syllables[i].text)
+            for (const Copy& copy : verse.copies[i]) edits->Copy(copy, texts[i], name);
 }
 
 }  // namespace
 
 bool WriteScore(const Score& score, const host::Document& document, host::Pieces* out,
-                std::vector<std::string>* warnings, std::string* error) {
+                std::vector<std::string>* warnings, std::string* error, const musicxml::VerseWrites* verseWrites) {
     Edits edits(score.members.size(), warnings);
     for (const Text& text : score.texts) {
         const std::string now = musicxml::CurrentText(document, text.mapped);
@@ -150,7 +150,16 @@ bool WriteScore(const Score& score, const host::Document& document, host::Pieces
         const std::string now =
             document.RecordText(host::kTagVerseLyrics, {static_cast<std::int16_t>(verse.number), 0, 0})
                 .value_or(verse.original);
-        if (now != verse.original) VerseEdits(score, verse, now, &edits, warnings);
+        if (now == verse.original) continue;
+        // Every write the host saw, when they lead to what the document
+        // holds; otherwise the one change from the verse read to it.
+        const std::vector<std::string>* seen = nullptr;
+        if (verseWrites != nullptr) {
+            const auto found = verseWrites->find(verse.number);
+            if (found != verseWrites->end() && !found->second.empty() && found->second.back() == now)
+                seen = &found->second;
+        }
+        VerseEdits(score, verse, seen != nullptr ? *seen : std::vector<std::string>{now}, &edits, warnings);
     }
     std::vector<EntryEdit> entryEdits;
     EntryEdits(score, document, &entryEdits, warnings);
@@ -179,9 +188,9 @@ bool WriteScore(const Score& score, const host::Document& document, host::Pieces
 }
 
 bool WriteScore(const Score& score, const host::Document& document, std::string* out,
-                std::vector<std::string>* warnings, std::string* error) {
+                std::vector<std::string>* warnings, std::string* error, const musicxml::VerseWrites* verseWrites) {
     host::Pieces pieces;
-    if (!WriteScore(score, document, &pieces, warnings, error)) return false;
+    if (!WriteScore(score, document, &pieces, warnings, error, verseWrites)) return false;
     *out = pieces.Joined();
     return true;
 }

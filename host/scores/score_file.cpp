@@ -58,6 +58,8 @@ struct ScoreFile::MusicXml {
 };
 struct ScoreFile::MuseScore {
     musescore::Score score;
+    musicxml::VerseWrites verseWrites;
+    bool watching = false;
 };
 #else
 struct ScoreFile::MusicXml {};
@@ -118,19 +120,21 @@ bool ScoreFile::Load(const std::string& path, host::Document* document, std::str
 
 void ScoreFile::WatchVerseWrites() {
 #if ORVO_HAVE_MUSICXML
-    if (!musicXml_) return;
-    musicXml_->watching = true;
-    host::WatchWrites([this](std::uint32_t tag, const host::Key& key, const std::optional<std::string>&,
-                             const std::optional<std::string>& after) {
-        if (tag == host::kTagVerseLyrics && after) musicXml_->verseWrites[key[0]].push_back(*after);
+    if (!musicXml_ && !museScore_) return;
+    musicxml::VerseWrites* writes = musicXml_ ? &musicXml_->verseWrites : &museScore_->verseWrites;
+    (musicXml_ ? musicXml_->watching : museScore_->watching) = true;
+    host::WatchWrites([writes](std::uint32_t tag, const host::Key& key, const std::optional<std::string>&,
+                               const std::optional<std::string>& after) {
+        if (tag == host::kTagVerseLyrics && after) (*writes)[key[0]].push_back(*after);
     });
 #endif
 }
 
 void ScoreFile::StopWatching() {
 #if ORVO_HAVE_MUSICXML
-    if (!musicXml_ || !musicXml_->watching) return;
-    musicXml_->watching = false;
+    bool* watching = musicXml_ ? &musicXml_->watching : museScore_ ? &museScore_->watching : nullptr;
+    if (watching == nullptr || !*watching) return;
+    *watching = false;
     host::WatchWrites(nullptr);
 #endif
 }
@@ -149,7 +153,7 @@ bool ScoreFile::Render(const host::Document& document, const std::string& target
     if (musicXml_ && !EndsWith(LowerExtension(target), ".json"))
         return musicxml::WriteScore(musicXml_->score, document, bytes, warnings, error, &musicXml_->verseWrites);
     if (museScore_ && !EndsWith(LowerExtension(target), ".json"))
-        return musescore::WriteScore(museScore_->score, document, bytes, warnings, error);
+        return musescore::WriteScore(museScore_->score, document, bytes, warnings, error, &museScore_->verseWrites);
 #else
     (void)target;
     (void)warnings;
