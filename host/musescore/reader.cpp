@@ -740,6 +740,13 @@ private:
                      std::to_string(voice->entries + 1) + ": a <Chord> without notes; refused";
             return false;
         }
+        for (pugi::xml_node note : notes) {
+            if (!note.child("pitch")) {
+                *error = Prefix(Where(staff, measure)) + "voice " + std::to_string(voice->layer + 1) + ", entry " +
+                         std::to_string(voice->entries + 1) + ": a <Note> without <pitch>; refused";
+                return false;
+            }
+        }
         Fraction duration = DurationOf(Trimmed(type.child_value()), IntOr(dots, 0), length, voice->length);
         for (const Fraction& ratio : voice->tuplets) duration = duration.Times(ratio);
         bool inTuplet = !voice->tuplets.empty();

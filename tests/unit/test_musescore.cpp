@@ -635,7 +635,7 @@ TEST(MuseScoreEntries, ChangesWithoutAMuseScoreFormAreReportedNotWritten) {
         EXPECT_TRUE(Contains(all, part)) << all;
 }
 
-TEST(MuseScoreRead, ChordsWithoutNotesAndFifthVoicesAreRefused) {
+TEST(MuseScoreRead, ChordsWithoutNotesNotesWithoutPitchAndFifthVoicesAreRefused) {
     std::string empty = Notes();
     const std::string grace = "            <acciaccatura/>\n            <durationType>eighth</durationType>\n";
     const std::size_t at = empty.find(grace);
@@ -655,6 +655,9 @@ TEST(MuseScoreRead, ChordsWithoutNotesAndFifthVoicesAreRefused) {
     read = ReadBytes(voices);
     EXPECT_FALSE(read.ok);
     EXPECT_TRUE(Contains(read.error, "a fifth <voice>")) << read.error;
+    read = ReadBytes(ReplacedAll(Notes(), "<pitch>64</pitch>", ""));
+    EXPECT_FALSE(read.ok);
+    EXPECT_TRUE(Contains(read.error, "measure 2: voice 1, entry 2: a <Note> without <pitch>")) << read.error;
 }
 
 // Debian's MuseScore 3 demos, read as they are.
