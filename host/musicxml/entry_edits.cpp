@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "host/document/attribute_names.h"
 #include "host/musicxml/frames.h"
@@ -298,6 +299,7 @@ public:
     }
 
     void Beams();
+    void FollowingAccidentals();
 
     // Removes the slur and the other elements of the same slur (same
     // number, in the part's order: start, continues, stop).
@@ -340,6 +342,14 @@ private:
     std::vector<EntryEdit>& edits_;
     std::map<std::string, int> unwritten_;
     std::vector<const EntrySource*> beamChanges_;
+    struct PitchChange {
+        const EntrySource* entry;
+        int note;
+        int was;  // displacements
+        int now;
+        std::int32_t position;
+    };
+    std::vector<PitchChange> pitchChanges_;
     std::map<int, std::vector<const Child*>> slursByPart_;  // in file order, built when needed
     std::set<const Child*> removedSlurs_;
     mutable host::FrameKey cachedKey_;
@@ -375,12 +385,12 @@ private:
         }
     }
 
-    // The alteration a reader assumes for a note without an accidental at
-    // this place: the last earlier note of that pitch in the staff's
-    // measure, as the score now stands, or else the key signature.
-    int ExpectedAlteration(const EntrySource& entry, int displacement, std::int32_t position) {
-        int alteration = entry.key[static_cast<std::size_t>(((displacement % 7) + 7) % 7)];
-        std::int32_t latest = -1;
+    // The notes of one step and octave in the entry's staff and measure, as
+    // the score now stands: position and alteration, in position order. A
+    // note tied over the bar line (the first of them, ending a tie) takes
+    // its alteration from the tie and sets none for the notes after it.
+    std::vector<std::pair<std::int32_t, int>> SamePitchInMeasure(const EntrySource& entry, int displacement) {
+        std::vector<std::tuple<std::int32_t, int, bool>> found;
         const auto sameMeasure = [&](std::size_t at) {
             const host::FrameKey& frame = score_.entries[at].frame;
             return frame.staff == entry.frame.staff && frame.measure == entry.frame.measure;
@@ -389,22 +399,53 @@ private:
         while (begin > 0 && sameMeasure(begin - 1)) --begin;
         for (std::size_t at = begin; at < score_.entries.size() && sameMeasure(at); ++at) {
             const EntryRecord* record = Current(score_.entries[at]);
-            if (record == nullptr || record->position >= position || record->position < latest) continue;
+            if (record == nullptr) continue;
             for (int i = 0; i < std::clamp<int>(record->noteCount, 0, kMaxNotesPerEntry); ++i) {
                 if (record->notes[i].displacement != displacement) continue;
-                latest = record->position;
-                alteration = record->notes[i].raiseLower;
+                found.emplace_back(record->position, record->notes[i].raiseLower,
+                                   (record->notes[i].flags & bits::kTieEnd) != 0);
             }
+        }
+        std::stable_sort(found.begin(), found.end(),
+                         [](const auto& a, const auto& b) { return std::get<0>(a) < std::get<0>(b); });
+        std::vector<std::pair<std::int32_t, int>> notes;
+        for (std::size_t i = 0; i < found.size(); ++i) {
+            if (i == 0 && std::get<2>(found[i])) continue;
+            notes.emplace_back(std::get<0>(found[i]), std::get<1>(found[i]));
+        }
+        return notes;
+    }
+
+    // The alteration a reader assumes for a note without an accidental at
+    // this place: the last earlier note of that pitch in the staff's
+    // measure, as the score now stands, or else the key signature.
+    int ExpectedAlteration(const EntrySource& entry, int displacement, std::int32_t position) {
+        int alteration = entry.key[static_cast<std::size_t>(((displacement % 7) + 7) % 7)];
+        for (const auto& [at, alter] : SamePitchInMeasure(entry, displacement)) {
+            if (at >= position) break;
+            alteration = alter;
         }
         return alteration;
     }
 
-    void Note(const EntrySource& entry, int n, const NoteRecord& a, const NoteRecord& b, std::int32_t position) {
-        // Notes are the entry's pitched elements in order.
-        const NoteXml* element = nullptr;
+    // A note ending a tie from the measure before: no earlier note of its
+    // pitch in this measure.
+    bool TiedOverTheBarLine(const EntrySource& entry, const NoteRecord& note, std::int32_t position) {
+        if ((note.flags & bits::kTieEnd) == 0) return false;
+        const auto notes = SamePitchInMeasure(entry, note.displacement);
+        return notes.empty() || notes.front().first >= position;
+    }
+
+    // The n-th pitched note element of the entry (the record's note n).
+    const NoteXml* PitchedNote(const EntrySource& entry, int n) const {
         int seen = 0;
         for (const NoteXml& candidate : Notes(entry))
-            if (Find(candidate.pitch, "step") && seen++ == n) element = &candidate;
+            if (Find(candidate.pitch, "step") && seen++ == n) return &candidate;
+        return nullptr;
+    }
+
+    void Note(const EntrySource& entry, int n, const NoteRecord& a, const NoteRecord& b, std::int32_t position) {
+        const NoteXml* element = PitchedNote(entry, n);
         if (element == nullptr) return;
         NoteEditor editor(xml_, *element, &edits_);
         const std::uint32_t accidentalBits = bits::kAccidental | bits::kAccidentalParentheses;
@@ -440,6 +481,7 @@ private:
                 ++unwritten_["Displacement"];
                 return;
             }
+            pitchChanges_.push_back({&entry, n, a.displacement, b.displacement, position});
         }
         // The accidental shown: as the bits say when they changed; a new
         // pitch shows a sign where the key and the measure so far would make
@@ -542,6 +584,43 @@ void EntryWriter::Beams() {
         if (!(now == BeamBits{entry->beamLevels, entry->beamLeft, entry->beamRight})) WriteBeams(*entry, now);
 }
 
+// After a pitch change the rest of the measure must still read as it is:
+// each later note of the old or the new step and octave in the staff's
+// measure that shows no accidental, and that a reader would now take with
+// another alteration, gets the sign of its own. Accidentals already shown
+// stay (they are still right, or cautionary), and so do notes tied over the
+// bar line.
+void EntryWriter::FollowingAccidentals() {
+    std::set<std::pair<const EntrySource*, int>> seen;
+    for (const PitchChange& change : pitchChanges_) seen.insert({change.entry, change.note});
+    for (const PitchChange& change : pitchChanges_) {
+        const host::FrameKey& frame = change.entry->frame;
+        const auto sameMeasure = [&](std::size_t at) {
+            return score_.entries[at].frame.staff == frame.staff && score_.entries[at].frame.measure == frame.measure;
+        };
+        std::size_t begin = At(*change.entry);
+        while (begin > 0 && sameMeasure(begin - 1)) --begin;
+        for (std::size_t at = begin; at < score_.entries.size() && sameMeasure(at); ++at) {
+            const EntrySource& entry = score_.entries[at];
+            const EntryRecord* record = Current(entry);
+            if (record == nullptr || !entry.first || record->position <= change.position) continue;
+            for (int i = 0; i < std::clamp<int>(record->noteCount, 0, kMaxNotesPerEntry); ++i) {
+                const NoteRecord& note = record->notes[i];
+                if (note.displacement != change.was && note.displacement != change.now) continue;
+                if (!seen.insert({&entry, i}).second) continue;
+                if ((note.flags & bits::kAccidental) != 0 || TiedOverTheBarLine(entry, note, record->position))
+                    continue;
+                if (note.raiseLower == ExpectedAlteration(entry, note.displacement, record->position)) continue;
+                const char* sign = AccidentalFor(note.raiseLower);
+                const NoteXml* element = PitchedNote(entry, i);
+                if (sign == nullptr || element == nullptr || Find(element->children, "accidental") != nullptr) continue;
+                NoteEditor(xml_, *element, &edits_)
+                    .Insert("accidental", std::string("<accidental>") + sign + "</accidental>");
+            }
+        }
+    }
+}
+
 void EntryWriter::WriteBeams(const EntrySource& entry, const BeamBits& now) {
     const BeamBits was{entry.beamLevels, entry.beamLeft, entry.beamRight};
     const bool beamed = ((now.left | now.right) & 1) != 0;
@@ -601,6 +680,7 @@ void EntryEdits(const Score& score, const host::Document& document, std::vector<
         writer.Entry(entry, *now);
     }
     writer.Beams();
+    writer.FollowingAccidentals();
     // Several insertions at one place go in the schema's order.
     std::stable_sort(edits->begin(), edits->end(), [](const EntryEdit& a, const EntryEdit& b) {
         return a.begin != b.begin ? a.begin < b.begin : a.rank < b.rank;

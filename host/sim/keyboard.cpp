@@ -4,6 +4,7 @@
 // differ, Wine's way is the one built here.
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <string>
 
 #include "host/sim/world.h"
@@ -99,20 +100,23 @@ void Command(Window& dialog, int id) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog.handle, id)));
 }
 
-void Enter(Window& dialog) {
+// The command Enter sends: the focused push button when it is the default
+// one, else the dialog's DM_GETDEFID answer (none when that button is
+// disabled; a default id without a control is still sent), else IDOK.
+std::optional<int> EnterCommandOf(Window& dialog) {
     Window* focus = WindowObject(dialog.focus);
-    if (focus != nullptr && IsPushButton(*focus) && (focus->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) {
-        Command(dialog, focus->id);
-        return;
-    }
+    if (focus != nullptr && IsPushButton(*focus) && (focus->style & BS_TYPEMASK) == BS_DEFPUSHBUTTON) return focus->id;
     LRESULT defId = SendMessageA(dialog.handle, DM_GETDEFID, 0, 0);
     if (HIWORD(defId) == DC_HASDEFID) {
-        // A default id without a control is still sent; a disabled one is not.
         Window* button = ControlObject(dialog.handle, LOWORD(defId));
-        if (button == nullptr || button->enabled) Command(dialog, LOWORD(defId));
-        return;
+        if (button == nullptr || button->enabled) return static_cast<int>(LOWORD(defId));
+        return std::nullopt;
     }
-    Command(dialog, IDOK);
+    return IDOK;
+}
+
+void Enter(Window& dialog) {
+    if (std::optional<int> id = EnterCommandOf(dialog)) Command(dialog, *id);
 }
 
 void Arrow(Window& dialog, int key) {
@@ -239,6 +243,12 @@ std::string PressKey(HWND dialog, const KeyStroke& key) {
     // A letter or digit where no edit takes it is a mnemonic.
     if (key.key != 0 && std::isalnum(key.key)) RunMnemonic(*owner, static_cast<char>(key.key));
     return "";
+}
+
+std::optional<int> EnterCommand(HWND dialog) {
+    Window* owner = DialogObject(dialog);
+    if (owner == nullptr || owner->ended) return std::nullopt;
+    return EnterCommandOf(*owner);
 }
 
 int DefaultButton(HWND dialog) {

@@ -151,6 +151,10 @@ std::string KeyStrokeName(const KeyStroke& key);
 std::string PressKey(HWND dialog, const KeyStroke& key);
 // The id of the push button drawn as the default one, or 0.
 int DefaultButton(HWND dialog);
+// The command Enter would send in the dialog now, by the dialog manager's
+// rules (the focused default push button, else DM_GETDEFID, else IDOK),
+// whether or not that button is shown; none when Enter does nothing.
+std::optional<int> EnterCommand(HWND dialog);
 
 // Keys pressed in a message box, one after another until one closes it.
 // Empty with *answer set to the button that closed it; or why the keys do

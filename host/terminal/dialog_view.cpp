@@ -1,7 +1,9 @@
 #include "host/terminal/dialog_view.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <sstream>
 
 #include "host/sim/resource_script.h"
 #include "host/sim/sim.h"
@@ -437,6 +439,90 @@ int EditCharacterAt(const ControlView& edit, const Placement& place, int col) {
     return static_cast<int>(edit.text.size());
 }
 
+std::string PlainCaption(const std::string& caption) {
+    std::string plain;
+    for (std::size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == '&' && i + 1 < caption.size()) ++i;
+        plain += caption[i];
+    }
+    return plain;
+}
+
+namespace {
+
+// "Enter GO!", or what Enter sends where its button is not on the screen.
+std::string EnterWords(const DialogView& view) {
+    if (view.enterId == 0) return "Enter does nothing";
+    const std::string name = view.enterCaption.empty() ? std::string("OK") : PlainCaption(view.enterCaption);
+    if (view.enterShown) return "Enter " + name;
+    return "Enter " + name + " (not shown)";
+}
+
+}  // namespace
+
+std::string DialogStatusLine(const DialogView& view) {
+    return "Tab move  Space press  " + EnterWords(view) + "  Esc cancel  Alt+letter  F1 help  Ctrl+C quit";
+}
+
+std::vector<std::string> DialogHelpLines(const DialogView& view) {
+    std::vector<std::string> lines = {
+        "The plug-in's dialog, laid out as on Windows.",
+        "Keys work as in a Windows dialog:",
+        "  Tab, Shift+Tab  the next or the previous control",
+        "  arrows          the next control of a group; radio buttons select",
+        "  Space           press the focused button, tick the focused box",
+    };
+    if (view.enterId == 0) {
+        lines.push_back("  Enter           does nothing here (its button is disabled)");
+    } else if (view.enterShown) {
+        lines.push_back("  Enter           presses " + PlainCaption(view.enterCaption) + ", drawn < like this >");
+    } else {
+        const std::string name = view.enterCaption.empty() ? std::string("OK") : PlainCaption(view.enterCaption);
+        lines.push_back("  Enter           sends " + name + ", a button not shown now, as Windows");
+        lines.push_back("                  would: no button here is drawn < like this >");
+    }
+    lines.insert(lines.end(), {
+                                  "  Escape          Cancel",
+                                  "  Alt+letter      the control with that letter underlined (the",
+                                  "                  letter alone where no text field has the focus)",
+                                  "  typing          edits the focused field: Backspace, Delete, Home,",
+                                  "                  End, Left and Right move and delete",
+                              });
+    std::string buttons;
+    for (const ControlView& c : view.controls) {
+        if (c.kind != "button" || !c.enabled) continue;
+        const std::size_t amp = c.text.find('&');
+        std::string name = PlainCaption(c.text);
+        if (amp != std::string::npos && amp + 1 < c.text.size())
+            name = "Alt+" +
+                   std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>(c.text[amp + 1])))) + " " +
+                   name;
+        buttons += (buttons.empty() ? "" : ", ") + name;
+    }
+    if (!buttons.empty()) {
+        // Wrapped to the help window's width.
+        std::string line = "Buttons:";
+        std::istringstream words(buttons);
+        std::string word;
+        while (words >> word) {
+            if (line.size() + 1 + word.size() > 66) {
+                lines.push_back(line);
+                line = "        ";
+            }
+            line += " " + word;
+        }
+        lines.push_back(line);
+    }
+    lines.insert(lines.end(), {
+                                  "The mouse clicks buttons, boxes and fields; [X] closes the dialog.",
+                                  "Dimmed controls are disabled; red captions are the dialog's own.",
+                                  "Ctrl+C leaves at once: the terminal is restored, nothing written.",
+                                  "",
+                                  "Any key closes this help.",
+                              });
+    return lines;
+}
+
 DialogView ViewOf(HWND dialog) {
     DialogView view;
     view.templateId = sim::DialogTemplateId(dialog);
@@ -446,9 +532,15 @@ DialogView ViewOf(HWND dialog) {
     view.width = layout->width;
     view.height = layout->height;
     std::vector<sim::ControlInfo> controls = sim::Controls(dialog);
-    bool buttonFocused = false;
-    for (const sim::ControlInfo& info : controls)
-        buttonFocused = buttonFocused || (info.focused && info.kind == "button");
+    // The default border goes where Enter goes, as the dialog manager
+    // decides it; focus is drawn apart from it.
+    view.enterId = sim::EnterCommand(dialog).value_or(0);
+    for (const sim::ControlInfo& info : controls) {
+        if (view.enterId != 0 && info.id == view.enterId) {
+            view.enterCaption = info.text;
+            view.enterShown = info.visible;
+        }
+    }
     for (std::size_t i = 0; i < controls.size(); ++i) {
         const sim::ControlInfo& info = controls[i];
         if (!info.visible) continue;
@@ -470,8 +562,7 @@ DialogView ViewOf(HWND dialog) {
         c.y = place->y;
         c.width = place->width;
         c.height = place->height;
-        if (c.kind == "button")
-            c.isDefault = buttonFocused ? info.focused : (info.style & BS_TYPEMASK) == BS_DEFPUSHBUTTON;
+        if (c.kind == "button") c.isDefault = view.enterId != 0 && info.id == view.enterId;
         if (!info.enabled) {
             c.textRole = Role::Disabled;
         } else if (std::optional<COLORREF> color = sim::ControlTextColor(dialog, info.id); color && IsRed(*color)) {

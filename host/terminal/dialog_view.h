@@ -31,10 +31,21 @@ struct DialogView {
     std::string caption;
     int width = 0, height = 0;          // dialog units
     std::vector<ControlView> controls;  // the visible ones, in template order
+    int enterId = 0;                    // the command Enter sends now, 0: none
+    std::string enterCaption;           // that button's caption, "" when it has no control
+    bool enterShown = false;            // whether that button is on the screen
 };
 
 // The dialog's state now. Controls that are hidden are left out.
 DialogView ViewOf(HWND dialog);
+
+// A button caption as said in the status line and help: without its '&'.
+std::string PlainCaption(const std::string& caption);
+// The status line's keys for this dialog: what Enter presses here.
+std::string DialogStatusLine(const DialogView& view);
+// F1's help for this dialog: the keys, what Enter presses now, and each
+// button's letter.
+std::vector<std::string> DialogHelpLines(const DialogView& view);
 
 // Where a control stands on the drawn dialog: rows and columns of the
 // dialog's grid, inclusive.

@@ -18,29 +18,10 @@ namespace terminal {
 
 namespace {
 
-const char kDialogStatus[] = "Tab move  Space press  Enter default  Esc cancel  Alt+letter  F1 help  Ctrl+C quit";
 const char kBoxStatus[] = "Enter the marked button  Tab/arrows move  Esc cancel  Y/N/O  F1 help  Ctrl+C quit";
 const char kMenuStatus[] = "Up/Down choose  Enter or 1-9 run  R region  Q quit  F1 help  Ctrl+C quit, writing nothing";
 const char kFormStatus[] = "Digits type  Tab/Up/Down move  Enter accept  Esc keep the old region  W whole score";
 
-const std::vector<std::string> kDialogHelp = {
-    "The plug-in's dialog, laid out as on Windows.",
-    "Keys work as in a Windows dialog:",
-    "  Tab, Shift+Tab  the next or the previous control",
-    "  arrows          the next control of a group; radio buttons select",
-    "  Space           press the focused button, tick the focused box",
-    "  Enter           the default button, drawn < like this >",
-    "  Escape          Cancel",
-    "  Alt+letter      the control with that letter underlined (the",
-    "                  letter alone where no text field has the focus)",
-    "  typing          edits the focused field: Backspace, Delete, Home,",
-    "                  End, Left and Right move and delete",
-    "The mouse clicks buttons, boxes and fields; [X] closes the dialog.",
-    "Dimmed controls are disabled; red captions are the dialog's own.",
-    "Ctrl+C leaves at once: the terminal is restored, nothing written.",
-    "",
-    "Any key closes this help.",
-};
 const std::vector<std::string> kBoxHelp = {
     "A message of the plug-in.",
     "  Enter            the marked button",
@@ -110,7 +91,7 @@ public:
             std::vector<Placement> placements;
             Grid drawn = DrawDialog(view, &placements);
             std::vector<std::pair<int, int>> origins;
-            if (!Show({&drawn}, Status(kDialogStatus), &origins)) continue;
+            if (!Show({&drawn}, Status(DialogStatusLine(view)), &origins)) continue;
             Input input = screen_.Read();
             status_.clear();
             switch (input.kind) {
@@ -122,7 +103,7 @@ public:
                                 input.col - origins[0].second);
                     break;
                 case Input::Help:
-                    Help("Help: dialogs", kDialogHelp, {&drawn});
+                    Help("Help: " + PlainCaption(view.caption), DialogHelpLines(view), {&drawn});
                     break;
                 case Input::Interrupt:
                 case Input::End:
@@ -279,7 +260,7 @@ private:
         }
     }
 
-    std::string Status(const char* keys) const { return status_.empty() ? keys : status_; }
+    std::string Status(const std::string& keys) const { return status_.empty() ? keys : status_; }
 
     // Paints the windows over the desktop, or says the terminal is too small
     // and waits for it to grow; false when nothing of the windows was shown.

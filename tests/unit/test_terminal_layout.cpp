@@ -281,3 +281,91 @@ TEST(TerminalScreen, WideCharacters) {
 }
 
 }  // namespace
+
+// What Enter sends, seen by the dialog's procedure.
+class CommandRecorder : public sim::Watcher {
+public:
+    void Command(HWND, int id, int) override {
+        if (first == 0) first = id;
+    }
+    int first = 0;
+};
+
+// Presses Enter and checks that it sent the command of the button drawn as
+// the default one, or, where none is drawn, one that is not on the screen.
+void ExpectEnterAsDrawn(HWND dialog, const char* where) {
+    const term::DialogView view = term::ViewOf(dialog);
+    int drawn = 0;
+    for (const term::ControlView& c : view.controls) {
+        if (!c.isDefault) continue;
+        EXPECT_EQ(drawn, 0) << where << ": two buttons drawn as the default";
+        drawn = c.id;
+    }
+    CommandRecorder recorder;
+    sim::SetWatcher(&recorder);
+    sim::KeyStroke enter;
+    enter.key = VK_RETURN;
+    DO(sim::PressKey(dialog, enter));
+    sim::SetWatcher(nullptr);
+    if (drawn != 0) {
+        EXPECT_EQ(recorder.first, drawn) << where << ": Enter sent " << recorder.first << ", drawn default " << drawn;
+        EXPECT_NE(term::DialogStatusLine(view).find("Enter " + term::PlainCaption(view.enterCaption)),
+                  std::string::npos)
+            << where;
+    } else {
+        for (const term::ControlView& c : view.controls)
+            EXPECT_NE(c.id, recorder.first) << where << ": Enter pressed a shown button not drawn as the default";
+        EXPECT_NE(term::DialogStatusLine(view).find("(not shown)"), std::string::npos)
+            << where << ": " << term::DialogStatusLine(view);
+    }
+}
+
+void PressTab(HWND dialog) {
+    sim::KeyStroke tab;
+    tab.key = VK_TAB;
+    DO(sim::PressKey(dialog, tab));
+}
+
+// The default border is where Enter goes on every page, with the focus on a
+// field or on another button.
+TEST_F(TerminalLayout, EnterPressesTheDrawnDefault) {
+    int run = 0;
+    onDialog = [&run](HWND d) {
+        if (sim::DialogTemplateId(d) == IDD_TEXT_SETUP) {
+            DO(sim::Type(d, IDC_SETUP_SEARCH, "Allegro"));
+            DO(sim::SetState(d, IDC_SETUP_REPLACE_ON, 1));
+            DO(sim::Type(d, IDC_SETUP_REPLACE, "Presto"));
+            ExpectEnterAsDrawn(d, "text setup");  // GO!
+            return;
+        }
+        if (run == 0) {
+            // A match: the focus on Yes, which is no default push button.
+            PressTab(d);
+            ExpectEnterAsDrawn(d, "text results, a match");
+        } else {
+            DO(sim::Click(d, IDC_RESULTS_YES));
+            ExpectEnterAsDrawn(d, "text results, the summary");
+        }
+        if (!sim::DialogEnded(d)) {
+            DO(sim::Click(d, IDCANCEL));
+        }
+    };
+    for (run = 0; run < 2; ++run) VelduneExtensionInvoke(hostWindow, 1, nullptr, nullptr);
+
+    int page = 0;
+    onDialog = [&page](HWND d) {
+        if (page == 0) {
+            ExpectEnterAsDrawn(d, "criteria, search page");
+        } else {
+            DO(sim::Click(d, IDC_CRIT_DONE));
+            PressTab(d);
+            ExpectEnterAsDrawn(d, "criteria, replace page");
+        }
+        if (!sim::DialogEnded(d)) {
+            DO(sim::Click(d, IDCANCEL));
+        }
+    };
+    RegionRecord region{0, 1, 1, 0, 0, 2, 4, 0x7FFFFFFF};
+    for (page = 0; page < 2; ++page) VelduneExtensionInvoke(hostWindow, 0, &region, nullptr);
+    boxes.clear();
+}
