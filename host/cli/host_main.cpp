@@ -1,12 +1,14 @@
 #include "host/cli/host_main.h"
 
 #include <CLI/CLI.hpp>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 #include "host/cli/platform.h"
@@ -25,6 +27,7 @@
 #include "host/services/services.h"
 #include "host/sim/resource_script.h"
 #include "host/sim/sim.h"
+#include "shell/settings.h"
 
 namespace cli {
 
@@ -88,6 +91,8 @@ struct Arguments {
     std::string outputDir;
     bool inPlace = false;
     bool dryRun = false;
+    bool quiet = false;
+    std::string report;
     std::string plugin;
     std::string lackService;
     bool keepGoing = false;
@@ -96,6 +101,8 @@ struct Arguments {
     std::string elements;
     users::EntriesOptions entries;
     std::string region;
+    std::string staves;
+    std::string measures;
     std::string change;
     bool monkey = false;
     std::uint64_t monkeySeed = 0;
@@ -141,13 +148,45 @@ int RunMonkey(const session::PluginModule& module, HWND hostWindow, const host::
 #endif
 }
 
-// What one document's run came to, for the summary of a batch.
+// What one document's run came to, for the summary of a batch and the report.
 struct FileResult {
     int status = 0;
     users::TextCounts counts;
+    users::EntriesCounts entries;
     int warnings = 0;
     std::string problem;  // the first error, for the summary
+    std::vector<users::Change> changes;
+    std::string written;  // where the run was written; empty: nowhere
 };
+
+// A dry run leaves the plug-in's stored settings as they were: the hive
+// file is not saved, and the values are put back (the real registry).
+class HeldSettings {
+public:
+    HeldSettings() {
+        for (std::size_t i = 0; i < 3; ++i) values_[i] = sim::HiveValue(kSettingsKey, kNames[i]);
+        sim::KeepHiveUnsaved();
+    }
+    ~HeldSettings() {
+        bool any = false;
+        for (std::size_t i = 0; i < 3; ++i) {
+            if (!values_[i]) continue;
+            any = true;
+            sim::SetHiveValue(kSettingsKey, kNames[i], REG_BINARY, *values_[i]);
+        }
+        if (!any) sim::DeleteHiveKey(kSettingsKey);
+    }
+    HeldSettings(const HeldSettings&) = delete;
+    HeldSettings& operator=(const HeldSettings&) = delete;
+
+private:
+    static constexpr const char* kNames[3] = {kSearchOptionsValue, kReplaceOptionsValue, kTextSearchPrefsValue};
+    std::array<std::optional<std::vector<std::uint8_t>>, 3> values_;
+};
+
+std::string Plural(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
 
 struct Run {
     const Arguments& args;
@@ -222,6 +261,15 @@ int RunDocument(Run& run, const std::string& path, FileResult* result) {
     if (!ReadScript(run, &error)) return Refuse(result, err, error);
     for (const std::string& note : file.ReadNotes()) err << "veldune-host: " << path << ": warning: " << note << "\n";
     result->warnings = static_cast<int>(file.ReadNotes().size());
+    // What the note reader met matters to note entry runs; a text run only counts it.
+    const std::vector<std::string> entryNotes = file.EntryNotes();
+    if (run.textCommand && !args.dryRun && !entryNotes.empty()) {
+        err << "veldune-host: " << path << ": " << Plural(entryNotes.size(), "warning", "warnings")
+            << " about the notes, which a text run does not use (an entries run or --dry-run shows them)\n";
+    } else {
+        for (const std::string& note : entryNotes) err << "veldune-host: " << path << ": warning: " << note << "\n";
+        result->warnings += static_cast<int>(entryNotes.size());
+    }
 
     std::string pluginPath = run.pluginPath;
     session::PluginModule module;
@@ -255,7 +303,10 @@ int RunDocument(Run& run, const std::string& path, FileResult* result) {
         return unwind(2);
     }
 
-    const host::Document before = args.dryRun ? document : host::Document();
+    const bool listChanges = args.dryRun || run.textCommand || run.entriesCommand;
+    const host::Document before = listChanges ? document : host::Document();
+    std::optional<HeldSettings> held;
+    if (args.dryRun) held.emplace();
     module.init(nullptr, nullptr);
     // The monkey watches the writes itself.
     if (!args.monkey) file.WatchVerseWrites();
@@ -264,11 +315,16 @@ int RunDocument(Run& run, const std::string& path, FileResult* result) {
         status = RunMonkey(module, hostWindow, document, path, args, run.console);
     } else if (run.textCommand) {
         host::KeepServiceLog(false);  // nothing reads it here
-        status = users::RunTextSubcommand(module, hostWindow, args.text, args.text.elements ? &elements : nullptr,
-                                          run.console, &result->counts);
+        // The match on screen was found in the text the plug-in read last.
+        const users::MatchPlace place = [&](int position) {
+            return file.TextPlace(document, host::LastLoadedTag(), host::LastLoadedKey(), position - 1);
+        };
+        status = users::RunTextSubcommand(module, hostWindow, args.text, users::ElementsToSet(args.text, elements),
+                                          run.console, &result->counts, place);
     } else if (run.entriesCommand) {
         host::KeepServiceLog(false);
-        status = users::RunEntriesSubcommand(module, hostWindow, plan, args.entries, run.console);
+        status =
+            users::RunEntriesSubcommand(module, hostWindow, plan, args.entries, run.console, &result->entries);
     } else if (run.screen != nullptr) {
         session::ScreenOptions options;
         options.documentName = std::filesystem::path(path).filename().string();
@@ -289,17 +345,44 @@ int RunDocument(Run& run, const std::string& path, FileResult* result) {
     }
     module.terminate(nullptr);
     file.StopWatching();
+    held.reset();
     sim::SetUser(nullptr);
     result->status = status;
     if (status != 0 && result->problem.empty()) result->problem = "the run failed";
 
+    std::ostream& out = *run.console.out;
+    if (listChanges) {
+        result->changes = users::ListChanges(before, document, &file);
+        std::size_t entries = 0;
+        for (const users::Change& change : result->changes) entries += change.entry ? 1 : 0;
+        const std::size_t texts = result->changes.size() - entries;
+        // What the score now holds beside what the plug-in counted.
+        if (run.entriesCommand && result->entries.replacements >= 0) {
+            out << Plural(entries, "entry", "entries") << (args.dryRun ? " would be changed" : " changed");
+            if (result->entries.replacements > static_cast<int>(entries))
+                out << "; "
+                    << Plural(static_cast<std::size_t>(result->entries.replacements) - entries, "matched entry was",
+                              "matched entries were")
+                    << " already so";
+            out << "\n";
+        }
+        if (run.textCommand && result->counts.replaced > 0)
+            out << Plural(texts, "text", "texts") << (args.dryRun ? " would be changed" : " changed") << "\n";
+        const bool writes = !args.dryRun && status == 0 && !output.empty();
+        if (!args.quiet && !result->changes.empty()) {
+            if (args.dryRun)
+                out << "\n";
+            else
+                out << "\n"
+                    << (writes ? "Changed:"
+                               : "Changed in the run (not written: no --output, --output-dir or --in-place):")
+                    << "\n";
+            for (const users::Change& change : result->changes)
+                out << "  " << (args.dryRun ? "would change " : "") << change.Line() << "\n";
+        }
+    }
     if (args.dryRun) {
-        std::ostream& out = *run.console.out;
-        const std::vector<std::string> changes = users::DescribeChanges(before, document);
-        out << "\nDry run: " << changes.size() << " change(s) would be made to " << path << (changes.empty() ? "" : ":")
-            << "\n";
-        for (const std::string& line : changes) out << "  " << line << "\n";
-        out << "Nothing was written.\n";
+        out << "dry run: nothing was written" << (result->changes.empty() ? " (nothing would change)" : "") << "\n";
         return unwind(status);
     }
     if (status == 0 && !output.empty()) {
@@ -320,6 +403,7 @@ int RunDocument(Run& run, const std::string& path, FileResult* result) {
             Refuse(result, err, error);
             return unwind(2);
         }
+        result->written = output;
     }
     if (run.screen != nullptr) {
         *run.console.out << (output.empty() ? "The score was not written: no --output was given.\n"
@@ -329,6 +413,39 @@ int RunDocument(Run& run, const std::string& path, FileResult* result) {
 }
 
 std::string Count(int value) { return value < 0 ? "-" : std::to_string(value); }
+
+// --report: the same as data for scripts.
+bool WriteReport(const Arguments& args, const std::vector<FileResult>& results, std::string* error) {
+    nlohmann::json files = nlohmann::json::array();
+    for (std::size_t i = 0; i < results.size(); ++i) {
+        const FileResult& r = results[i];
+        nlohmann::json changes = nlohmann::json::array();
+        for (const users::Change& change : r.changes) {
+            nlohmann::json c = {{"what", change.what}, {"place", change.place}};
+            if (change.entry) {
+                c["kind"] = "entry";
+                c["change"] = change.after;
+            } else {
+                c["kind"] = "text";
+                c["before"] = change.before;
+                c["after"] = change.after;
+            }
+            changes.push_back(std::move(c));
+        }
+        nlohmann::json file = {{"file", args.documents[i]},
+                               {"status", r.status},
+                               {"written", r.written.empty() ? nlohmann::json() : nlohmann::json(r.written)},
+                               {"changes", std::move(changes)}};
+        if (r.counts.found >= 0) file["found"] = r.counts.found;
+        if (r.counts.replaced >= 0) file["replaced"] = r.counts.replaced;
+        if (r.entries.replacements >= 0) file["replacements"] = r.entries.replacements;
+        if (!r.problem.empty()) file["problem"] = r.problem;
+        files.push_back(std::move(file));
+    }
+    const nlohmann::json report = {{"dry_run", args.dryRun}, {"files", std::move(files)}};
+    return scores::WriteFileAtomically(args.report, report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n",
+                               error);
+}
 
 void PrintSummary(std::ostream& out, const std::vector<std::string>& documents,
                   const std::vector<FileResult>& results) {
@@ -366,7 +483,12 @@ int HostMain(int argc, const char* const* argv, session::Console& console) {
         ->type_name("DIR");
     app.add_flag("--in-place", args.inPlace, "write over each document, keeping its first original as .orig");
     app.add_flag("--dry-run", args.dryRun,
-                 "go through the same dialogs and counts, print what would change, and write nothing");
+                 "go through the same dialogs and counts, print what would change, and write nothing: no score and "
+                 "no stored settings");
+    app.add_flag("--quiet", args.quiet, "print the counts only, not the list of what changed");
+    app.add_option("--report", args.report,
+                   "write what each run changed, with its place in the score, as JSON to this file")
+        ->type_name("FILE.json");
     app.add_option("--plugin", args.plugin, "the plug-in module to load")->type_name("PATH");
     app.add_option("--lack-service", args.lackService,
                    "act as a host program that does not export this service (such as HS_LoadTGF), to see how "
@@ -394,7 +516,9 @@ int HostMain(int argc, const char* const* argv, session::Console& console) {
     text->add_flag("--tags", args.text.tags, "let formatting tags take part in matching");
     text->add_option("--elements", args.elements,
                      "where to search: page,measure,expressions,staff,group,repeats,endings,lyrics or all "
-                     "(default: as last time)");
+                     "(default: as for a new user, everything but endings and lyrics)");
+    text->add_flag("--remember", args.text.remember,
+                   "start from the settings the last use of the command stored, not from a new user's");
     text->add_flag("--all", args.text.all, "replace every match (Yes to all); without --replace, list them all");
     text->add_flag("--yes", args.text.yes, "answer Yes to the lyrics length warning");
     text->footer(
@@ -405,9 +529,16 @@ int HostMain(int argc, const char* const* argv, session::Console& console) {
     CLI::App* entries =
         app.add_subcommand("entries", "run the note entry command: find note entries and change their attributes");
     entries->fallthrough();
+    entries->add_option("--staves", args.staves, "whole staves to search, such as 1-2 or 3 (default: all)")
+        ->type_name("A-B");
+    entries->add_option("--measures", args.measures, "whole measures to search, such as 1-8 or 4 (default: all)")
+        ->type_name("A-B");
     entries->add_option("--region", args.region,
-                        "S1,M1,P1,S2,M2,P2: first staff, first measure, start position, last staff, last measure, "
-                        "end position (default: the whole document)");
+                        "S1,M1,P1,S2,M2,P2 by positions: first staff, first measure, the first position searched "
+                        "in it, last staff, last measure, the first position not searched in it (1024 to the "
+                        "quarter; 0 is the start of that measure, so nothing of it is searched)");
+    entries->add_flag("--remember", args.entries.remember,
+                      "start from the criteria the last use of the command stored, not from Reset");
     entries
         ->add_option("--find", args.entries.find,
                      "what to look for, such as \"Chord=on,Duration=1024\": a check box caption (on, off or any) or "
@@ -468,6 +599,8 @@ int HostMain(int argc, const char* const* argv, session::Console& console) {
     }
     if (entriesCommand) {
         if (entries->count("--region") > 0) args.entries.region = args.region;
+        if (entries->count("--staves") > 0) args.entries.staves = args.staves;
+        if (entries->count("--measures") > 0) args.entries.measures = args.measures;
         if (entries->count("--change") > 0) args.entries.change = args.change;
     }
 
@@ -506,6 +639,10 @@ int HostMain(int argc, const char* const* argv, session::Console& console) {
         if (run.scriptRefused) return 2;
     }
     if (batch) PrintSummary(*console.out, args.documents, results);
+    if (!args.report.empty() && !WriteReport(args, results, &error)) {
+        err << "veldune-host: " << error << "\n";
+        status = std::max(status, 2);
+    }
     return status;
 }
 

@@ -328,7 +328,7 @@ public:
         std::map<int, std::array<std::int8_t, 7>> keys;  // by staff; 0 for every staff
         std::string scratch;
         if (!part.part.child("measure"))
-            score_.notes.push_back("part \"" + name_->name + "\" (" + name_->id + ") has no measures");
+            score_.entryNotes.push_back("part \"" + name_->name + "\" (" + name_->id + ") has no measures");
         for (pugi::xml_node measure : part.part.children("measure")) {
             ++ordinal;
             if (!visitor_.Measure(part, ordinal) || ordinal > 32767) break;
@@ -346,7 +346,7 @@ public:
                 if (std::strcmp(kind, "note") == 0) {
                     if (divisions <= 0) {
                         if (!saidNoDivisions)
-                            score_.notes.push_back(Where() + ": no <divisions> before the first note; " + name_->id +
+                            score_.entryNotes.push_back(Where() + ": no <divisions> before the first note; " + name_->id +
                                                    "'s notes are read as a quarter a division");
                         saidNoDivisions = true;
                         divisions = 1;
@@ -376,7 +376,7 @@ public:
                     const int layer = static_cast<int>(found - order.begin());
                     if (layer >= kLayers) {
                         if (fifth_.insert(part.index * 64 + staff).second)
-                            score_.notes.push_back(Where() + ": staff " + std::to_string(staff) +
+                            score_.entryNotes.push_back(Where() + ": staff " + std::to_string(staff) +
                                                    " has a fifth voice (" + std::string(voice) +
                                                    "); its notes are not searchable");
                         last = kNone;
@@ -426,7 +426,7 @@ public:
                     time -= NumberOf(item.child("duration"), 0);
                     if (time < 0) {
                         if (!saidBackup)
-                            score_.notes.push_back(Where() + ": <backup> goes back past the measure's start");
+                            score_.entryNotes.push_back(Where() + ": <backup> goes back past the measure's start");
                         saidBackup = true;
                         time = 0;
                     }
@@ -445,7 +445,7 @@ public:
                 const long long expected = beats * 4 * divisions / beatType;
                 const bool implicit = std::string(measure.attribute("implicit").value()) == "yes";
                 if (reached > expected || (reached < expected && !implicit && reached > 0)) {
-                    score_.notes.push_back(Where() + ": the notes last " + std::to_string(Units(reached, divisions)) +
+                    score_.entryNotes.push_back(Where() + ": the notes last " + std::to_string(Units(reached, divisions)) +
                                            " units where the time signature gives " +
                                            std::to_string(Units(expected, divisions)) +
                                            "; read as they stand (said once a part)");
@@ -526,7 +526,7 @@ private:
         record.flagsA |= bits::kNote;
         if (record.noteCount >= kMaxNotesPerEntry) {
             if (!saidTooManyNotes_)
-                score_.notes.push_back(Where() +
+                score_.entryNotes.push_back(Where() +
                                        ": a chord of more than 12 notes; the rest are not searchable "
                                        "and are written back as they are");
             saidTooManyNotes_ = true;

@@ -131,6 +131,7 @@ struct Score {
     // a staff's measure each other.
     std::vector<EntrySource> entries;
     std::vector<std::string> notes;                  // what the reader left out of the search, for the user
+    std::vector<std::string> entryNotes;             // what the note reader met, for note entry runs
     std::shared_ptr<const pugi::xml_document> tree;  // the parsed Xml(), for the notes' nodes
 };
 
@@ -169,5 +170,11 @@ std::string CurrentText(const host::Document& document, const MappedText& text);
 // Stores a new text for a mapped element, as the plug-in's write-back does.
 // False when the document has no such record.
 bool SetCurrentText(host::Document* document, const MappedText& text, const std::string& value);
+
+// As a musician names the kind: "page text", "rehearsal mark", ...
+const char* TextKindName(TextSource source);
+// The record that holds a mapped text in the document (a text block's for
+// page and measure texts and names), for telling where a record stands.
+bool TextRecordOf(const host::Document& document, const MappedText& text, std::uint32_t* tag, host::Key* key);
 
 }  // namespace musicxml

@@ -285,4 +285,14 @@ bool WriteScore(const Score& score, const host::Document& document, std::string*
     return true;
 }
 
+const char* TextKindName(TextSource source) { return KindName(source); }
+
+bool TextRecordOf(const host::Document& document, const MappedText& text, std::uint32_t* tag, host::Key* key) {
+    const auto storage = StorageOf(document, text);
+    if (!storage) return false;
+    *tag = storage->tag;
+    *key = storage->key;
+    return true;
+}
+
 }  // namespace musicxml

@@ -6,8 +6,11 @@
 #include <sstream>
 #include <system_error>
 
+#include "host/document/beats.h"
+
 #if ORVO_HAVE_MUSICXML
 #include "host/musescore/score.h"
+#include "host/musicxml/places.h"
 #include "host/musicxml/score.h"
 #include "host/services/services.h"
 #endif
@@ -46,6 +49,46 @@ std::string LowerExtension(const std::string& path) {
     std::string extension = fs::path(path).extension().string();
     for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
     return extension;
+}
+
+// A score document tells what holds a text block: a page text its page, a
+// measure text its staff and measure, a staff or group its number.
+std::string BlockOwner(const host::Document& document, std::uint32_t tag, const host::Key& key) {
+    if (tag != host::kTagTextBlockText) return {};
+    const auto int16At = [](const host::Bytes& bytes, std::size_t at) {
+        return bytes.size() < at + 2 ? std::int16_t{-1} : static_cast<std::int16_t>(bytes[at] | (bytes[at + 1] << 8));
+    };
+    const auto holds = [&](const host::Bytes& owner, std::size_t at) {
+        const std::int16_t block = int16At(owner, at);
+        const host::Bytes* record = block < 0 ? nullptr : document.Record(host::kTagTextBlock, {block, 0, 0});
+        return record != nullptr && int16At(*record, 0) == key[0];
+    };
+    struct Owner {
+        std::uint32_t tag;
+        std::size_t offset;
+        const char* what;  // the kind, as the place starts
+    };
+    static const Owner kOwners[] = {{host::kTagPageTextAssignment, 0, "page text"},
+                                    {host::kTagMeasureTextAssignment, 0, "measure text"},
+                                    {host::kTagStaff, 30, "staff name"},
+                                    {host::kTagStaff, 32, "abbreviated staff name"},
+                                    {host::kTagGroup, 4, "group name"},
+                                    {host::kTagGroup, 22, "abbreviated group name"}};
+    for (const Owner& owner : kOwners) {
+        const auto* records = document.RecordsOf(owner.tag);
+        if (records == nullptr) continue;
+        for (const auto& [k, bytes] : *records) {
+            if (!holds(bytes, owner.offset)) continue;
+            const std::string what = std::string(owner.what) + ", ";
+            if (owner.tag == host::kTagPageTextAssignment)
+                return what + (k[0] == 0 ? std::string("all pages") : "page " + std::to_string(k[0]));
+            if (owner.tag == host::kTagMeasureTextAssignment)
+                return what + "staff " + std::to_string(k[0]) + ", measure " + std::to_string(k[1]);
+            if (owner.tag == host::kTagStaff) return what + "staff " + std::to_string(k[0]);
+            return what + "group " + std::to_string(k[1]);
+        }
+    }
+    return {};
 }
 
 }  // namespace
@@ -145,6 +188,31 @@ std::vector<std::string> ScoreFile::ReadNotes() const {
     if (museScore_) return museScore_->score.notes;
 #endif
     return {};
+}
+
+std::vector<std::string> ScoreFile::EntryNotes() const {
+#if ORVO_HAVE_MUSICXML
+    if (musicXml_) return musicXml_->score.entryNotes;
+#endif
+    return {};
+}
+
+std::string ScoreFile::TextPlace(const host::Document& document, std::uint32_t tag, const host::Key& key,
+                                 int offset) const {
+#if ORVO_HAVE_MUSICXML
+    if (musicXml_) return musicxml::TextPlace(musicXml_->score, document, tag, key, offset);
+#endif
+    (void)offset;
+    return BlockOwner(document, tag, key);
+}
+
+std::string ScoreFile::EntryPlace(const host::FrameKey& frame, std::int32_t position) const {
+#if ORVO_HAVE_MUSICXML
+    if (musicXml_) return musicxml::EntryPlace(musicXml_->score, frame, position);
+#endif
+    // A score document's entry already says staff, measure and layer.
+    (void)frame;
+    return host::BeatOf(position);
 }
 
 bool ScoreFile::Render(const host::Document& document, const std::string& target, host::Pieces* bytes,

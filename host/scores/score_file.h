@@ -30,6 +30,15 @@ public:
 
     // What the reader left out of the search (texts too long for the plug-in).
     std::vector<std::string> ReadNotes() const;
+    // What the note reader met (measures that do not add up, a fifth
+    // voice): for note entry runs; a text run only counts them.
+    std::vector<std::string> EntryNotes() const;
+
+    // Where a record stands in the score, as a musician says it; empty
+    // where the file does not tell. A text record (offset: a byte of the
+    // text, -1 for all of it), or a frame entry at a position.
+    std::string TextPlace(const host::Document& document, std::uint32_t tag, const host::Key& key, int offset) const;
+    std::string EntryPlace(const host::FrameKey& frame, std::int32_t position) const;
 
     // What to write to `target` after the run: a MusicXML score is written
     // as MusicXML (an .mxl stays an archive), a MuseScore score as MuseScore

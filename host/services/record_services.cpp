@@ -33,11 +33,14 @@ std::int16_t HS_LoadEData(std::uint32_t tag, std::int16_t* key, void* buffer, st
         host::Complain("HS_LoadEData without a key or a size");
         return 0;
     }
-    const host::Bytes* record = document ? document->Record(tag, ReadKey(tag, key)) : nullptr;
+    const Key k = ReadKey(tag, key);
+    const host::Bytes* record = document ? document->Record(tag, k) : nullptr;
     if (!record) {
         *size = 0;
         return 0;
     }
+    host::Services().lastLoadedTag = tag;
+    host::Services().lastLoadedKey = k;
     if (buffer) {
         const std::size_t count = std::min<std::size_t>(*size, record->size());
         if (count > 0) std::memcpy(buffer, record->data(), count);

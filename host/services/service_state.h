@@ -33,6 +33,8 @@ struct ServiceState {
     bool keepLog = true;
     std::function<bool(int, int)> progressWatcher;
     WriteWatcher writeWatcher;
+    std::uint32_t lastLoadedTag = 0;  // the last record HS_LoadEData found
+    Key lastLoadedKey{};
 };
 
 ServiceState& Services();

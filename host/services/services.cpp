@@ -15,6 +15,8 @@ void LogCall(const std::string& line) {
 }
 
 void KeepServiceLog(bool keep) { Services().keepLog = keep; }
+std::uint32_t LastLoadedTag() { return Services().lastLoadedTag; }
+Key LastLoadedKey() { return Services().lastLoadedKey; }
 
 namespace {
 int g_complaints = 0;

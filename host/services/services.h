@@ -36,6 +36,11 @@ using WriteWatcher = std::function<void(std::uint32_t tag, const Key& key, const
                                         const std::optional<std::string>& after)>;
 void WatchWrites(WriteWatcher watcher);
 
+// The last record the plug-in read with HS_LoadEData (tag 0: none since
+// ResetServices): the text a match shown now was found in.
+std::uint32_t LastLoadedTag();
+Key LastLoadedKey();
+
 // Calls the plug-in should never make, said so far in this process.
 int Complaints();
 

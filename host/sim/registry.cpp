@@ -87,6 +87,8 @@ void UseEmptyHive() {
     TheRegistry().file.clear();
 }
 
+void KeepHiveUnsaved() { TheRegistry().file.clear(); }
+
 std::string HiveText() { return FormatHive(TheRegistry().hive); }
 
 std::optional<std::vector<std::uint8_t>> HiveValue(const std::string& key, const std::string& name) {

@@ -269,6 +269,7 @@ std::optional<FontInfo> ControlFont(HWND dialog, int id);
 // that was written saves it back.
 bool LoadHive(const std::string& path, std::string* error);
 void UseEmptyHive();     // in memory only, nothing saved
+void KeepHiveUnsaved();  // the hive loaded stays in memory: its file is not written again (the real registry: no-op)
 std::string HiveText();  // the hive in .reg format
 
 // Values by key path under HKEY_CURRENT_USER.

@@ -49,6 +49,7 @@ int CommandUser::AnswerMessageBox(const sim::MessageBoxInfo& box) {
         return IDYES;
     }
     if (console_.terminal) return Ask(console_, prompt_, {"yes", "no"}) == 0 ? IDYES : IDNO;
+    if (*why_ != 0) out << why_ << "\n";
     out << "-> No (give --yes to go on)\n";
     return IDNO;
 }

@@ -19,8 +19,10 @@ int Ask(session::Console& console, const std::string& question, std::initializer
 // thing it could not do, so the command ends with status 1.
 class CommandUser : public sim::User {
 public:
-    CommandUser(session::Console& console, bool yes, const char* prompt)
-        : console_(console), yes_(yes), prompt_(prompt) {}
+    // why: what the plug-in's question is about, said when no one is there
+    // to answer it.
+    CommandUser(session::Console& console, bool yes, const char* prompt, const char* why = "")
+        : console_(console), yes_(yes), prompt_(prompt), why_(why) {}
 
     bool refused = false;
 
@@ -35,6 +37,7 @@ protected:
 private:
     bool yes_;
     const char* prompt_;
+    const char* why_;
 };
 
 }  // namespace users

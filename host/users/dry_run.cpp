@@ -44,8 +44,14 @@ void Join(std::string* line, const std::string& part) {
 
 }  // namespace
 
-std::vector<std::string> DescribeChanges(const host::Document& before, const host::Document& after) {
-    std::vector<std::string> lines;
+std::string Change::Line() const {
+    std::string line = what + (place.empty() ? "" : " (" + place + ")") + ": ";
+    if (entry) return line + after;
+    return line + "\"" + before + "\" -> \"" + after + "\"";
+}
+
+std::vector<Change> ListChanges(const host::Document& before, const host::Document& after, const scores::ScoreFile* file) {
+    std::vector<Change> changes;
     for (const TextKind& kind : kTextKinds) {
         const auto* was = before.RecordsOf(kind.tag);
         const auto* now = after.RecordsOf(kind.tag);
@@ -54,9 +60,19 @@ std::vector<std::string> DescribeChanges(const host::Document& before, const hos
             const auto old = was ? was->find(key) : decltype(was->find(key)){};
             const std::string oldText = was && old != was->end() ? TextOf(old->second, kind.header) : "";
             const std::string newText = TextOf(bytes, kind.header);
-            if (oldText != newText)
-                lines.push_back(std::string(kind.name) + " #" + std::to_string(key[0]) + ": \"" + oldText + "\" -> \"" +
-                                newText + "\"");
+            if (oldText == newText) continue;
+            Change change;
+            change.what = std::string(kind.name) + " #" + std::to_string(key[0]);
+            change.before = oldText;
+            change.after = newText;
+            if (file != nullptr) {
+                // A verse is placed where its first change falls.
+                std::size_t at = 0;
+                while (at < oldText.size() && at < newText.size() && oldText[at] == newText[at]) ++at;
+                const bool verse = kind.tag == host::kTagVerseLyrics;
+                change.place = file->TextPlace(after, kind.tag, key, verse ? static_cast<int>(at) : -1);
+            }
+            changes.push_back(std::move(change));
         }
     }
     for (const auto& [frame, entries] : after.Frames()) {
@@ -80,12 +96,22 @@ std::vector<std::string> DescribeChanges(const host::Document& before, const hos
                 Join(&note, Bits(2, a.notes[n].flags, b.notes[n].flags));
                 if (!note.empty()) Join(&change, "note " + std::to_string(n + 1) + ": " + note);
             }
-            if (!change.empty())
-                lines.push_back("staff " + std::to_string(frame.staff) + ", measure " + std::to_string(frame.measure) +
-                                ", layer " + std::to_string(frame.layer + 1) + ", position " +
-                                std::to_string(b.position) + ": " + change);
+            if (change.empty()) continue;
+            Change c;
+            c.entry = true;
+            c.what = "staff " + std::to_string(frame.staff) + ", measure " + std::to_string(frame.measure) +
+                     ", layer " + std::to_string(frame.layer + 1) + ", position " + std::to_string(b.position);
+            if (file != nullptr) c.place = file->EntryPlace(frame, b.position);
+            c.after = change;
+            changes.push_back(std::move(c));
         }
     }
+    return changes;
+}
+
+std::vector<std::string> DescribeChanges(const host::Document& before, const host::Document& after) {
+    std::vector<std::string> lines;
+    for (const Change& change : ListChanges(before, after, nullptr)) lines.push_back(change.Line());
     return lines;
 }
 

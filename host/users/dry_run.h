@@ -1,17 +1,31 @@
-// --dry-run: what a run changed in the document, said in the user's terms;
-// the caller then writes nothing.
+// What a run changed in the document, said in the user's terms and placed
+// in the score as a musician says it: listed after every run, and all that a
+// --dry-run shows (the caller then writes nothing).
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "host/document/document.h"
+#include "host/scores/score_file.h"
 
 namespace users {
 
-// One line a changed text ("staff name #2: "Flute" -> "Flöte"") or
-// changed entry ("staff 1, measure 3, position 1024: Up/Down off; note 1:
-// displacement 6 -> 7").
+struct Change {
+    std::string what;    // "staff name #2", "note entry"
+    std::string place;   // "rehearsal mark, part "Voice" (P1), measure 3"; empty where the file does not tell
+    std::string before;  // a text as it was; empty for an entry
+    std::string after;   // a text as it is now, or what changed in an entry ("Up/Down off; note 1: ...")
+    bool entry = false;
+    // `staff name #2 (part "Flute" (P1)): "Flute" -> "Flöte"`
+    std::string Line() const;
+};
+
+// Every changed text and entry, texts first. file: where the records stand
+// (null: no places).
+std::vector<Change> ListChanges(const host::Document& before, const host::Document& after, const scores::ScoreFile* file);
+
+// The same, a line each, without places.
 std::vector<std::string> DescribeChanges(const host::Document& before, const host::Document& after);
 
 }  // namespace users

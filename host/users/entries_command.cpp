@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cstdio>
 #include <ostream>
 #include <sstream>
 
@@ -42,7 +43,11 @@ bool ParseInteger(const std::string& text, long long min, long long max, long lo
 class EntriesUser : public CommandUser {
 public:
     EntriesUser(const EntriesOptions& options, session::Console& console, const EntriesPlan& plan)
-        : CommandUser(console, options.yes, "Proceed?"), options_(options), find_(plan.find), change_(plan.change) {}
+        : CommandUser(console, options.yes, "Proceed?",
+                      "The plug-in asks because a change is one its dialog marks as dangerous (in red)."),
+          options_(options),
+          find_(plan.find),
+          change_(plan.change) {}
 
     void DriveDialog(HWND dialog) override {
         if (refused) return;
@@ -51,8 +56,8 @@ public:
             refused = true;
             return;
         }
-        // Search page: start from a clean page, state the criteria, go on.
-        if (!Act("press Reset", sim::Click(dialog, IDC_CRIT_RESET)) || !Apply(dialog, find_, "--find") ||
+        // Search page: start from a clean page (or the stored one), state the criteria, go on.
+        if (!Reset(dialog) || !Apply(dialog, find_, "--find") ||
             !Act(options_.useOr ? "choose OR" : "choose AND",
                  sim::Click(dialog, options_.useOr ? IDC_CRIT_OR : IDC_CRIT_AND)) ||
             !Act("press Done >>", sim::Click(dialog, IDC_CRIT_DONE))) {
@@ -63,14 +68,27 @@ public:
             return;
         }
         // Replace page.
-        if (!Act("press Reset", sim::Click(dialog, IDC_CRIT_RESET)) || !Apply(dialog, change_, "--change") ||
+        if (!Reset(dialog) || !Apply(dialog, change_, "--change") ||
             !Act("press GO!", sim::Click(dialog, IDC_CRIT_GO))) {
             return;
         }
         if (!sim::DialogEnded(dialog)) refused = true;
     }
 
+    int AnswerMessageBox(const sim::MessageBoxInfo& box) override {
+        // "7 replacements were made.": what the command says it did.
+        if (box.text.find("replacement") != std::string::npos) {
+            int count = -1;
+            if (std::sscanf(box.text.c_str(), "%d", &count) == 1) replacements = count;
+        }
+        return CommandUser::AnswerMessageBox(box);
+    }
+
+    int replacements = -1;
+
 private:
+    bool Reset(HWND dialog) { return options_.remember || Act("press Reset", sim::Click(dialog, IDC_CRIT_RESET)); }
+
     bool Apply(HWND dialog, const std::vector<CriteriaSetting>& settings, const char* option) {
         for (const CriteriaSetting& setting : settings) {
             const std::string what = std::string(option) + " " + setting.field.name;
@@ -177,21 +195,30 @@ bool ParseCriteriaList(const std::string& list, const std::vector<CriteriaField>
     return true;
 }
 
-bool ParseRegion(const std::string& text, RegionRecord* out, std::string* error) {
+bool ParseRegion(const std::string& text, RegionRecord* out, std::string* error, std::string* note) {
     std::vector<long long> values;
     std::istringstream in(text);
     std::string item;
     while (std::getline(in, item, ',')) {
         long long value = 0;
         const bool position = values.size() == 2 || values.size() == 5;
-        if (!ParseInteger(Trim(item), position ? INT32_MIN : -32768, position ? INT32_MAX : 32767, &value)) {
-            *error = "--region: \"" + Trim(item) + "\" is not a " + (position ? "position" : "staff or measure number");
+        if (!ParseInteger(Trim(item), position ? 0 : 1, position ? INT32_MAX : 32767, &value)) {
+            *error = "--region: \"" + Trim(item) + "\" is not a " +
+                     (position ? "position (0 or more, 1024 to the quarter)" : "staff or measure number (1 to 32767)");
             return false;
         }
         values.push_back(value);
     }
     if (values.size() != 6) {
         *error = "--region: expected six numbers FIRST_STAFF,FIRST_MEASURE,START,LAST_STAFF,LAST_MEASURE,END";
+        return false;
+    }
+    if (values[3] < values[0] || values[4] < values[1]) {
+        *error = "--region: the last staff and measure come before the first";
+        return false;
+    }
+    if (values[1] == values[4] && values[5] <= values[2]) {
+        *error = "--region: in one measure the end position must come after the start (the end is not searched)";
         return false;
     }
     *out = RegionRecord{};
@@ -201,7 +228,44 @@ bool ParseRegion(const std::string& text, RegionRecord* out, std::string* error)
     out->lastStaff = static_cast<std::int16_t>(values[3]);
     out->lastMeasure = static_cast<std::int16_t>(values[4]);
     out->endPosition = static_cast<std::int32_t>(values[5]);
+    if (note != nullptr && values[5] == 0)
+        *note = "--region: an end position of 0 is the start of measure " + std::to_string(values[4]) +
+                ", so nothing of measure " + std::to_string(values[4]) + " is searched; give --measures " +
+                std::to_string(values[1]) + "-" + std::to_string(values[4]) + " for whole measures";
     return true;
+}
+
+bool ParseRange(const std::string& text, const char* option, int* first, int* last, std::string* error) {
+    const std::string t = Trim(text);
+    const std::size_t dash = t.find('-', 1);
+    long long a = 0, b = 0;
+    const bool ok = dash == std::string::npos ? ParseInteger(t, 1, 32767, &a)
+                                              : ParseInteger(Trim(t.substr(0, dash)), 1, 32767, &a) &&
+                                                    ParseInteger(Trim(t.substr(dash + 1)), 1, 32767, &b);
+    if (!ok) {
+        *error = std::string(option) + ": \"" + t + "\" is not a number from 1 or a range such as 1-8";
+        return false;
+    }
+    if (dash == std::string::npos) b = a;
+    if (b < a) {
+        *error = std::string(option) + ": " + t + " ends before it starts";
+        return false;
+    }
+    *first = static_cast<int>(a);
+    *last = static_cast<int>(b);
+    return true;
+}
+
+std::string DescribeRegion(const RegionRecord& r) {
+    const auto range = [](const char* one, const char* many, int a, int b) {
+        return a == b ? std::string(one) + " " + std::to_string(a)
+                      : std::string(many) + " " + std::to_string(a) + "-" + std::to_string(b);
+    };
+    std::string text = range("staff", "staves", r.firstStaff, r.lastStaff) + ", " +
+                       range("measure", "measures", r.firstMeasure, r.lastMeasure);
+    if (r.startPosition != 0) text += ", from position " + std::to_string(r.startPosition) + " of the first";
+    if (r.endPosition != INT32_MAX) text += ", up to position " + std::to_string(r.endPosition) + " of the last";
+    return text;
 }
 
 RegionRecord WholeDocumentRegion(const host::Document& document) {
@@ -242,17 +306,36 @@ bool PrepareEntries(const EntriesOptions& options, const host::Document& documen
         return false;
     }
     plan->region = WholeDocumentRegion(document);
+    if (options.region && (options.staves || options.measures)) {
+        *error = "give --region, or --staves and --measures, not both";
+        return false;
+    }
+    if (options.staves) {
+        int first = 0, last = 0;
+        if (!ParseRange(*options.staves, "--staves", &first, &last, error)) return false;
+        plan->region.firstStaff = static_cast<std::int16_t>(first);
+        plan->region.lastStaff = static_cast<std::int16_t>(last);
+    }
+    if (options.measures) {
+        int first = 0, last = 0;
+        if (!ParseRange(*options.measures, "--measures", &first, &last, error)) return false;
+        plan->region.firstMeasure = static_cast<std::int16_t>(first);
+        plan->region.lastMeasure = static_cast<std::int16_t>(last);
+    }
     return ParseCriteriaList(options.find, fields, &plan->find, error, "--find") &&
            ParseCriteriaList(options.change.value_or(""), fields, &plan->change, error, "--change") &&
-           (!options.region || ParseRegion(*options.region, &plan->region, error));
+           (!options.region || ParseRegion(*options.region, &plan->region, error, &plan->note));
 }
 
 int RunEntriesSubcommand(const session::PluginModule& module, HWND hostWindow, const EntriesPlan& plan,
-                         const EntriesOptions& options, session::Console& console) {
+                         const EntriesOptions& options, session::Console& console, EntriesCounts* counts) {
+    if (!plan.note.empty()) *console.err << "veldune-host: note: " << plan.note << "\n";
+    *console.out << "region: " << DescribeRegion(plan.region) << "\n";
     EntriesUser user(options, console, plan);
     sim::SetUser(&user);
     module.invoke(hostWindow, 0, &plan.region, nullptr);
     sim::SetUser(nullptr);
+    if (counts != nullptr) counts->replacements = user.replacements;
     return user.refused ? 1 : 0;
 }
 

@@ -16,9 +16,12 @@
 namespace users {
 
 struct EntriesOptions {
-    std::optional<std::string> region;  // "S1,M1,P1,S2,M2,P2"; unset: the whole document
-    std::string find;                   // "Chord=on,Duration=1024"
-    std::optional<std::string> change;  // "Up/Down=off"
+    std::optional<std::string> region;    // "S1,M1,P1,S2,M2,P2"; unset: the whole document
+    std::optional<std::string> staves;    // "1-2" or "3": whole staves
+    std::optional<std::string> measures;  // "1-8" or "4": whole measures
+    bool remember = false;                // start from the stored criteria, not from Reset
+    std::string find;                     // "Chord=on,Duration=1024"
+    std::optional<std::string> change;    // "Up/Down=off"
     bool useOr = false;
     bool yes = false;  // confirm the dangerous-change question
 };
@@ -42,7 +45,12 @@ struct CriteriaSetting {
 bool ParseCriteriaList(const std::string& list, const std::vector<CriteriaField>& fields,
                        std::vector<CriteriaSetting>* out, std::string* error, const char* option);
 
-bool ParseRegion(const std::string& text, RegionRecord* out, std::string* error);
+// "S1,M1,P1,S2,M2,P2": staves and measures counted from 1, P1 the first
+// position searched in M1 and P2 the first one not searched in M2 (1024 to
+// the quarter). *note says what a user may not expect (an end of 0).
+bool ParseRegion(const std::string& text, RegionRecord* out, std::string* error, std::string* note = nullptr);
+// "A-B" or "A", numbers from 1: a range of staves or measures.
+bool ParseRange(const std::string& text, const char* option, int* first, int* last, std::string* error);
 // Every staff and measure that holds a frame or a staff or measure record,
 // positions 0 to the end.
 RegionRecord WholeDocumentRegion(const host::Document& document);
@@ -53,12 +61,20 @@ struct EntriesPlan {
     std::vector<CriteriaSetting> find;
     std::vector<CriteriaSetting> change;
     RegionRecord region{};
+    std::string note;  // said before the run: how a region given by positions reads
+};
+
+// What the command said it did: the count of its message (-1 when none).
+struct EntriesCounts {
+    int replacements = -1;
 };
 bool PrepareEntries(const EntriesOptions& options, const host::Document& document, EntriesPlan* plan,
                     std::string* error);
 
 // Returns the exit status: 0 done, 1 refused or not confirmed.
 int RunEntriesSubcommand(const session::PluginModule& module, HWND hostWindow, const EntriesPlan& plan,
-                         const EntriesOptions& options, session::Console& console);
+                         const EntriesOptions& options, session::Console& console, EntriesCounts* counts = nullptr);
+// The region as a musician reads it: "staves 1-2, measures 1-8".
+std::string DescribeRegion(const RegionRecord& region);
 
 }  // namespace users

@@ -16,14 +16,22 @@ constexpr std::size_t kFieldLimit = 50;  // the setup dialog's edits take no mor
 
 const char* const kElementNames[8] = {"page",  "measure", "expressions", "staff",
                                       "group", "repeats", "endings",     "lyrics"};
+// As a musician says them.
+const char* const kElementWords[8] = {"page texts",  "measure texts", "text expressions", "staff names",
+                                      "group names", "text repeats",  "ending repeats",   "lyrics"};
 
 std::string Line(HWND dialog, int id) { return sim::ControlText(dialog, id).value_or(""); }
 bool Visible(HWND dialog, int id) { return sim::ControlVisible(dialog, id).value_or(false); }
 
 class TextUser : public CommandUser {
 public:
-    TextUser(const TextOptions& options, session::Console& console, const std::array<bool, 8>* elements)
-        : CommandUser(console, options.yes, "Continue?"), options_(options), elements_(elements) {}
+    TextUser(const TextOptions& options, session::Console& console, const std::array<bool, 8>* elements, const MatchPlace& place)
+        : CommandUser(console, options.yes, "Continue?",
+                      "The plug-in asks because lyrics are searched and the replace text is not as long as the "
+                      "search text: a changed verse is split back into syllables by their places."),
+          options_(options),
+          elements_(elements),
+          place_(place) {}
 
     void DriveDialog(HWND dialog) override {
         if (refused) return;
@@ -61,16 +69,44 @@ private:
                 }
             }
         }
+        PrintOptionsUsed(dialog);
         if (!Act("press GO!", sim::Click(dialog, IDOK))) return;
         // Still open: the dialog refused and its message has been printed.
         if (!sim::DialogEnded(dialog)) refused = true;
     }
 
+    // What the dialog is about to search, as it stands when GO! is pressed:
+    // the flags' doing or a fresh user's defaults, never a surprise.
+    void PrintOptionsUsed(HWND dialog) {
+        std::string on, off;
+        for (int i = 0; i < 8; ++i) {
+            const bool checked = sim::ControlState(dialog, IDC_SETUP_PAGE_TEXT + i).value_or(0) == BST_CHECKED;
+            if (checked) lyricsSearched = lyricsSearched || i == 7;
+            std::string& list = checked ? on : off;
+            list += (list.empty() ? "" : ", ") + std::string(kElementWords[i]);
+        }
+        const bool matchCase = sim::ControlState(dialog, IDC_SETUP_CASE).value_or(0) == BST_CHECKED;
+        const bool tags = sim::ControlState(dialog, IDC_SETUP_TAGS).value_or(0) == BST_CHECKED;
+        *console_.out << "searching: " << (on.empty() ? "nothing" : on) << (off.empty() ? "" : " (not: " + off + ")")
+                      << "; " << (matchCase ? "case-sensitive" : "case-insensitive")
+                      << (tags ? "; formatting tags searched" : "") << "\n";
+    }
+
+public:
+    bool lyricsSearched = false;
+
+private:
     void PrintMatch(HWND dialog) {
         std::ostream& out = *console_.out;
         out << "\n" << Line(dialog, IDC_RESULTS_HEADING) << " " << Line(dialog, IDC_RESULTS_LOCATION) << "\n";
         out << "    " << Line(dialog, IDC_RESULTS_TEXT) << "\n";
-        out << Line(dialog, IDC_RESULTS_POSITION) << "\n";
+        const std::string position = Line(dialog, IDC_RESULTS_POSITION);
+        out << position << "\n";
+        int at = 0;
+        if (place_ && std::sscanf(position.c_str(), "at position %d", &at) == 1) {
+            const std::string where = place_(at);
+            if (!where.empty()) out << "in the score: " << where << "\n";
+        }
     }
 
     void PrintSummary(HWND dialog) {
@@ -135,6 +171,7 @@ private:
 
     const TextOptions& options_;
     const std::array<bool, 8>* elements_;
+    const MatchPlace& place_;
 };
 
 }  // namespace
@@ -179,16 +216,27 @@ bool PrepareText(const TextOptions& options, std::array<bool, 8>* elements, std:
         *error = "the search and replace texts take at most " + std::to_string(kFieldLimit) + " characters each";
         return false;
     }
+    *elements = kFreshElements;
     return !options.elements || ParseElementList(*options.elements, elements, error);
 }
 
+const std::array<bool, 8>* ElementsToSet(const TextOptions& options, const std::array<bool, 8>& prepared) {
+    return options.elements || !options.remember ? &prepared : nullptr;
+}
+
 int RunTextSubcommand(const session::PluginModule& module, HWND hostWindow, const TextOptions& options,
-                      const std::array<bool, 8>* elements, session::Console& console, TextCounts* counts) {
-    TextUser user(options, console, elements);
+                      const std::array<bool, 8>* elements, session::Console& console, TextCounts* counts,
+                      const MatchPlace& place) {
+    TextUser user(options, console, elements, place);
     sim::SetUser(&user);
     module.invoke(hostWindow, 1, nullptr, nullptr);
     sim::SetUser(nullptr);
     if (counts != nullptr) *counts = user.counts;
+    // Verses are searched as one text with their syllables joined by
+    // hyphens, so a word sung over several notes is not found as typed.
+    if (user.counts.found == 0 && user.lyricsSearched && options.search.find('-') == std::string::npos)
+        *console.out << "Lyrics are searched verse by verse, the syllables of a word joined by hyphens as in "
+                        "\"Ma-ri-a\": type a word sung over several notes with its hyphens.\n";
     return user.refused ? 1 : 0;
 }
 

@@ -54,6 +54,10 @@ bool LoadHive(const std::string&, std::string* error) {
 
 void UseEmptyHive() {}
 
+// The real registry is written as the plug-in writes it; a dry run puts the
+// values back afterwards.
+void KeepHiveUnsaved() {}
+
 std::string HiveText() {
     std::string text = "Windows Registry Editor Version 5.00\r\n";
     ExportKey(HKEY_CURRENT_USER, kVendorKey, &text);

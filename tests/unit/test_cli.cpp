@@ -156,7 +156,7 @@ TEST_F(HostProgram, TextCommandListsRepliesAndReplaces) {
     EXPECT_EQ(listed.status, 0) << listed.err;
     EXPECT_TRUE(Contains(listed.out,
                          "Match was found in page text block #1 [All pages]\n    Sonata in G\nat position 1\n"
-                         "Replace? -> No (give --all to replace)\n"))
+                         "in the score: page text, all pages\nReplace? -> No (give --all to replace)\n"))
         << listed.out;
     EXPECT_TRUE(Contains(listed.out, "Search result:\n2 instance(s) found\n0 instance(s) replaced\n")) << listed.out;
 
@@ -194,7 +194,9 @@ TEST_F(HostProgram, TextCommandRefusalsReachTheUser) {
          {demo_, "text", "--search", "ry", "--replace", "ries", "--elements", "lyrics"},
          1,
          "Lyrics Replacement Warning: The search and replace string have different lengths. This may distort the "
-         "assigned lyrics. Continue anyway?\n-> No (give --yes to go on)\n"},
+         "assigned lyrics. Continue anyway?\nThe plug-in asks because lyrics are searched and the replace text is "
+         "not as long as the search text: a changed verse is split back into syllables by their places.\n"
+         "-> No (give --yes to go on)\n"},
         {"the lyrics warning confirmed",
          {demo_, "text", "--search", "ry", "--replace", "ries", "--elements", "lyrics", "--yes", "--all"},
          0,

@@ -208,11 +208,12 @@ TEST_F(MusicXmlProgram, ADryRunSaysWhatWouldChangeAndWritesNothing) {
     EXPECT_EQ(text.status, 0) << text.err;
     EXPECT_TRUE(Contains(text.out, "\"Flöte\" -> \"Picöte\"")) << text.out;
     EXPECT_TRUE(Contains(text.out, "\"Flute\" -> \"Picute\"")) << text.out;
-    EXPECT_TRUE(Contains(text.out, "Nothing was written.")) << text.out;
+    EXPECT_TRUE(Contains(text.out, "dry run: nothing was written")) << text.out;
     Outcome entries = Run({json, "--dry-run", "--output", In("out.json"), "entries", "--find", "Up/Down=on", "--change",
                            "Up/Down=off", "--yes"});
     EXPECT_EQ(entries.status, 0) << entries.err;
-    EXPECT_TRUE(Contains(entries.out, "staff 1, measure 1, layer 1, position 0: Up/Down off")) << entries.out;
+    EXPECT_TRUE(Contains(entries.out, "would change staff 1, measure 1, layer 1, position 0 (beat 1): Up/Down off"))
+        << entries.out;
     EXPECT_TRUE(Read(score_) == original_);
     EXPECT_EQ(Read(json), jsonBefore);
     EXPECT_FALSE(fs::exists(score_ + ".orig"));
