@@ -4,12 +4,15 @@
 
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "host/cli/host_main.h"
 #include "host/scores/score_file.h"
+#include "host/subcommands/dry_run.h"
 
 namespace {
 
@@ -300,3 +303,119 @@ TEST_F(MusicXmlProgram, EveryMatchInAVerseGoesToItsOwnSyllable) {
 }
 
 }  // namespace
+
+namespace {
+
+std::vector<std::tuple<std::string, std::string, std::string>> TextChanges(const std::vector<cli::Change>& changes) {
+    std::vector<std::tuple<std::string, std::string, std::string>> texts;
+    for (const cli::Change& change : changes)
+        if (!change.entry) texts.emplace_back(change.what, change.before, change.after);
+    return texts;
+}
+
+}  // namespace
+
+// Matches and changes are placed as a musician says it, and the list of
+// changes (printed and in the report) is what the written file holds.
+TEST_F(MusicXmlProgram, ChangesAreListedWithTheirPlacesAsWritten) {
+    const std::string report = In("report.json");
+    Outcome run = Run({score_, "--output", In("out.musicxml"), "--report", report, "text", "--search", "a", "--replace",
+                       "A", "--elements", "all", "--all", "--yes"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    for (const char* place : {"in the score: page text, credit on page 1\n",
+                              "text repeat #1 (text repeat, part \"Flöte\" (P1), measure 3): ",
+                              "verse #2 (part \"Flöte\", measure 1): \"Sing we all\" -> \"Sing we All\"",
+                              "staff name, part P2", "7 texts changed\n", "\nChanged:\n"})
+        EXPECT_TRUE(Contains(run.out, place)) << place << "\n" << run.out;
+
+    // The written file, read again, differs from the input in exactly the listed texts.
+    host::Document before, after;
+    cli::ScoreFile original, written;
+    std::string error;
+    ASSERT_TRUE(original.Load(score_, &before, &error)) << error;
+    ASSERT_TRUE(written.Load(In("out.musicxml"), &after, &error)) << error;
+    const auto inFile = TextChanges(cli::ListChanges(before, after, nullptr));
+    ASSERT_EQ(inFile.size(), 7u);
+    const nlohmann::json data = nlohmann::json::parse(Read(report));
+    ASSERT_EQ(data["files"].size(), 1u);
+    const nlohmann::json& file = data["files"][0];
+    EXPECT_EQ(file["written"], In("out.musicxml"));
+    EXPECT_EQ(file["replaced"], 9);
+    std::vector<std::tuple<std::string, std::string, std::string>> reported;
+    for (const nlohmann::json& change : file["changes"]) {
+        EXPECT_FALSE(change["place"].get<std::string>().empty()) << change.dump();
+        reported.emplace_back(change["what"], change["before"], change["after"]);
+    }
+    EXPECT_EQ(reported, inFile);
+
+    // Notes: part, the staff of a part with two, measure and beat.
+    Outcome entries = Run({score_, "--quiet", "entries", "--find", "Up/Down=off", "--change",
+                           "Up/Down=on,Freeze Stem=on", "--yes", "--report", report});
+    ASSERT_EQ(entries.status, 0) << entries.err;
+    EXPECT_TRUE(Contains(entries.out, "8 entries changed\n")) << entries.out;
+    EXPECT_FALSE(Contains(entries.out, "Freeze Stem on")) << "--quiet keeps only the counts\n" << entries.out;
+    const nlohmann::json notes = nlohmann::json::parse(Read(report));
+    bool secondStaff = false;
+    for (const nlohmann::json& change : notes["files"][0]["changes"])
+        secondStaff = secondStaff || change["place"] == "part \"Klavier\", staff 2, measure 1, beat 1";
+    EXPECT_TRUE(secondStaff) << notes.dump(1);
+    EXPECT_TRUE(notes["files"][0]["written"].is_null());
+}
+
+// A dry run leaves the stored settings as they were, byte for byte; runs of
+// the subcommands do not inherit each other's options unless asked to.
+TEST_F(MusicXmlProgram, DryRunsAndSubcommandsLeaveNoTrace) {
+    Outcome first = Run({score_, "text", "--search", "Kleine", "--case"});
+    ASSERT_EQ(first.status, 0) << first.err;
+    EXPECT_TRUE(Contains(first.out,
+                         "searching: page texts, measure texts, text expressions, staff names, group "
+                         "names, text repeats (not: ending repeats, lyrics); case-sensitive\n"))
+        << first.out;
+    const std::string settings = Read(hive_);
+    ASSERT_FALSE(settings.empty());
+    Outcome dry = Run({score_, "--dry-run", "text", "--search", "Amen", "--replace", "Ende", "--elements", "lyrics",
+                       "--all", "--yes"});
+    ASSERT_EQ(dry.status, 0) << dry.err;
+    EXPECT_TRUE(Contains(dry.out, "dry run: nothing was written")) << dry.out;
+    EXPECT_EQ(Read(hive_), settings) << "a dry run stored settings";
+
+    // Only staff names searched last time: --remember keeps that, a plain
+    // run searches a new user's kinds.
+    ASSERT_EQ(Run({score_, "text", "--search", "Kleine", "--elements", "staff"}).status, 0);
+    Outcome remembered = Run({score_, "text", "--search", "Kleine", "--remember"});
+    EXPECT_TRUE(Contains(remembered.out, "searching: staff names (not:")) << remembered.out;
+    EXPECT_TRUE(Contains(remembered.out, "0 instance(s) found")) << remembered.out;
+    Outcome fresh = Run({score_, "text", "--search", "Kleine"});
+    EXPECT_TRUE(Contains(fresh.out, "2 instance(s) found")) << fresh.out;
+
+    // A lyrics word typed without its hyphens is explained.
+    Outcome word = Run({score_, "text", "--search", "Glory", "--elements", "lyrics"});
+    EXPECT_TRUE(Contains(word.out, "\"Ma-ri-a\"")) << word.out;
+}
+
+// Regions by whole staves and measures; positions checked and explained.
+TEST_F(MusicXmlProgram, RegionsByMeasuresAndCheckedPositions) {
+    struct Case {
+        std::vector<std::string> region;
+        int status;
+        const char* said;
+    };
+    const Case cases[] = {
+        {{"--staves", "2-3", "--measures", "2"}, 0, "region: staves 2-3, measure 2\n"},
+        {{"--measures", "1-2"}, 0, "region: staves 1-3, measures 1-2\n"},
+        {{"--region", "1,1,0,1,2,0"}, 0, "an end position of 0 is the start of measure 2, so nothing of measure 2"},
+        {{"--region", "1,1,-1,1,2,0"}, 2, "--region: \"-1\" is not a position"},
+        {{"--region", "2,1,0,1,2,0"}, 2, "the last staff and measure come before the first"},
+        {{"--measures", "3-1"}, 2, "--measures: 3-1 ends before it starts"},
+        {{"--staves", "0"}, 2, "--staves: \"0\" is not a number from 1"},
+        {{"--region", "1,1,0,1,2,0", "--measures", "1"}, 2, "give --region, or --staves and --measures, not both"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {score_,        "--dry-run", "entries",    "--find",
+                                         "Up/Down=off", "--change",  "Up/Down=on", "--yes"};
+        args.insert(args.end(), c.region.begin(), c.region.end());
+        Outcome outcome = Run(args);
+        EXPECT_EQ(outcome.status, c.status) << c.said << "\n" << outcome.out << outcome.err;
+        EXPECT_TRUE(Contains(outcome.out + outcome.err, c.said)) << c.said << "\n" << outcome.out << outcome.err;
+    }
+}
