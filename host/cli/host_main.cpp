@@ -323,8 +323,7 @@ int RunDocument(Run& run, const std::string& path, FileResult* result) {
                                           run.console, &result->counts, place);
     } else if (run.entriesCommand) {
         host::KeepServiceLog(false);
-        status =
-            users::RunEntriesSubcommand(module, hostWindow, plan, args.entries, run.console, &result->entries);
+        status = users::RunEntriesSubcommand(module, hostWindow, plan, args.entries, run.console, &result->entries);
     } else if (run.screen != nullptr) {
         session::ScreenOptions options;
         options.documentName = std::filesystem::path(path).filename().string();
@@ -443,8 +442,8 @@ bool WriteReport(const Arguments& args, const std::vector<FileResult>& results, 
         files.push_back(std::move(file));
     }
     const nlohmann::json report = {{"dry_run", args.dryRun}, {"files", std::move(files)}};
-    return scores::WriteFileAtomically(args.report, report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n",
-                               error);
+    return scores::WriteFileAtomically(
+        args.report, report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n", error);
 }
 
 void PrintSummary(std::ostream& out, const std::vector<std::string>& documents,

@@ -50,7 +50,8 @@ std::string Change::Line() const {
     return line + "\"" + before + "\" -> \"" + after + "\"";
 }
 
-std::vector<Change> ListChanges(const host::Document& before, const host::Document& after, const scores::ScoreFile* file) {
+std::vector<Change> ListChanges(const host::Document& before, const host::Document& after,
+                                const scores::ScoreFile* file) {
     std::vector<Change> changes;
     for (const TextKind& kind : kTextKinds) {
         const auto* was = before.RecordsOf(kind.tag);

@@ -23,7 +23,8 @@ struct Change {
 
 // Every changed text and entry, texts first. file: where the records stand
 // (null: no places).
-std::vector<Change> ListChanges(const host::Document& before, const host::Document& after, const scores::ScoreFile* file);
+std::vector<Change> ListChanges(const host::Document& before, const host::Document& after,
+                                const scores::ScoreFile* file);
 
 // The same, a line each, without places.
 std::vector<std::string> DescribeChanges(const host::Document& before, const host::Document& after);

@@ -25,7 +25,8 @@ bool Visible(HWND dialog, int id) { return sim::ControlVisible(dialog, id).value
 
 class TextUser : public CommandUser {
 public:
-    TextUser(const TextOptions& options, session::Console& console, const std::array<bool, 8>* elements, const MatchPlace& place)
+    TextUser(const TextOptions& options, session::Console& console, const std::array<bool, 8>* elements,
+             const MatchPlace& place)
         : CommandUser(console, options.yes, "Continue?",
                       "The plug-in asks because lyrics are searched and the replace text is not as long as the "
                       "search text: a changed verse is split back into syllables by their places."),

@@ -12,7 +12,7 @@
 
 #include "host/cli/host_main.h"
 #include "host/scores/score_file.h"
-#include "host/subcommands/dry_run.h"
+#include "host/users/dry_run.h"
 
 namespace {
 
@@ -306,9 +306,9 @@ TEST_F(MusicXmlProgram, EveryMatchInAVerseGoesToItsOwnSyllable) {
 
 namespace {
 
-std::vector<std::tuple<std::string, std::string, std::string>> TextChanges(const std::vector<cli::Change>& changes) {
+std::vector<std::tuple<std::string, std::string, std::string>> TextChanges(const std::vector<users::Change>& changes) {
     std::vector<std::tuple<std::string, std::string, std::string>> texts;
-    for (const cli::Change& change : changes)
+    for (const users::Change& change : changes)
         if (!change.entry) texts.emplace_back(change.what, change.before, change.after);
     return texts;
 }
@@ -330,11 +330,11 @@ TEST_F(MusicXmlProgram, ChangesAreListedWithTheirPlacesAsWritten) {
 
     // The written file, read again, differs from the input in exactly the listed texts.
     host::Document before, after;
-    cli::ScoreFile original, written;
+    scores::ScoreFile original, written;
     std::string error;
     ASSERT_TRUE(original.Load(score_, &before, &error)) << error;
     ASSERT_TRUE(written.Load(In("out.musicxml"), &after, &error)) << error;
-    const auto inFile = TextChanges(cli::ListChanges(before, after, nullptr));
+    const auto inFile = TextChanges(users::ListChanges(before, after, nullptr));
     ASSERT_EQ(inFile.size(), 7u);
     const nlohmann::json data = nlohmann::json::parse(Read(report));
     ASSERT_EQ(data["files"].size(), 1u);

@@ -294,9 +294,9 @@ public:
 // Presses Enter and checks that it sent the command of the button drawn as
 // the default one, or, where none is drawn, one that is not on the screen.
 void ExpectEnterAsDrawn(HWND dialog, const char* where) {
-    const term::DialogView view = term::ViewOf(dialog);
+    const terminal::DialogView view = terminal::ViewOf(dialog);
     int drawn = 0;
-    for (const term::ControlView& c : view.controls) {
+    for (const terminal::ControlView& c : view.controls) {
         if (!c.isDefault) continue;
         EXPECT_EQ(drawn, 0) << where << ": two buttons drawn as the default";
         drawn = c.id;
@@ -309,14 +309,14 @@ void ExpectEnterAsDrawn(HWND dialog, const char* where) {
     sim::SetWatcher(nullptr);
     if (drawn != 0) {
         EXPECT_EQ(recorder.first, drawn) << where << ": Enter sent " << recorder.first << ", drawn default " << drawn;
-        EXPECT_NE(term::DialogStatusLine(view).find("Enter " + term::PlainCaption(view.enterCaption)),
+        EXPECT_NE(terminal::DialogStatusLine(view).find("Enter " + terminal::PlainCaption(view.enterCaption)),
                   std::string::npos)
             << where;
     } else {
-        for (const term::ControlView& c : view.controls)
+        for (const terminal::ControlView& c : view.controls)
             EXPECT_NE(c.id, recorder.first) << where << ": Enter pressed a shown button not drawn as the default";
-        EXPECT_NE(term::DialogStatusLine(view).find("(not shown)"), std::string::npos)
-            << where << ": " << term::DialogStatusLine(view);
+        EXPECT_NE(terminal::DialogStatusLine(view).find("(not shown)"), std::string::npos)
+            << where << ": " << terminal::DialogStatusLine(view);
     }
 }
 
