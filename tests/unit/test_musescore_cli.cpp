@@ -96,7 +96,7 @@ TEST_F(MuseScoreProgram, WritingInPlaceKeepsTheOriginalAndADryRunWritesNothing) 
                        "staff", "--all"});
     EXPECT_EQ(dry.status, 0) << dry.err;
     EXPECT_TRUE(Contains(dry.out, "\"Flöte\" -> \"Picöte\"")) << dry.out;
-    EXPECT_TRUE(Contains(dry.out, "Nothing was written.")) << dry.out;
+    EXPECT_TRUE(Contains(dry.out, "dry run: nothing was written")) << dry.out;
     EXPECT_TRUE(Read(score_) == original_);
     EXPECT_FALSE(fs::exists(score_ + ".orig"));
 
