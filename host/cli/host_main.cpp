@@ -329,6 +329,9 @@ int RunDocument(Run& run, const std::string& path, FileResult* result) {
         options.documentName = std::filesystem::path(path).filename().string();
         options.output = output;
         options.wholeScore = users::WholeDocumentRegion(document);
+        options.matchPlace = [&](int position) {
+            return file.TextPlace(document, host::LastLoadedTag(), host::LastLoadedKey(), position - 1);
+        };
         for (const std::string& line : run.screen(module, hostWindow, options)) *run.console.out << line << "\n";
     } else {
         session::Runner runner(module, hostWindow);

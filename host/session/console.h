@@ -3,6 +3,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ struct ScreenOptions {
     std::string output;         // where the score is written after the session; empty: nowhere
     RegionRecord wholeScore{};  // the note entry command's region to start with
     int progressDelayMs = 300;  // a scan shorter than this shows no progress
+    // Where the text match shown stands in the score, from its 1-based
+    // position; null or empty: not said.
+    std::function<std::string(int position)> matchPlace;
 };
 // Runs the plug-in's commands for a person at the terminal's screen until
 // they quit; returns what was done, one line each, to print afterwards.

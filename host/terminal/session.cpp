@@ -1,6 +1,7 @@
 #include "host/terminal/session.h"
 
 #include <chrono>
+#include <cstdio>
 #include <climits>
 #include <cstdint>
 #include <optional>
@@ -91,7 +92,7 @@ public:
             std::vector<Placement> placements;
             Grid drawn = DrawDialog(view, &placements);
             std::vector<std::pair<int, int>> origins;
-            if (!Show({&drawn}, Status(DialogStatusLine(view)), &origins)) continue;
+            if (!Show({&drawn}, Status(MatchPlace(dialog, view) + DialogStatusLine(view)), &origins)) continue;
             Input input = screen_.Read();
             status_.clear();
             switch (input.kind) {
@@ -114,6 +115,16 @@ public:
             }
         }
         NoteSummary(dialog);
+    }
+
+    // "part "Voice" (P1), measure 3 | " while the results dialog shows a match.
+    std::string MatchPlace(HWND dialog, const DialogView& view) const {
+        if (!options_.matchPlace || view.templateId != IDD_TEXT_RESULTS) return {};
+        int position = 0;
+        const std::string text = sim::ControlText(dialog, IDC_RESULTS_POSITION).value_or("");
+        if (std::sscanf(text.c_str(), "at position %d", &position) != 1) return {};
+        const std::string place = options_.matchPlace(position);
+        return place.empty() ? std::string() : place + " | ";
     }
 
     int AnswerMessageBox(const sim::MessageBoxInfo& box) override {
