@@ -402,8 +402,10 @@ private:
             if (record == nullptr) continue;
             for (int i = 0; i < std::clamp<int>(record->noteCount, 0, kMaxNotesPerEntry); ++i) {
                 if (record->notes[i].displacement != displacement) continue;
-                found.emplace_back(record->position, record->notes[i].raiseLower,
-                                   (record->notes[i].flags & bits::kTieEnd) != 0);
+                // Packed fields: copied, never bound to a reference.
+                const std::int32_t position = record->position;
+                const int alteration = record->notes[i].raiseLower;
+                found.emplace_back(position, alteration, (record->notes[i].flags & bits::kTieEnd) != 0);
             }
         }
         std::stable_sort(found.begin(), found.end(),
