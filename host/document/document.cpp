@@ -144,6 +144,10 @@ const std::map<Key, Bytes>* Document::RecordsOf(std::uint32_t tag) const {
 const std::map<std::uint32_t, std::map<Key, Bytes>>& Document::AllRecords() const { return records_; }
 
 std::int16_t Document::AddTextBlock(const std::string& text) {
+    if (nextBlockId_ > kMaxTextBlocks || nextTextNumber_ > kMaxTextBlocks) {
+        nextBlockId_ = kMaxTextBlocks + 1;
+        return 0;
+    }
     const std::int16_t id = K(nextBlockId_++);
     const std::int16_t number = K(nextTextNumber_++);
     Bytes block(48, 0);

@@ -72,6 +72,10 @@ public:
     // ---- Semantic builders (the host allocates text blocks and numbers) ----
     // Text block ids and text numbers each come from their own counter, from
     // 1 upward, one of each per text block; an index is the first free one.
+    // Both are 16-bit keys: 1 to 32767, then -32768 to -1 (the host counts
+    // on as unsigned numbers), never 0. Past kMaxTextBlocks a text gets no
+    // block (its record names block 0, which does not exist) rather than
+    // another text's number; TextBlocksFull() says so.
     void AddPageText(int page, const std::string& text);
     void AddMeasureText(int staff, int measure, const std::string& text);
     void AddExpression(int number, const std::string& text);
@@ -84,6 +88,8 @@ public:
     void AddLyrics(LyricsKind kind, int number, const std::string& text);
     void SetMeasureCount(int measures);          // measure records 1..n
     void SetStaffSystemCount(int staffSystems);  // staff system records 1..n
+    static constexpr int kMaxTextBlocks = 65535;
+    bool TextBlocksFull() const { return nextBlockId_ > kMaxTextBlocks; }
 
     // ---- Frames ----
     std::vector<EntryRecord>* Frame(const FrameKey& key);  // null when absent

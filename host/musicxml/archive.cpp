@@ -31,6 +31,12 @@ ArchivePtr OpenReadOnly(const std::string& bytes, std::string* error) {
     zip_t* archive = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &zipError);
     if (archive == nullptr) {
         zip_source_free(source);
+        // The library's own words ("File already exists") do not say which file.
+        if (zip_error_code_zip(&zipError) == ZIP_ER_EXISTS) {
+            zip_error_fini(&zipError);
+            *error = "the archive holds two members of one name, so which is meant cannot be told; refused";
+            return nullptr;
+        }
         *error = "not a readable .mxl archive: " + ZipMessage(&zipError);
         return nullptr;
     }
@@ -159,50 +165,100 @@ bool ReadArchive(const std::string& bytes, const ArchiveLimits& limits, std::str
 
 bool ReplaceInArchive(const std::string& bytes, const std::string& rootPath, const std::string& score, std::string* out,
                       std::string* error) {
+    // A new archive is made, each member copied from the old one as it is
+    // stored and the score put in its place. Rewriting the old archive in
+    // its own buffer let the library keep pieces of that buffer (ours) in
+    // the new one and free them: the old archive is only ever read here.
+    std::string why;
+    ArchivePtr old = OpenReadOnly(bytes, &why);
+    if (!old) {
+        *error = "cannot rewrite the archive: " + why;
+        return false;
+    }
     zip_error_t zipError;
     zip_error_init(&zipError);
-    // The buffer source takes the rewritten archive when the archive closes.
-    zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &zipError);
-    if (source == nullptr) {
+    zip_source_t* target = zip_source_buffer_create(nullptr, 0, 0, &zipError);
+    if (target == nullptr) {
         *error = "cannot rewrite the archive: " + ZipMessage(&zipError);
         return false;
     }
-    zip_t* archive = zip_open_from_source(source, 0, &zipError);
-    if (archive == nullptr) {
-        zip_source_free(source);
+    zip_t* fresh = zip_open_from_source(target, ZIP_TRUNCATE, &zipError);
+    if (fresh == nullptr) {
+        zip_source_free(target);
         *error = "cannot rewrite the archive: " + ZipMessage(&zipError);
         return false;
     }
     zip_error_fini(&zipError);
-    zip_source_keep(source);
-    const zip_int64_t index = zip_name_locate(archive, rootPath.c_str(), 0);
-    zip_source_t* replacement = index < 0 ? nullptr : zip_source_buffer(archive, score.data(), score.size(), 0);
-    bool replaced =
-        replacement != nullptr && zip_file_replace(archive, static_cast<zip_uint64_t>(index), replacement, 0) == 0;
-    if (!replaced && replacement != nullptr) zip_source_free(replacement);  // still ours when the replace failed
-    if (!replaced || zip_set_file_compression(archive, static_cast<zip_uint64_t>(index), ZIP_CM_DEFLATE, 0) != 0) {
-        *error = std::string("cannot replace ") + rootPath + " in the archive: " + zip_strerror(archive);
-        zip_discard(archive);
-        zip_source_free(source);
+    // Kept past the close to read the result; freed once, below.
+    zip_source_keep(target);
+    struct SourceFree {
+        void operator()(zip_source_t* source) const { zip_source_free(source); }
+    };
+    const std::unique_ptr<zip_source_t, SourceFree> targetOwner(target);
+    const auto fail = [&](const std::string& what) {
+        *error = "cannot rewrite the archive: " + what + ": " + zip_strerror(fresh);
+        zip_discard(fresh);
+        return false;
+    };
+
+    const zip_int64_t count = zip_get_num_entries(old.get(), 0);
+    bool replaced = false;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        const auto index = static_cast<zip_uint64_t>(i);
+        zip_stat_t stat;
+        zip_stat_init(&stat);
+        if (zip_stat_index(old.get(), index, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_NAME))
+            return fail("member " + std::to_string(i) + " cannot be read");
+        const std::string name = stat.name;
+        const bool isScore = !replaced && name == rootPath;
+        // A member's source is freed by the archive once it is added, and by us only when adding failed.
+        zip_source_t* member = isScore ? zip_source_buffer(fresh, score.data(), score.size(), 0)
+                                       : zip_source_zip(fresh, old.get(), index, ZIP_FL_COMPRESSED, 0, -1);
+        if (member == nullptr) return fail(name);
+        const zip_int64_t added = zip_file_add(fresh, name.c_str(), member, ZIP_FL_ENC_UTF_8);
+        if (added < 0) {
+            zip_source_free(member);
+            return fail(name);
+        }
+        const auto at = static_cast<zip_uint64_t>(added);
+        // Another member keeps its method, and so its stored bytes are copied as they are.
+        const zip_int32_t method = isScore ? ZIP_CM_DEFLATE : static_cast<zip_int32_t>(stat.comp_method);
+        replaced = replaced || isScore;
+        if (zip_set_file_compression(fresh, at, method, 0) != 0) return fail(name);
+        if ((stat.valid & ZIP_STAT_MTIME) && zip_file_set_mtime(fresh, at, stat.mtime, 0) != 0) return fail(name);
+        zip_uint8_t system = 0;
+        zip_uint32_t attributes = 0;
+        if (zip_file_get_external_attributes(old.get(), index, 0, &system, &attributes) == 0 &&
+            zip_file_set_external_attributes(fresh, at, 0, system, attributes) != 0)
+            return fail(name);
+        zip_uint32_t length = 0;
+        const char* comment = zip_file_get_comment(old.get(), index, &length, ZIP_FL_ENC_RAW);
+        if (comment != nullptr && length > 0 &&
+            zip_file_set_comment(fresh, at, comment, static_cast<zip_uint16_t>(length), 0) != 0)
+            return fail(name);
+    }
+    if (!replaced) {
+        *error = "cannot replace " + rootPath + " in the archive: it is not there";
+        zip_discard(fresh);
         return false;
     }
-    if (zip_close(archive) != 0) {
-        *error = std::string("cannot rewrite the archive: ") + zip_strerror(archive);
-        zip_discard(archive);
-        zip_source_free(source);
-        return false;
-    }
-    bool ok = zip_source_open(source) == 0;
+    int length = 0;
+    const char* comment = zip_get_archive_comment(old.get(), &length, ZIP_FL_ENC_RAW);
+    if (comment != nullptr && length > 0 &&
+        zip_set_archive_comment(fresh, comment, static_cast<zip_uint16_t>(length)) != 0)
+        return fail("its comment");
+    if (zip_close(fresh) != 0) return fail("closing it");
+
+    bool ok = zip_source_open(target) == 0;
     zip_stat_t stat;
     zip_stat_init(&stat);
-    ok = ok && zip_source_stat(source, &stat) == 0 && (stat.valid & ZIP_STAT_SIZE);
+    ok = ok && zip_source_stat(target, &stat) == 0 && (stat.valid & ZIP_STAT_SIZE);
     if (ok) {
         out->resize(static_cast<std::size_t>(stat.size));
-        ok = zip_source_read(source, out->data(), stat.size) == static_cast<zip_int64_t>(stat.size);
-        zip_source_close(source);
+        ok = zip_source_read(target, out->data(), stat.size) == static_cast<zip_int64_t>(stat.size);
     }
-    zip_source_free(source);
-    if (!ok) *error = "cannot rewrite the archive";
+    zip_source_close(target);
+    if (!ok) *error = "cannot rewrite the archive: the result cannot be read back";
     return ok;
 }
 

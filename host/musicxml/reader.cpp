@@ -484,6 +484,18 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
     ReadFrames(reader.partStaves, reader.noteCount, &reader, &filled, &read);
     reader.Verses();
     host::LayOut(layout, &filled);
+    // Texts past the last 16-bit text block number have no block: they are
+    // left out of the search, never given another text's number.
+    if (filled.TextBlocksFull()) {
+        const auto unkeyed = std::stable_partition(read.texts.begin(), read.texts.end(),
+                                                   [&](const MappedText& text) { return IsStored(filled, text); });
+        if (unkeyed != read.texts.end())
+            read.notes.push_back(
+                "more than " + std::to_string(host::Document::kMaxTextBlocks) +
+                " credits, rehearsal marks, staff and group names: " + std::to_string(read.texts.end() - unkeyed) +
+                " of them, such as " + unkeyed->where + ", are not searched");
+        read.texts.erase(unkeyed, read.texts.end());
+    }
     read.tree = tree;
     *document = std::move(filled);
     *score = std::move(read);

@@ -167,6 +167,8 @@ bool WriteScore(const Score& score, const host::Document& document, host::Pieces
 
 // The text of a mapped element as the document now holds it.
 std::string CurrentText(const host::Document& document, const MappedText& text);
+// Whether the document holds a mapped text where the writer looks for it.
+bool IsStored(const host::Document& document, const MappedText& text);
 // Stores a new text for a mapped element, as the plug-in's write-back does.
 // False when the document has no such record.
 bool SetCurrentText(host::Document* document, const MappedText& text, const std::string& value);

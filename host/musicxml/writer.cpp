@@ -213,6 +213,8 @@ std::string CurrentText(const host::Document& document, const MappedText& text) 
     return Current(document, text).value_or(text.original);
 }
 
+bool IsStored(const host::Document& document, const MappedText& text) { return Current(document, text).has_value(); }
+
 bool SetCurrentText(host::Document* document, const MappedText& text, const std::string& value) {
     const auto storage = StorageOf(*document, text);
     const host::Bytes* record = storage ? document->Record(storage->tag, storage->key) : nullptr;

@@ -1,0 +1,207 @@
+// Odd and hostile MusicXML files: nothing is changed that was not asked
+// for, nothing crashes, and what cannot be read as it stands is refused or
+// left out with a note. Large inputs are made here, not kept in the tree.
+#include <gtest/gtest.h>
+#include <zip.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "host/musicxml/score.h"
+#include "host/musicxml/xml_text.h"
+
+namespace {
+
+struct Read {
+    bool ok = false;
+    host::Document document;
+    musicxml::Score score;
+    std::string error;
+};
+
+Read ReadBytes(const std::string& bytes) {
+    Read read;
+    read.ok = musicxml::ReadScore(bytes, {}, &read.document, &read.score, &read.error);
+    return read;
+}
+
+std::string Write(const Read& read, std::vector<std::string>* warnings = nullptr) {
+    std::vector<std::string> ignored;
+    std::string out;
+    std::string error;
+    EXPECT_TRUE(musicxml::WriteScore(read.score, read.document, &out, warnings ? warnings : &ignored, &error)) << error;
+    return out;
+}
+
+const musicxml::MappedText* Find(const musicxml::Score& score, const std::string& original) {
+    for (const auto& text : score.texts)
+        if (text.original == original) return &text;
+    return nullptr;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+[[maybe_unused]] std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+// A score of one part; `head` goes before the part list, `music` into its first measure.
+std::string Score(const std::string& head, const std::string& music = "") {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<score-partwise version=\"4.0\">" + head +
+           "<part-list><score-part id=\"P1\"><part-name>Flute</part-name></score-part></part-list>"
+           "<part id=\"P1\"><measure number=\"1\"><attributes><divisions>1</divisions></attributes>" +
+           music + "</measure></part></score-partwise>\n";
+}
+
+std::string Credit(const std::string& words, int page = 1) {
+    return "<credit page=\"" + std::to_string(page) + "\"><credit-words>" + words + "</credit-words></credit>";
+}
+
+// ---- Text blocks are numbered with 16 bits ----
+
+TEST(HostileCounts, TextsPastTheLastTextBlockNumberAreLeftOutNotRenumbered) {
+    // 66,000 credits on 66 pages and a staff name: 466 more than there are text block numbers.
+    std::string credits;
+    for (int i = 1; i <= 66000; ++i) credits += Credit("c" + std::to_string(i), (i - 1) / 1000 + 1);
+    const std::string file = Score(credits);
+    Read read = ReadBytes(file);
+    ASSERT_TRUE(read.ok) << read.error;
+    // Every text the search sees reads as it stands in the file.
+    for (const auto& text : read.score.texts) ASSERT_EQ(musicxml::CurrentText(read.document, text), text.original);
+    EXPECT_EQ(read.score.texts.size(), 65535u);
+    EXPECT_EQ(Find(read.score, "c65536"), nullptr);
+    ASSERT_FALSE(read.score.notes.empty());
+    EXPECT_TRUE(Contains(read.score.notes.back(), "466 of them")) << read.score.notes.back();
+    // A search that changes nothing writes the file as it was.
+    EXPECT_EQ(Write(read), file);
+    // One change changes that credit only.
+    const musicxml::MappedText* first = Find(read.score, "c1");
+    ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(musicxml::SetCurrentText(&read.document, *first, "A"));
+    const std::string out = Write(read);
+    EXPECT_EQ(out.size() + 1, file.size());
+    EXPECT_TRUE(Contains(out, "<credit-words>A</credit-words>"));
+    EXPECT_TRUE(Contains(out, "<credit-words>c66000</credit-words>"));
+}
+
+// ---- .mxl archives of every layout ----
+
+struct Member {
+    std::string name;
+    std::string bytes;
+    bool stored = false;
+};
+
+std::string MakeArchive(const std::vector<Member>& members) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(nullptr, 0, 0, &error);
+    zip_t* archive = zip_open_from_source(source, ZIP_TRUNCATE, &error);
+    zip_source_keep(source);
+    for (const Member& member : members) {
+        zip_source_t* data = zip_source_buffer(archive, member.bytes.data(), member.bytes.size(), 0);
+        const zip_int64_t index = zip_file_add(archive, member.name.c_str(), data, ZIP_FL_ENC_UTF_8);
+        zip_set_file_compression(archive, static_cast<zip_uint64_t>(index),
+                                 member.stored ? ZIP_CM_STORE : ZIP_CM_DEFLATE, 0);
+    }
+    zip_close(archive);
+    zip_source_open(source);
+    zip_stat_t stat;
+    zip_source_stat(source, &stat);
+    std::string out(static_cast<std::size_t>(stat.size), '\0');
+    zip_source_read(source, out.data(), stat.size);
+    zip_source_close(source);
+    zip_source_free(source);
+    zip_error_fini(&error);
+    return out;
+}
+
+// Each member's name, compression and unpacked bytes, in order.
+std::vector<Member> Unpack(const std::string& bytes) {
+    std::vector<Member> members;
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_source_t* source = zip_source_buffer_create(bytes.data(), bytes.size(), 0, &error);
+    zip_t* archive = zip_open_from_source(source, ZIP_RDONLY | ZIP_CHECKCONS, &error);
+    if (archive == nullptr) {
+        zip_source_free(source);
+        zip_error_fini(&error);
+        return members;
+    }
+    for (zip_int64_t i = 0; i < zip_get_num_entries(archive, 0); ++i) {
+        zip_stat_t stat;
+        zip_stat_index(archive, static_cast<zip_uint64_t>(i), 0, &stat);
+        Member member{stat.name, std::string(static_cast<std::size_t>(stat.size), '\0'),
+                      stat.comp_method == ZIP_CM_STORE};
+        zip_file_t* file = zip_fopen_index(archive, static_cast<zip_uint64_t>(i), 0);
+        zip_fread(file, member.bytes.data(), stat.size);
+        zip_fclose(file);
+        members.push_back(member);
+    }
+    zip_discard(archive);
+    zip_error_fini(&error);
+    return members;
+}
+
+std::string Container(const std::string& rootPath) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<container><rootfiles><rootfile full-path=\"" + rootPath +
+           "\"/></rootfiles></container>\n";
+}
+
+std::string Picture() {
+    std::string picture;
+    for (int i = 0; i < 4096; ++i) picture.push_back(static_cast<char>((i * 7919) >> 3));
+    return picture;
+}
+
+TEST(HostileArchives, TheScoreIsRewrittenWhereverItLiesStoredOrDeflated) {
+    const std::string score = Score(Credit("Kleine Suite"));
+    for (int place = 0; place < 3; ++place) {
+        for (const bool stored : {false, true}) {
+            SCOPED_TRACE("score at " + std::to_string(place) + (stored ? ", stored" : ", deflated"));
+            std::vector<Member> members = {{"META-INF/container.xml", Container("music/score.xml"), stored},
+                                           {"pictures/cover.png", Picture(), true},
+                                           {"pictures/back.png", Picture() + "x", false}};
+            members.insert(members.begin() + (place == 0   ? 0
+                                              : place == 1 ? 2
+                                                           : 3),
+                           Member{"music/score.xml", score, stored});
+            const std::string archive = MakeArchive(members);
+            Read read = ReadBytes(archive);
+            ASSERT_TRUE(read.ok) << read.error;
+            EXPECT_EQ(Write(read), archive);
+            const musicxml::MappedText* credit = Find(read.score, "Kleine Suite");
+            ASSERT_NE(credit, nullptr);
+            ASSERT_TRUE(musicxml::SetCurrentText(&read.document, *credit, "Große Suite"));
+            const std::vector<Member> written = Unpack(Write(read));
+            ASSERT_EQ(written.size(), members.size());
+            for (std::size_t i = 0; i < members.size(); ++i) {
+                EXPECT_EQ(written[i].name, members[i].name);
+                if (members[i].name == "music/score.xml") {
+                    EXPECT_TRUE(Contains(written[i].bytes, ">Große Suite<"));
+                    EXPECT_FALSE(written[i].stored);
+                } else {
+                    EXPECT_EQ(written[i].bytes, members[i].bytes) << members[i].name;
+                    EXPECT_EQ(written[i].stored, members[i].stored) << members[i].name;
+                }
+            }
+        }
+    }
+}
+
+TEST(HostileArchives, TwoMembersOfOneNameAreRefusedWithAMessage) {
+    const std::string score = Score(Credit("Kleine Suite"));
+    std::string archive =
+        MakeArchive({{"META-INF/container.xml", Container("score.xml")}, {"score.xml", score}, {"score.xmm", score}});
+    // The same name twice: the directory's last name is made the first one's.
+    for (std::size_t at = archive.find("score.xmm"); at != std::string::npos; at = archive.find("score.xmm", at))
+        archive[at + 8] = 'l';
+    const Read read = ReadBytes(archive);
+    EXPECT_FALSE(read.ok);
+    EXPECT_TRUE(Contains(read.error, "two members of one name")) << read.error;
+}
+
+}  // namespace
