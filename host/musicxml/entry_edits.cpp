@@ -442,7 +442,7 @@ private:
     const NoteXml* PitchedNote(const EntrySource& entry, int n) const {
         int seen = 0;
         for (const NoteXml& candidate : Notes(entry))
-            if (Find(candidate.pitch, "step") && seen++ == n) return &candidate;
+            if (HasNoteRecord(candidate.node) && seen++ == n) return &candidate;
         return nullptr;
     }
 

@@ -241,7 +241,9 @@ struct NoteFacts {
     bool tieStart = false, tieStop = false;
     std::uint8_t beamLevels = 0, beamLeft = 0, beamRight = 0;
 
-    explicit NoteFacts(pugi::xml_node note) {
+    pugi::xml_node node;
+
+    explicit NoteFacts(pugi::xml_node note) : node(note) {
         std::string scratch;
         for (pugi::xml_node child = note.first_child(); child; child = child.next_sibling()) {
             if (child.type() != pugi::node_element) continue;
@@ -338,6 +340,7 @@ public:
             long long reached = 0;
             long long start = 0;  // of the last note that was not a chord note
             constexpr std::size_t kNone = ~std::size_t{0};
+            constexpr std::size_t kLeftOut = kNone - 1;
             std::size_t last = kNone;  // in score_.entries
             bool saidBackup = false;
             const std::size_t measureBegin = score_.entries.size();
@@ -357,6 +360,8 @@ public:
                     const bool grace = static_cast<bool>(facts.grace);
                     const long long duration = grace ? 0 : std::max(0LL, NumberOf(facts.duration, 0));
                     const int staff = std::clamp(static_cast<int>(NumberOf(facts.staff, 1)), 1, part.staves);
+                    // A chord note of a note left out is left out with it.
+                    if (facts.chord && last == kLeftOut) continue;
                     if (facts.chord && last != kNone) {
                         EntrySource& chord = score_.entries[last];
                         AddNote(facts, staff != chord.frame.staff - part.firstStaff + 1, &chord);
@@ -379,7 +384,7 @@ public:
                             score_.entryNotes.push_back(Where() + ": staff " + std::to_string(staff) +
                                                    " has a fifth voice (" + std::string(voice) +
                                                    "); its notes are not searchable");
-                        last = kNone;
+                        last = kLeftOut;
                         continue;
                     }
                     EntrySource& entry = score_.entries.emplace_back();
@@ -522,7 +527,7 @@ private:
         if (note.lyric) record.flagsA |= bits::kLyrics;
         if (note.articulations) record.flagsA |= bits::kArticulation;
         if (note.slur) record.flagsB |= bits::kSlur;
-        if (!note.pitch) return;  // a rest, or an unpitched note: no note record
+        if (!HasNoteRecord(note.node)) return;  // a rest, or an unpitched note
         record.flagsA |= bits::kNote;
         if (record.noteCount >= kMaxNotesPerEntry) {
             if (!saidTooManyNotes_)

@@ -59,6 +59,12 @@ constexpr std::uint32_t kAccidental = 0x01000000;
 constexpr std::uint32_t kAccidentalParentheses = 0x00800000;
 }  // namespace bits
 
+// A <note> element is one of its entry's notes (a note record) when it has
+// a <pitch>, with or without a step: the reader and the writer both count
+// an entry's notes by this, so that the nth note record is the nth such
+// element.
+inline bool HasNoteRecord(pugi::xml_node note) { return static_cast<bool>(note.child("pitch")); }
+
 // Edits for the entries the plug-in changed: stems, pitches and the
 // accidentals that go with them, ties; a change without a MusicXML form is
 // counted in *unwritten by attribute name.

@@ -114,8 +114,12 @@ public:
             const int staves = StaffCount(part);
             for (int s = 0; s < staves; ++s)
                 if (Fits(staff + s, "staves")) Staff(item, staff + s);
-            if (part) {
+            // Staff numbers are 16-bit: a part that reaches past the last one
+            // is not searched for notes (the staves' note says so).
+            if (part && staff + staves - 1 <= static_cast<int>(kLongest)) {
                 partStaves.push_back({part, static_cast<int>(score_.parts.size()) - 1, staff, staves});
+            } else if (part) {
+                Fits(staff + staves - 1, "staves");
             }
             staff += staves;
         }

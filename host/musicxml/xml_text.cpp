@@ -1,6 +1,7 @@
 #include "host/musicxml/xml_text.h"
 
 #include <cstdio>
+#include <string_view>
 
 namespace musicxml {
 
@@ -20,14 +21,21 @@ std::size_t StartTagEnd(const std::string& xml, std::size_t nameOffset) {
 }
 
 std::size_t NextTag(const std::string& xml, std::size_t at) {
-    while ((at = xml.find('<', at)) != std::string::npos) {
-        const char* end = xml.compare(at, 4, "<!--") == 0        ? "-->"
-                          : xml.compare(at, 9, "<![CDATA[") == 0 ? "]]>"
-                          : xml.compare(at, 2, "<?") == 0        ? "?>"
-                                                                 : nullptr;
-        if (end == nullptr) return at;
-        at = xml.find(end, at);
+    // Each end is looked for after its opener: "<!-->" and "<?>" open
+    // what they seem to close.
+    struct Skipped {
+        std::string_view open, close;
+    };
+    static constexpr Skipped kSkipped[] = {{"<!--", "-->"}, {"<![CDATA[", "]]>"}, {"<?", "?>"}};
+    const std::string_view text(xml);
+    while ((at = text.find('<', at)) != std::string::npos) {
+        const Skipped* skipped = nullptr;
+        for (const Skipped& kind : kSkipped)
+            if (text.compare(at, kind.open.size(), kind.open) == 0) skipped = &kind;
+        if (skipped == nullptr) return at;
+        at = text.find(skipped->close, at + skipped->open.size());
         if (at == std::string::npos) return at;
+        at += skipped->close.size();
     }
     return at;
 }

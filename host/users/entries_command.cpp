@@ -288,11 +288,15 @@ RegionRecord WholeDocumentRegion(const host::Document& document) {
     if (const auto* measures = document.RecordsOf(host::kTagMeasure)) {
         for (const auto& [key, bytes] : *measures) addMeasure(key[0]);
     }
+    // The region's fields are 16-bit: held to what they can say, never wrapped.
+    const auto field = [](int value, int fallback, int none) {
+        return static_cast<std::int16_t>(std::clamp(value == none ? fallback : value, -32768, 32767));
+    };
     RegionRecord region{};
-    region.firstStaff = static_cast<std::int16_t>(firstStaff == INT_MAX ? 1 : firstStaff);
-    region.lastStaff = static_cast<std::int16_t>(lastStaff == INT_MIN ? 1 : lastStaff);
-    region.firstMeasure = static_cast<std::int16_t>(firstMeasure == INT_MAX ? 1 : firstMeasure);
-    region.lastMeasure = static_cast<std::int16_t>(lastMeasure == INT_MIN ? 1 : lastMeasure);
+    region.firstStaff = field(firstStaff, 1, INT_MAX);
+    region.lastStaff = field(lastStaff, 1, INT_MIN);
+    region.firstMeasure = field(firstMeasure, 1, INT_MAX);
+    region.lastMeasure = field(lastMeasure, 1, INT_MIN);
     region.startPosition = 0;
     region.endPosition = INT32_MAX;
     return region;

@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "host/cli/entries_command.h"
+#include "host/musicxml/frames.h"
 #include "host/musicxml/score.h"
 #include "host/musicxml/xml_text.h"
 
@@ -202,6 +204,98 @@ TEST(HostileArchives, TwoMembersOfOneNameAreRefusedWithAMessage) {
     const Read read = ReadBytes(archive);
     EXPECT_FALSE(read.ok);
     EXPECT_TRUE(Contains(read.error, "two members of one name")) << read.error;
+}
+
+// ---- Comments, CDATA and processing instructions ----
+
+TEST(HostileMarkup, ACommentThatSeemsToCloseWhereItOpensStaysOneComment) {
+    // "<!-->" and "<!--->" open a comment that ends at the next "-->"; what
+    // lies between, "</b>" too, is the comment's.
+    for (const std::string comment : {"<!--> a</b> -->", "<!---> a</b> -->", "<![CDATA[]]>", "<?pi a</b> ?>"}) {
+        SCOPED_TRACE(comment);
+        const Read read = ReadBytes(Score(Credit("Kleine" + comment + "Suite")));
+        ASSERT_TRUE(read.ok) << read.error;
+        const musicxml::MappedText* credit = Find(read.score, "KleineSuite");
+        ASSERT_NE(credit, nullptr);
+        Read changed = ReadBytes(Score(Credit("Kleine" + comment + "Suite")));
+        ASSERT_TRUE(musicxml::SetCurrentText(&changed.document, *credit, "KLEINESuite"));
+        const Read again = ReadBytes(Write(changed));
+        ASSERT_TRUE(again.ok) << again.error;
+        EXPECT_NE(Find(again.score, "KLEINESuite"), nullptr);
+    }
+    // A note's children are found past such a comment, and an edit lands in the note.
+    Read read = ReadBytes(
+        Score("", "<note><!--> <x> --><pitch><step>C</step><octave>4</octave></pitch><duration>1</duration></note>"));
+    ASSERT_TRUE(read.ok) << read.error;
+    std::vector<EntryRecord>* frame = read.document.Frame({1, 1, 0});
+    ASSERT_NE(frame, nullptr);
+    (*frame)[0].notes[0].displacement = 1;  // C4 to D4
+    const std::string out = Write(read);
+    EXPECT_TRUE(Contains(out, "<!--> <x> --><pitch><step>D</step>")) << out;
+}
+
+// ---- Reader and writer count the same notes ----
+
+TEST(HostileNotes, AChordNoteWithoutAStepIsTheNoteItsChangeGoesTo) {
+    Read read = ReadBytes(Score("",
+                                "<note><pitch><octave>4</octave></pitch><duration>1</duration></note>"
+                                "<note><chord/><pitch><step>E</step><octave>4</octave></pitch><duration>1</duration>"
+                                "</note>"));
+    ASSERT_TRUE(read.ok) << read.error;
+    std::vector<EntryRecord>* frame = read.document.Frame({1, 1, 0});
+    ASSERT_NE(frame, nullptr);
+    ASSERT_EQ((*frame)[0].noteCount, 2);
+    (*frame)[0].notes[0].flags |= musicxml::bits::kTieStart;
+    const std::string out = Write(read);
+    const std::size_t second = out.find("<note><chord/>");
+    const std::size_t tie = out.find("<tie type=\"start\"/>");
+    ASSERT_NE(tie, std::string::npos) << out;
+    EXPECT_LT(tie, second) << out;
+}
+
+TEST(HostileNotes, AChordInAFifthVoiceTakesNoTimeOfItsOwn) {
+    std::string music;
+    for (int voice = 1; voice <= 4; ++voice)
+        music += "<note><pitch><step>C</step><octave>4</octave></pitch><duration>1</duration><voice>" +
+                 std::to_string(voice) + "</voice></note><backup><duration>1</duration></backup>";
+    music +=
+        "<note><pitch><step>C</step><octave>5</octave></pitch><duration>1</duration><voice>5</voice></note>"
+        "<note><chord/><pitch><step>E</step><octave>5</octave></pitch><duration>1</duration><voice>5</voice></note>"
+        "<note><pitch><step>D</step><octave>4</octave></pitch><duration>1</duration><voice>1</voice></note>";
+    const Read read = ReadBytes(Score("", music));
+    ASSERT_TRUE(read.ok) << read.error;
+    const std::vector<EntryRecord>* frame = const_cast<host::Document&>(read.document).Frame({1, 1, 0});
+    ASSERT_NE(frame, nullptr);
+    ASSERT_EQ(frame->size(), 2u);
+    EXPECT_EQ((*frame)[1].position, 1024);  // a quarter after the first, not two
+}
+
+// ---- Staff numbers are 16-bit ----
+
+TEST(HostileCounts, TheWholeScoreRegionStopsAtTheLastStaffNumber) {
+    // 514 parts of 64 staves: 32,896 staves, 129 more than a staff number reaches.
+    std::string parts;
+    std::string music;
+    for (int p = 1; p <= 514; ++p) {
+        const std::string id = "P" + std::to_string(p);
+        parts += "<score-part id=\"" + id + "\"><part-name>" + id + "</part-name></score-part>";
+        music += "<part id=\"" + id +
+                 "\"><measure number=\"1\"><attributes><divisions>1</divisions><staves>64</staves></attributes>"
+                 "<note><pitch><step>C</step><octave>4</octave></pitch><duration>1</duration><staff>64</staff>"
+                 "</note></measure></part>";
+    }
+    const Read read =
+        ReadBytes("<score-partwise version=\"4.0\"><part-list>" + parts + "</part-list>" + music + "</score-partwise>");
+    ASSERT_TRUE(read.ok) << read.error;
+    const RegionRecord region = cli::WholeDocumentRegion(read.document);
+    EXPECT_EQ(region.firstStaff, 1);
+    EXPECT_EQ(region.lastStaff, 32767);
+    // Part 512 ends on staff 32,768: its notes, and those after it, are not read.
+    EXPECT_NE(const_cast<host::Document&>(read.document).Frame({511 * 64, 1, 0}), nullptr);
+    EXPECT_EQ(read.score.entries.size(), 511u);
+    bool said = false;
+    for (const std::string& note : read.score.notes) said = said || Contains(note, "32767 staves");
+    EXPECT_TRUE(said);
 }
 
 }  // namespace
