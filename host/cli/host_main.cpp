@@ -154,6 +154,7 @@ struct FileResult {
     users::TextCounts counts;
     users::EntriesCounts entries;
     int warnings = 0;
+    int withheld = 0;     // changes the plug-in made that the file could not take, each with a warning
     std::string problem;  // the first error, for the summary
     std::vector<users::Change> changes;
     std::string written;  // where the run was written; empty: nowhere
@@ -238,6 +239,69 @@ std::string OutputFor(const Arguments& args, const std::string& document) {
     if (!args.outputDir.empty())
         return (std::filesystem::path(args.outputDir) / std::filesystem::path(document).filename()).string();
     return {};
+}
+
+// A path as it would be written to: its folder resolved (links and ".."),
+// so that two names of one place compare equal.
+std::filesystem::path Place(const std::string& path) {
+    std::error_code code;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, code);
+    std::filesystem::path place = std::filesystem::weakly_canonical(absolute, code);
+    return code ? absolute.lexically_normal() : place;
+}
+
+// Before anything runs: no document is named twice, no two results go to
+// one file, no result lands on another document, and an original can be
+// kept for each document written in place. False with the reason.
+bool CheckOutputs(const Arguments& args, std::string* error) {
+    if (args.dryRun || (!args.inPlace && args.output.empty() && args.outputDir.empty())) return true;
+    const std::vector<std::string>& documents = args.documents;
+    std::vector<std::filesystem::path> places;
+    std::vector<std::filesystem::path> outputs;
+    for (const std::string& document : documents) {
+        places.push_back(Place(document));
+        outputs.push_back(Place(OutputFor(args, document)));
+    }
+    const std::size_t n = documents.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = i + 1; j < n; ++j) {
+            if (SameFile(documents[i], documents[j]) || places[i] == places[j]) {
+                *error = documents[i] + " and " + documents[j] +
+                         " are the same file: name it once (it would be changed twice); nothing was written";
+                return false;
+            }
+        }
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::string output = OutputFor(args, documents[i]);
+        for (std::size_t j = 0; j < n; ++j) {
+            if (j != i && (SameFile(documents[j], output) || places[j] == outputs[i])) {
+                *error = "the result of " + documents[i] + " would be written over the document " + documents[j] +
+                         " (" + output + "): choose another folder; nothing was written";
+                return false;
+            }
+        }
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        for (std::size_t j = i + 1; j < n; ++j) {
+            if (outputs[i] == outputs[j]) {
+                *error = documents[i] + " and " + documents[j] + " would both be written to " + outputs[i].string() +
+                         ": rename one or run them apart; nothing was written";
+                return false;
+            }
+        }
+        if (args.inPlace) {
+            const std::string original = outputs[i].string() + ".orig";
+            std::error_code code;
+            const auto status = std::filesystem::symlink_status(original, code);
+            if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+                *error = original + ": is there and is not a file, so the original of " + documents[i] +
+                         " cannot be kept; nothing was written";
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 int Refuse(FileResult* result, std::ostream& err, const std::string& message, int status = 2) {
@@ -396,12 +460,26 @@ int RunDocument(Run& run, const std::string& path, FileResult* result) {
         }
         for (const std::string& warning : warnings) err << "veldune-host: " << path << ": warning: " << warning << "\n";
         result->warnings += static_cast<int>(warnings.size());
+        // The plug-in counted these as made; the file will not hold them.
+        result->withheld = static_cast<int>(warnings.size());
+        if (result->withheld > 0)
+            *session.console.out << result->withheld << " of the changes counted above "
+                                 << (result->withheld == 1 ? "is" : "are") << " not written to " << output
+                                 << " (see the warnings)\n";
         if (!args.outputDir.empty()) {
             std::error_code code;
             std::filesystem::create_directories(args.outputDir, code);
         }
-        if ((args.inPlace && !scores::KeepOriginal(path, &error)) ||
-            !scores::WriteFileAtomically(output, bytes, &error)) {
+        // A link is written through: the file it points to takes the result
+        // (and, in place, keeps its original beside it); the link stays.
+        std::string target = output;
+        std::error_code code;
+        if (std::filesystem::is_symlink(output, code)) {
+            target = Place(output).string();
+            err << "veldune-host: " << output << " is a link; writing the file it points to, " << target << "\n";
+        }
+        if ((args.inPlace && !scores::KeepOriginal(target, &error)) ||
+            !scores::WriteFileAtomically(target, bytes, &error)) {
             Refuse(result, err, error);
             return unwind(2);
         }
@@ -464,8 +542,12 @@ void PrintSummary(std::ostream& out, const std::vector<std::string>& documents,
     row("file", "found", "replaced", "warnings", "result");
     for (std::size_t i = 0; i < documents.size(); ++i) {
         const FileResult& r = results[i];
-        row(documents[i], Count(r.counts.found), Count(r.counts.replaced), std::to_string(r.warnings),
-            r.status == 0 ? "ok" : r.problem);
+        // Replaced counts what the file holds: a change withheld with a warning is not in it.
+        const int replaced = r.counts.replaced < 0 ? r.counts.replaced : std::max(0, r.counts.replaced - r.withheld);
+        const std::string outcome = r.status != 0     ? r.problem
+                                    : r.withheld == 0 ? "ok"
+                                                      : "ok, " + std::to_string(r.withheld) + " change(s) not written";
+        row(documents[i], Count(r.counts.found), Count(replaced), std::to_string(r.warnings), outcome);
     }
 }
 
@@ -618,6 +700,11 @@ int HostMain(int argc, const char* const* argv, session::Console& console) {
     if (pluginPath.empty()) {
         std::string folder = ExecutableDirectory();
         pluginPath = (folder.empty() ? std::string(".") : folder) + "/" + session::PluginModuleFileName();
+    }
+
+    if (!CheckOutputs(args, &error)) {
+        err << "veldune-host: " << error << "\n";
+        return 2;
     }
 
     Run run{args, textCommand, entriesCommand, hivePath, pluginPath, console, false, false, false, {}};

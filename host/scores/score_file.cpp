@@ -1,5 +1,8 @@
 #include "host/scores/score_file.h"
 
+#include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -90,6 +93,54 @@ std::string BlockOwner(const host::Document& document, std::uint32_t tag, const 
     }
     return {};
 }
+
+
+// The temporary file being written, for the signal handlers: an
+// interrupted write takes it away (hundreds of megabytes, hidden).
+char g_temporary[4096] = {};
+
+extern "C" void RemoveTemporaryAndStop(int signal) {
+    if (g_temporary[0] != 0) std::remove(g_temporary);
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+// While it lives, SIGINT and SIGTERM remove the temporary file before the
+// program stops, and a file-size limit fails the write (it is then removed
+// as any failed write is) instead of stopping the program.
+class TemporaryGuard {
+public:
+    explicit TemporaryGuard(const fs::path& temporary) {
+        const std::string name = temporary.string();
+        if (name.size() < sizeof g_temporary) std::memcpy(g_temporary, name.c_str(), name.size() + 1);
+        interrupt_ = std::signal(SIGINT, RemoveTemporaryAndStop);
+        terminate_ = std::signal(SIGTERM, RemoveTemporaryAndStop);
+#ifdef SIGXFSZ
+        sizeLimit_ = std::signal(SIGXFSZ, SIG_IGN);
+#endif
+    }
+    ~TemporaryGuard() {
+        std::signal(SIGINT, interrupt_);
+        std::signal(SIGTERM, terminate_);
+#ifdef SIGXFSZ
+        std::signal(SIGXFSZ, sizeLimit_);
+#endif
+        g_temporary[0] = 0;
+    }
+    TemporaryGuard(const TemporaryGuard&) = delete;
+    TemporaryGuard& operator=(const TemporaryGuard&) = delete;
+
+private:
+    using Handler = void (*)(int);
+    Handler interrupt_;
+    Handler terminate_;
+#ifdef SIGXFSZ
+    Handler sizeLimit_;
+#endif
+};
+
+bool WriteAtomically(const std::string& path, const host::Pieces& bytes, const std::string& modeOf, std::string* error,
+                     bool failBeforeRename);
 
 }  // namespace
 
@@ -240,18 +291,34 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes, std:
 
 bool WriteFileAtomically(const std::string& path, const host::Pieces& bytes, std::string* error,
                          bool failBeforeRename) {
+    return WriteAtomically(path, bytes, path, error, failBeforeRename);
+}
+
+namespace {
+
+// modeOf: the file whose permissions the new file takes (the target itself
+// when it exists); the temporary file is made with the default ones.
+bool WriteAtomically(const std::string& path, const host::Pieces& bytes, const std::string& modeOf, std::string* error,
+                     bool failBeforeRename) {
     const fs::path target(path);
     fs::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
     std::random_device random;
     const fs::path temporary =
         folder / ("." + target.filename().string() + ".tmp-" + std::to_string(random() % 1000000000u));
+    const TemporaryGuard guard(temporary);
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         if (!out) {
             *error = path + ": cannot be written (no temporary file can be made in " + folder.string() + ")";
             return false;
         }
+        // The new file has the permissions of the one it replaces (or of
+        // modeOf) from the start: a private score is never readable by others.
+        std::error_code code;
+        const fs::path modeSource = fs::exists(target, code) ? target : fs::path(modeOf);
+        const fs::file_status status = fs::status(modeSource, code);
+        if (!code && fs::is_regular_file(status)) fs::permissions(temporary, status.permissions(), code);
         // Many small pieces: gathered into large writes, not a system call each.
         constexpr std::size_t kChunk = std::size_t{1} << 20;
         std::string chunk;
@@ -287,16 +354,26 @@ bool WriteFileAtomically(const std::string& path, const host::Pieces& bytes, std
     return true;
 }
 
+}  // namespace
+
 bool KeepOriginal(const std::string& path, std::string* error) {
     const std::string original = path + ".orig";
     std::error_code code;
-    if (fs::exists(original, code)) return true;
+    const fs::file_status status = fs::symlink_status(original, code);
+    if (fs::is_regular_file(status)) return true;
+    if (fs::exists(status)) {
+        *error = original + ": is there and is not a file, so the original cannot be kept there; " + path +
+                 " is not written";
+        return false;
+    }
     std::string bytes;
     if (!ReadBytes(path, &bytes)) {
         *error = path + ": cannot be read to keep its original";
         return false;
     }
-    return WriteFileAtomically(original, bytes, error);
+    host::Pieces pieces;
+    pieces.Add(bytes);
+    return WriteAtomically(original, pieces, path, error, false);
 }
 
 }  // namespace scores
