@@ -467,6 +467,18 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
                  std::to_string(line) + ", column " + std::to_string(column) + ": " + parsed.description();
         return false;
     }
+    bool hasDoctype = false;
+    for (pugi::xml_node child : xml.children()) hasDoctype = hasDoctype || child.type() == pugi::node_doctype;
+    std::size_t offset = 0;
+    std::string what;
+    if (!CheckWellFormed(source, hasDoctype, &offset, &what)) {
+        std::size_t line = 0;
+        std::size_t column = 0;
+        LineAndColumn(source, offset, &line, &column);
+        *error = (read.compressed ? read.rootPath + ": " : std::string()) + "not well-formed XML at line " +
+                 std::to_string(line) + ", column " + std::to_string(column) + ": " + what;
+        return false;
+    }
     if (DeclaresEntities(xml)) {
         *error = "the DOCTYPE declares entities of its own; they are never expanded, so the score is refused";
         return false;

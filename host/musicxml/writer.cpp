@@ -115,7 +115,8 @@ const char* KindName(TextSource source) {
 
 class Edits {
 public:
-    Edits(std::vector<std::string>* warnings, Encoding encoding) : warnings_(*warnings), encoding_(encoding) {}
+    Edits(const std::string& xml, std::vector<std::string>* warnings, Encoding encoding)
+        : xml_(xml), warnings_(*warnings), encoding_(encoding) {}
 
     // A text that would make the file invalid is not written.
     bool Writable(const std::string& text, const std::string& what) {
@@ -125,8 +126,10 @@ public:
     }
 
     // Two staves of one part share the part's name: the first change wins.
-    void Add(const Span& span, const std::string& text, const std::string& what) {
-        const std::string markup = EscapeContent(text, encoding_);
+    // was: the text as read; what did not change is kept as it stands.
+    void Add(const Span& span, const std::string& was, const std::string& text, const std::string& what) {
+        const std::string markup =
+            SpliceContent(std::string_view(xml_).substr(span.begin, span.end - span.begin), was, text, encoding_);
         for (auto [at, last] = edits_.equal_range(span.begin); at != last; ++at) {
             if (at->second.first == span.end) {
                 if (at->second.second != markup)
@@ -163,6 +166,7 @@ public:
     }
 
 private:
+    const std::string& xml_;
     std::vector<std::string>& warnings_;
     Encoding encoding_;
     std::multimap<std::size_t, std::pair<std::size_t, std::string>> edits_;  // begin -> end, markup
@@ -204,7 +208,8 @@ void VerseEdits(const Score& score, const Verse& verse, const std::vector<std::s
         if (!edits->Writable(texts[i], name)) return;
     }
     for (std::size_t i = 0; i < texts.size(); ++i)
-        if (texts[i] != verse.syllables[i].text) edits->Add(verse.syllables[i].span, texts[i], name);
+        if (texts[i] != verse.syllables[i].text)
+            edits->Add(verse.syllables[i].span, verse.syllables[i].text, texts[i], name);
 }
 
 }  // namespace
@@ -228,13 +233,13 @@ bool SetCurrentText(host::Document* document, const MappedText& text, const std:
 
 bool WriteScore(const Score& score, const host::Document& document, host::Pieces* out,
                 std::vector<std::string>* warnings, std::string* error, const VerseWrites* verseWrites) {
-    Edits edits(warnings, score.encoding.encoding);
+    Edits edits(score.Xml(), warnings, score.encoding.encoding);
     for (const MappedText& text : score.texts) {
         const std::string now = CurrentText(document, text);
         if (now == text.original) continue;
         const std::string what = std::string(KindName(text.source)) + " \"" + text.original + "\" (" + text.where + ")";
         if (!edits.Writable(now, what)) continue;
-        for (const Span& span : text.spans) edits.Add(span, now, what);
+        for (const Span& span : text.spans) edits.Add(span, text.original, now, what);
     }
     for (const Verse& verse : score.verses) {
         const std::string now =

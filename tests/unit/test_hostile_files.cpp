@@ -219,7 +219,9 @@ TEST(HostileMarkup, ACommentThatSeemsToCloseWhereItOpensStaysOneComment) {
         ASSERT_NE(credit, nullptr);
         Read changed = ReadBytes(Score(Credit("Kleine" + comment + "Suite")));
         ASSERT_TRUE(musicxml::SetCurrentText(&changed.document, *credit, "KLEINESuite"));
-        const Read again = ReadBytes(Write(changed));
+        const std::string out = Write(changed);
+        EXPECT_TRUE(Contains(out, "KLEINE" + comment + "Suite")) << out;
+        const Read again = ReadBytes(out);
         ASSERT_TRUE(again.ok) << again.error;
         EXPECT_NE(Find(again.score, "KLEINESuite"), nullptr);
     }
@@ -232,6 +234,82 @@ TEST(HostileMarkup, ACommentThatSeemsToCloseWhereItOpensStaysOneComment) {
     (*frame)[0].notes[0].displacement = 1;  // C4 to D4
     const std::string out = Write(read);
     EXPECT_TRUE(Contains(out, "<!--> <x> --><pitch><step>D</step>")) << out;
+}
+
+// ---- Not well-formed is refused ----
+
+TEST(HostileMarkup, WhatXmlCallsNotWellFormedIsRefusedWithLineAndColumn) {
+    struct Case {
+        std::string file;
+        const char* says;
+    };
+    const std::string whole = Score(Credit("Kleine Suite"));
+    const Case cases[] = {
+        {Score(Credit("Kleine&#0;Suite")), "&#0; names no character"},
+        {Score(Credit("Kleine&#1;Suite")), "&#1; names no character"},
+        {Score(Credit("Kleine&#xD800;Suite")), "&#xD800; names no character"},
+        {Score(Credit("Kleine&#x110000;Suite")), "&#x110000; names no character"},
+        {Score(Credit("Kleine&#xFFFE;Suite")), "&#xFFFE; names no character"},
+        {Score(Credit("Kleine&#99999999999999999999;Suite")), "names no character"},
+        {Score(Credit("Kleine&nbsp;Suite")), "&nbsp; is not declared"},
+        {Score(Credit("Kleine\x01Suite")), "control character 1"},
+        {whole + "Suite", "text after the root element"},
+        {whole + "<score-partwise/>", "an element after the root element"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.says);
+        const Read read = ReadBytes(c.file);
+        EXPECT_FALSE(read.ok);
+        EXPECT_TRUE(Contains(read.error, "not well-formed XML at line ")) << read.error;
+        EXPECT_TRUE(Contains(read.error, c.says)) << read.error;
+    }
+    // What XML allows is read: references to characters it has, comments
+    // and PIs after the root, an entity a DTD may declare.
+    EXPECT_TRUE(ReadBytes(Score(Credit("&#x10FFFF;&#9;&amp;&quot;"))).ok);
+    EXPECT_TRUE(ReadBytes(whole + "<!-- done --><?pi x?>\n").ok);
+    const std::string doctype =
+        "<!DOCTYPE score-partwise PUBLIC \"-//Recordare//DTD MusicXML 4.0 Partwise//EN\" "
+        "\"http://www.musicxml.org/dtds/partwise.dtd\">";
+    std::string declared = Score(Credit("Kleine&nbsp;Suite"));
+    declared.insert(declared.find("<score-partwise"), doctype);
+    const Read read = ReadBytes(declared);
+    EXPECT_TRUE(read.ok) << read.error;
+}
+
+// ---- What did not change in a changed element stays as it was ----
+
+// The credit's element in the file after "was" (the text as read) becomes "now".
+std::string CreditAfter(const std::string& credit, const std::string& was, const std::string& now,
+                        const std::string& doctype = "") {
+    std::string file = Score(Credit(credit));
+    file.insert(file.find("<score-partwise"), doctype);
+    Read read = ReadBytes(file);
+    EXPECT_TRUE(read.ok) << read.error;
+    const musicxml::MappedText* text = Find(read.score, was);
+    if (text == nullptr) return "<not read as " + was + ">";
+    EXPECT_TRUE(musicxml::SetCurrentText(&read.document, *text, now));
+    const std::string out = Write(read);
+    EXPECT_TRUE(ReadBytes(out).ok);
+    const std::size_t begin = out.find("<credit-words>") + 14;
+    return out.substr(begin, out.find("</credit-words>") - begin);
+}
+
+TEST(HostileMarkup, ReferencesCommentsAndPisOutsideTheChangeAreKept) {
+    const std::string dtd =
+        "<!DOCTYPE score-partwise PUBLIC \"-//Recordare//DTD MusicXML 4.0 Partwise//EN\" "
+        "\"http://www.musicxml.org/dtds/partwise.dtd\">";
+    EXPECT_EQ(CreditAfter("Kleine&nbsp;Suite", "Kleine&nbsp;Suite", "KLEINE&nbsp;Suite", dtd), "KLEINE&nbsp;Suite");
+    EXPECT_EQ(CreditAfter("Kleine<!-- c --> Suite<?pi x?>!", "Kleine Suite!", "Kleine Welt!"),
+              "Kleine<!-- c --> Welt<?pi x?>!");
+    EXPECT_EQ(CreditAfter("&#75;leine &amp; Suite", "Kleine & Suite", "Kleine & Welt"), "&#75;leine &amp; Welt");
+    EXPECT_EQ(CreditAfter("<![CDATA[<Kleine>]]> Suite", "<Kleine> Suite", "<Kleine> Welt"),
+              "<![CDATA[<Kleine>]]> Welt");
+    // A reference inside the change is written anew, as the new text says.
+    EXPECT_EQ(CreditAfter("Kleine&#32;Suite", "Kleine Suite", "Kleine_Suite"), "Kleine_Suite");
+    EXPECT_EQ(CreditAfter("Kl&#xE9;ine", "Kléine", "Klèine"), "Klèine");
+    EXPECT_EQ(CreditAfter("Kleine<!--c-->", "Kleine", "Kleine Suite"), "Kleine<!--c--> Suite");
+    // Line ends read as "\n" are kept as written.
+    EXPECT_EQ(CreditAfter("Kleine\r\nSuite", "Kleine\nSuite", "Grosse\nSuite"), "Grosse\r\nSuite");
 }
 
 // ---- Reader and writer count the same notes ----
