@@ -63,7 +63,9 @@ long long NumberOf(pugi::xml_node element, long long fallback) {
     char* parsed = nullptr;
     const double value = std::strtod(digits, &parsed);
     if (parsed != digits + text.size() || !std::isfinite(value)) return fallback;
-    return static_cast<long long>(std::llround(value));
+    // No larger than a whole number of nine digits: sums of durations over
+    // a measure stay far from overflowing.
+    return static_cast<long long>(std::llround(std::clamp(value, -999999999.0, 999999999.0)));
 }
 
 // Where nodes start in the text. The parsed names and values lie in the

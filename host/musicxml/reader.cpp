@@ -91,7 +91,10 @@ public:
         Credits(root);
         Header(root);
         std::map<std::string, pugi::xml_node> parts;
-        for (pugi::xml_node part : root.children("part")) parts.emplace(part.attribute("id").value(), part);
+        for (pugi::xml_node part : root.children("part"))
+            if (!parts.emplace(part.attribute("id").value(), part).second)
+                score_.notes.push_back("a second <part> of id \"" + std::string(part.attribute("id").value()) +
+                                       "\"; only the first is read");
         int staff = 1;
         int group = 1;
         std::set<std::string> readParts;
@@ -124,6 +127,11 @@ public:
             staff += staves;
         }
         ShownNames(partList, staff);
+        std::set<std::string> listed;
+        for (const Part& part : score_.parts) listed.insert(part.id);
+        for (const auto& [id, part] : parts)
+            if (listed.count(id) == 0)
+                score_.notes.push_back("<part id=\"" + id + "\"> has no <score-part> in the part list; it is not read");
         return true;
     }
 
@@ -394,7 +402,11 @@ public:
             int number = VerseNumber(label);
             if (number == 0 || used.count(number) > 0) {
                 while (next <= 1000 && (taken.count(next) > 0 || used.count(next) > 0)) ++next;
-                if (next > 1000) break;
+                if (next > 1000) {
+                    score_.notes.push_back("more than 1000 verses: lyric number \"" + label +
+                                           "\" and those after it are not searched");
+                    break;
+                }
                 number = next;
             }
             used.insert(number);

@@ -348,6 +348,48 @@ TEST(HostileNotes, AChordInAFifthVoiceTakesNoTimeOfItsOwn) {
     EXPECT_EQ((*frame)[1].position, 1024);  // a quarter after the first, not two
 }
 
+TEST(HostileNotes, HugeDurationsAreHeldToWholeNumbersNotOverflowed) {
+    // Sums of these overflowed a 64-bit number (the sanitizer build stops there).
+    std::string music;
+    for (int i = 0; i < 4; ++i)
+        music += "<note><pitch><step>C</step><octave>4</octave></pitch><duration>9e18</duration></note>";
+    music += "<forward><duration>9e18</duration></forward><backup><duration>-9e18</duration></backup>";
+    const Read read = ReadBytes(Score("<!-- -->",
+                                      "</measure><measure number=\"2\"><attributes><divisions>9e18"
+                                      "</divisions><time><beats>9e18</beats><beat-type>1</beat-type>"
+                                      "</time></attributes>" +
+                                          music));
+    ASSERT_TRUE(read.ok) << read.error;
+    const std::vector<EntryRecord>* frame = const_cast<host::Document&>(read.document).Frame({1, 2, 0});
+    ASSERT_NE(frame, nullptr);
+    EXPECT_EQ(frame->size(), 4u);
+}
+
+TEST(HostileNotes, WhatIsLeftOutOfTheSearchIsSaid) {
+    const auto said = [](const Read& read, const std::string& part) {
+        for (const std::string& note : read.score.notes)
+            if (Contains(note, part)) return true;
+        return false;
+    };
+    std::string file = Score("");
+    const std::string part = "<part id=\"P1\"><measure number=\"1\"/></part>";
+    file.insert(file.find("</score-partwise>"), part + "<part id=\"P9\"><measure number=\"1\"/></part>");
+    const Read read = ReadBytes(file);
+    ASSERT_TRUE(read.ok) << read.error;
+    EXPECT_TRUE(said(read, "a second <part> of id \"P1\"")) << read.score.notes.size();
+    EXPECT_TRUE(said(read, "<part id=\"P9\"> has no <score-part>"));
+
+    // 1001 verses: the last has no verse number left.
+    std::string lyrics;
+    for (int verse = 1; verse <= 1001; ++verse)
+        lyrics += "<lyric number=\"v" + std::to_string(verse) + "\"><text>la</text></lyric>";
+    const Read verses = ReadBytes(
+        Score("", "<note><pitch><step>C</step><octave>4</octave></pitch><duration>1</duration>" + lyrics + "</note>"));
+    ASSERT_TRUE(verses.ok) << verses.error;
+    EXPECT_EQ(verses.score.verses.size(), 1000u);
+    EXPECT_TRUE(said(verses, "more than 1000 verses: lyric number \"v1001\""));
+}
+
 // ---- Staff numbers are 16-bit ----
 
 TEST(HostileCounts, TheWholeScoreRegionStopsAtTheLastStaffNumber) {
