@@ -463,9 +463,9 @@ int RunDocument(Run& run, const std::string& path, FileResult* result) {
         // The plug-in counted these as made; the file will not hold them.
         result->withheld = static_cast<int>(warnings.size());
         if (result->withheld > 0)
-            *session.console.out << result->withheld << " of the changes counted above "
-                                 << (result->withheld == 1 ? "is" : "are") << " not written to " << output
-                                 << " (see the warnings)\n";
+            *run.console.out << result->withheld << " of the changes counted above "
+                             << (result->withheld == 1 ? "is" : "are") << " not written to " << output
+                             << " (see the warnings)\n";
         if (!args.outputDir.empty()) {
             std::error_code code;
             std::filesystem::create_directories(args.outputDir, code);

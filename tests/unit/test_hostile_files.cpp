@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/cli/entries_command.h"
+#include "host/users/entries_command.h"
 #include "host/musicxml/frames.h"
 #include "host/musicxml/score.h"
 #include "host/musicxml/xml_text.h"
@@ -409,7 +409,7 @@ TEST(HostileCounts, TheWholeScoreRegionStopsAtTheLastStaffNumber) {
     const Read read =
         ReadBytes("<score-partwise version=\"4.0\"><part-list>" + parts + "</part-list>" + music + "</score-partwise>");
     ASSERT_TRUE(read.ok) << read.error;
-    const RegionRecord region = cli::WholeDocumentRegion(read.document);
+    const RegionRecord region = users::WholeDocumentRegion(read.document);
     EXPECT_EQ(region.firstStaff, 1);
     EXPECT_EQ(region.lastStaff, 32767);
     // Part 512 ends on staff 32,768: its notes, and those after it, are not read.
