@@ -519,6 +519,10 @@ private:
     }
 
     static std::int32_t Units(long long divisionsCount, long long divisions) {
+        // A count this large is far past what a position holds: held there
+        // before it is multiplied, so that it cannot overflow.
+        constexpr long long kLargest = (1LL << 62) / kUnitsPerQuarter;
+        divisionsCount = std::clamp(divisionsCount, -kLargest, kLargest);
         const long long units = (divisionsCount * kUnitsPerQuarter + divisions / 2) / divisions;
         return static_cast<std::int32_t>(std::clamp<long long>(units, 0, 0x7FFFFFFF));
     }
