@@ -159,8 +159,19 @@ bool ReadArchive(const std::string& bytes, const ArchiveLimits& limits, std::str
         *error = "the rootfile " + *rootPath + " is not in the archive";
         return false;
     }
-    return ReadMember(archive.get(), static_cast<zip_uint64_t>(scoreIndex), *rootPath, limits.memberBytes, score,
-                      error);
+    if (!ReadMember(archive.get(), static_cast<zip_uint64_t>(scoreIndex), *rootPath, limits.memberBytes, score, error))
+        return false;
+    // Every other member is copied into a rewritten archive, which checks
+    // it: a damaged one is refused now, not when the changes are written.
+    std::string scratch;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        if (i == scoreIndex || i == containerIndex) continue;
+        const char* name = zip_get_name(archive.get(), static_cast<zip_uint64_t>(i), 0);
+        const std::string member = name != nullptr ? name : "member " + std::to_string(i);
+        if (!ReadMember(archive.get(), static_cast<zip_uint64_t>(i), member, limits.memberBytes, &scratch, error))
+            return false;
+    }
+    return true;
 }
 
 bool ReplaceInArchive(const std::string& bytes, const std::string& rootPath, const std::string& score, std::string* out,

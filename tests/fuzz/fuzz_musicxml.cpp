@@ -241,11 +241,7 @@ std::string Check(const std::string& bytes, const std::uint8_t* data, std::size_
         if (now->original != expected)
             fuzz::Fail("read again", "\"" + now->original + "\" where \"" + expected + "\" was written");
     }
-    // An archive's score is compared as unpacked.
-    if (!musicxml::IsZipArchive(bytes)) return out;
-    for (const Member& member : Unpack(out))
-        if (member.name == reread.rootPath) return member.bytes;
-    fuzz::Fail("archive", "the score is not in the written archive");
+    return out;
 }
 
 }  // namespace

@@ -194,6 +194,17 @@ TEST(HostileArchives, TheScoreIsRewrittenWhereverItLiesStoredOrDeflated) {
     }
 }
 
+TEST(HostileArchives, ADamagedMemberIsRefusedWhenReadNotWhenWritten) {
+    const std::string picture = Picture();
+    std::string archive = MakeArchive({{"META-INF/container.xml", Container("score.xml")},
+                                       {"pictures/cover.png", picture, true},
+                                       {"score.xml", Score(Credit("Kleine Suite"))}});
+    archive[archive.find(picture.substr(0, 64)) + 100] ^= 1;  // the stored picture no longer has its checksum
+    const Read read = ReadBytes(archive);
+    EXPECT_FALSE(read.ok);
+    EXPECT_TRUE(Contains(read.error, "pictures/cover.png")) << read.error;
+}
+
 TEST(HostileArchives, TwoMembersOfOneNameAreRefusedWithAMessage) {
     const std::string score = Score(Credit("Kleine Suite"));
     std::string archive =
