@@ -94,7 +94,6 @@ std::string BlockOwner(const host::Document& document, std::uint32_t tag, const 
     return {};
 }
 
-
 // The temporary file being written, for the signal handlers: an
 // interrupted write takes it away (hundreds of megabytes, hidden).
 char g_temporary[4096] = {};
