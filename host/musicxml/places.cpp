@@ -16,10 +16,24 @@ std::string PartName(const Score& score, int part) {
     return "part \"" + (p.name.empty() ? p.id : p.name) + "\"";
 }
 
+// A measure as the score prints it: its number attribute ("12a"), else
+// its place in the part.
+std::string Printed(pugi::xml_node measure, int ordinal) {
+    const char* number = measure ? measure.attribute("number").value() : "";
+    return *number != 0 ? std::string(number) : std::to_string(ordinal);
+}
+
+std::string PrintedMeasure(const Score& score, int part, int ordinal) {
+    for (const EntrySource& entry : score.entries)
+        if (entry.part == part && entry.frame.measure == ordinal && entry.first)
+            return Printed(entry.first.parent(), ordinal);
+    return std::to_string(ordinal);
+}
+
 // "measure 3" or "measures 3-4".
-std::string Measures(int first, int last) {
-    if (first == last) return "measure " + std::to_string(first);
-    return "measures " + std::to_string(first) + "-" + std::to_string(last);
+std::string Measures(const Score& score, int part, int first, int last) {
+    if (first == last) return "measure " + PrintedMeasure(score, part, first);
+    return "measures " + PrintedMeasure(score, part, first) + "-" + PrintedMeasure(score, part, last);
 }
 
 }  // namespace
@@ -40,11 +54,12 @@ std::string TextPlace(const Score& score, const host::Document& document, std::u
                 }
                 at = end + 1;
             }
-            if (hit != nullptr) return PartName(score, hit->part) + ", " + Measures(hit->measure, hit->measure);
+            if (hit != nullptr)
+                return PartName(score, hit->part) + ", " + Measures(score, hit->part, hit->measure, hit->measure);
             const Syllable& first = verse.syllables.front();
             const Syllable& last = verse.syllables.back();
             if (first.part == last.part)
-                return PartName(score, first.part) + ", " + Measures(first.measure, last.measure);
+                return PartName(score, first.part) + ", " + Measures(score, first.part, first.measure, last.measure);
             return PartName(score, first.part) + " to " + PartName(score, last.part);
         }
         return {};
@@ -61,8 +76,10 @@ std::string TextPlace(const Score& score, const host::Document& document, std::u
 std::string EntryPlace(const Score& score, const host::FrameKey& frame, std::int32_t position) {
     // A part's staves are numbered from its first; "staff 2" only where it has several.
     int part = -1;
+    const EntrySource* here = nullptr;
     std::map<int, std::pair<int, int>> staves;  // part -> first, last staff
     for (const EntrySource& entry : score.entries) {
+        if (here == nullptr && entry.frame == frame) here = &entry;
         auto [it, fresh] = staves.try_emplace(entry.part, entry.frame.staff, entry.frame.staff);
         if (!fresh) {
             it->second.first = std::min(it->second.first, static_cast<int>(entry.frame.staff));
@@ -74,7 +91,8 @@ std::string EntryPlace(const Score& score, const host::FrameKey& frame, std::int
     std::string place = PartName(score, part);
     const auto [first, last] = staves[part];
     if (last > first) place += ", staff " + std::to_string(frame.staff - first + 1);
-    place += ", measure " + std::to_string(frame.measure) + ", " + host::BeatOf(position);
+    const pugi::xml_node measure = here != nullptr && here->first ? here->first.parent() : pugi::xml_node();
+    place += ", measure " + Printed(measure, frame.measure) + ", " + host::BeatOf(position);
     if (frame.layer > 0) place += ", voice " + std::to_string(frame.layer + 1);
     return place;
 }
