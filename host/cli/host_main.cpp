@@ -440,8 +440,9 @@ int RunDocument(Run& run, const std::string& path, FileResult* result) {
                 out << "\n";
             else
                 out << "\n"
-                    << (writes ? "Changed:"
-                               : "Changed in the run (not written: no --output, --output-dir or --in-place):")
+                    << (writes        ? "Changed:"
+                        : status != 0 ? "Changed in the run (not written: the run did not succeed):"
+                                      : "Changed in the run (not written: no --output, --output-dir or --in-place):")
                     << "\n";
             for (const users::Change& change : result->changes)
                 out << "  " << (args.dryRun ? "would change " : "") << change.Line() << "\n";
