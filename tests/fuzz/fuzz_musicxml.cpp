@@ -221,6 +221,14 @@ std::string Check(const std::string& bytes, const std::uint8_t* data, std::size_
             expected.flagsA &= ~0x00000C00u;
             got.flagsA &= ~0x00000C00u;
         }
+        // A new pitch may give the later notes of its staff's measure the
+        // accidental a reader now needs; nothing else of them changes.
+        if (entry != nullptr && was.frame.staff == entry->frame.staff && was.frame.measure == entry->frame.measure) {
+            for (int n = 0; n < kMaxNotesPerEntry; ++n) {
+                expected.notes[n].flags &= ~0x01000000u;
+                got.notes[n].flags &= ~0x01000000u;
+            }
+        }
         if (std::memcmp(&got, &expected, sizeof(EntryRecord)) != 0)
             fuzz::Fail("read again", "an entry that was not changed reads otherwise");
     }
