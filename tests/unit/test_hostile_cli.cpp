@@ -18,19 +18,15 @@
 #include <vector>
 
 #include "host/cli/host_main.h"
+#include "host_program.h"
 #include "host/scores/score_file.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+using testing_host::Contains;
+using testing_host::Outcome;
 
 std::string Score(const std::string& title, const std::string& lyric = "") {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<score-partwise version=\"4.0\"><credit page=\"1\">"
@@ -43,56 +39,18 @@ std::string Score(const std::string& title, const std::string& lyric = "") {
            "</note></measure></part></score-partwise>\n";
 }
 
-class HostileProgram : public ::testing::Test {
+class HostileProgram : public testing_host::HostProgramTest {
 protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::path(::testing::TempDir()) / (std::string("veldune_hostile_") + info->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-        hive_ = (dir_ / "registry.reg").string();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
+    HostileProgram() : HostProgramTest("veldune_hostile_") {}
 
-    std::string Write(const std::string& name, const std::string& text) {
-        const fs::path path = dir_ / name;
-        fs::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << text;
-        return path.string();
-    }
-    static std::string Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    std::string In(const std::string& name) const { return (dir_ / name).string(); }
     static fs::perms Mode(const std::string& path) { return fs::status(path).permissions() & fs::perms::mask; }
 
-    Outcome Run(std::vector<std::string> args) {
-        args.insert(args.begin(), "veldune-host");
-        for (const char* extra : {"--registry", hive_.c_str(), "--plugin", ORVO_MODULE_PATH}) args.push_back(extra);
-        std::vector<const char*> argv;
-        for (const std::string& arg : args) argv.push_back(arg.c_str());
-        std::istringstream in;
-        std::ostringstream out;
-        std::ostringstream err;
-        session::Console console{&in, &out, &err, false};
-        Outcome outcome;
-        outcome.status = cli::HostMain(static_cast<int>(argv.size()), argv.data(), console);
-        outcome.out = out.str();
-        outcome.err = err.str();
-        return outcome;
-    }
     Outcome Replace(std::vector<std::string> files, bool yes = false) {
         for (const char* arg : {"text", "--search", "Kleine", "--replace", "Grosse", "--elements", "all", "--all"})
             files.push_back(arg);
         if (yes) files.push_back("--yes");
         return Run(files);
     }
-
-    fs::path dir_;
-    std::string hive_;
 };
 
 TEST_F(HostileProgram, OutputDirResultsNeverLandOnAnInputOrOnEachOther) {

@@ -9,66 +9,27 @@
 #include <vector>
 
 #include "host/cli/host_main.h"
+#include "host_program.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
+using testing_host::Contains;
+using testing_host::Outcome;
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-class MuseScoreProgram : public ::testing::Test {
+class MuseScoreProgram : public testing_host::HostProgramTest {
 protected:
+    MuseScoreProgram() : HostProgramTest("veldune_mscx_") {}
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::path(::testing::TempDir()) / (std::string("veldune_mscx_") + info->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
+        HostProgramTest::SetUp();
         original_ = Read(std::string(ORVO_SOURCE_DIR) + "/tests/musescore/files/all_kinds.mscx");
         // Named as nothing in particular: the content decides.
         score_ = Write("score.txt", original_);
-        hive_ = (dir_ / "registry.reg").string();
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    std::string Write(const std::string& name, const std::string& text) {
-        fs::path path = dir_ / name;
-        std::ofstream(path, std::ios::binary) << text;
-        return path.string();
-    }
-    static std::string Read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
-    std::string In(const std::string& name) const { return (dir_ / name).string(); }
-
-    Outcome Run(std::vector<std::string> args) {
-        args.insert(args.begin(), "veldune-host");
-        for (const char* extra : {"--registry", hive_.c_str(), "--plugin", ORVO_MODULE_PATH}) args.push_back(extra);
-        std::vector<const char*> argv;
-        for (const std::string& arg : args) argv.push_back(arg.c_str());
-        std::istringstream in;
-        std::ostringstream out;
-        std::ostringstream err;
-        session::Console console{&in, &out, &err, false};
-        Outcome outcome;
-        outcome.status = cli::HostMain(static_cast<int>(argv.size()), argv.data(), console);
-        outcome.out = out.str();
-        outcome.err = err.str();
-        return outcome;
     }
 
-    fs::path dir_;
     std::string original_;
     std::string score_;
-    std::string hive_;
 };
 
 TEST_F(MuseScoreProgram, ASearchThatChangesNothingWritesTheFileAgain) {
