@@ -247,7 +247,7 @@ private:
             newTpc = newTpc2 + pitch::TpcShift(staff.chromatic, staff.diatonic);
             const int sounding = written + staff.chromatic;
             if (sounding < 0 || sounding > 127 || !pitch::ValidTpc(newTpc) || !pitch::ValidTpc(newTpc2) ||
-                now.raiseLower < -2 || now.raiseLower > 2) {
+                now.raiseLower < -2 || now.raiseLower > 2 || !PitchWritable(entry, n)) {
                 ++unwritten_[was.displacement != now.displacement ? "Displacement" : "Raise/Lower"];
             } else {
                 newPitch = sounding;
@@ -289,13 +289,39 @@ private:
         if ((changed & bits::kTieEnd) != 0) Tie(entry, n, (now.flags & bits::kTieEnd) != 0, false);
     }
 
+    // A note's pitch can be written where each copy has a <pitch> and its
+    // spelling elements can be found: a note without <tpc> is spelled from
+    // its pitch, so the spelling is added after it.
+    bool PitchWritable(const EntrySource& entry, int n) const {
+        for (const ChordXml& chord : entry.chords) {
+            const pugi::xml_node note = NthNote(chord.chord, n);
+            if (!note) continue;
+            Extent extent;
+            if (!note.child("pitch") || !Locate(Xml(chord.member), note.child("pitch"), &extent)) return false;
+            for (const char* name : {"tpc", "tpc2"})
+                if (note.child(name) && !Locate(Xml(chord.member), note.child(name), &extent)) return false;
+        }
+        return true;
+    }
+
     void Pitch(int member, pugi::xml_node note, int midi, int tpc, int tpc2) {
         const std::string& xml = Xml(member);
         const std::pair<const char*, int> values[] = {{"pitch", midi}, {"tpc", tpc}, {"tpc2", tpc2}};
         for (const auto& [name, value] : values) {
+            const std::string element = std::string("<") + name + ">" + std::to_string(value) + "</" + name + ">";
             Extent extent;
-            if (note.child(name) && Locate(xml, note.child(name), &extent) && extent.content.end > extent.content.begin)
-                Edit(member, extent.content.begin, extent.content.end, std::to_string(value));
+            if (!note.child(name)) {
+                // Without <tpc2> a reader derives it from <tpc>.
+                if (std::strcmp(name, "tpc") != 0 || !Locate(xml, note.child("pitch"), &extent)) continue;
+                const std::string indent = IndentBefore(xml, extent.begin);
+                Edit(member, extent.end, extent.end,
+                     indent.empty() ? element : LineEnd(xml, extent.begin) + indent + element);
+            } else if (Locate(xml, note.child(name), &extent)) {
+                if (extent.content.end > extent.content.begin)
+                    Edit(member, extent.content.begin, extent.content.end, std::to_string(value));
+                else
+                    Edit(member, extent.begin, extent.end, element);
+            }
         }
     }
 

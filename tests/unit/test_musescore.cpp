@@ -613,6 +613,27 @@ TEST(MuseScoreEntries, StemsPitchesAccidentalsAndTiesAreWrittenInScoreAndExcerpt
     EXPECT_EQ(again.document.Frames().size(), read.document.Frames().size());
 }
 
+// A note without its spelling elements is spelled from its pitch: a
+// respelled note gets its <tpc>, or a flat would read back as a sharp.
+TEST(MuseScoreEntries, ARespelledNoteWithoutItsSpellingGetsOne) {
+    const std::string spelled = "              <tpc>16</tpc>\n              <tpc2>18</tpc2>\n";
+    for (const std::string& instead : {std::string(), std::string("              <tpc/>\n")}) {
+        Read read = ReadBytes(ReplacedAll(Notes(), spelled, instead));
+        ASSERT_TRUE(read.ok) << read.error;
+        auto& second = FrameOf(read.document, 1, 2, 0);
+        second[6].notes[0].displacement = 4;  // G flat, written; E flat sounding
+        second[6].notes[0].raiseLower = -1;
+        std::vector<std::string> warnings;
+        const std::string out = Write(read, &warnings);
+        EXPECT_TRUE(warnings.empty()) << warnings.front();
+        EXPECT_TRUE(Contains(out, "<pitch>64</pitch>\n              <tpc>6</tpc>\n")) << out;
+        Read again = ReadBytes(out);
+        ASSERT_TRUE(again.ok) << again.error;
+        EXPECT_EQ(FrameOf(again.document, 1, 2, 0)[6].notes[0].displacement, 4);
+        EXPECT_EQ(FrameOf(again.document, 1, 2, 0)[6].notes[0].raiseLower, -1);
+    }
+}
+
 TEST(MuseScoreEntries, ChangesWithoutAMuseScoreFormAreReportedNotWritten) {
     Read read = ReadBytes(Notes());
     ASSERT_TRUE(read.ok);
