@@ -114,6 +114,19 @@ int SignedOr(pugi::xml_node element, int fallback) {
     return negative ? -std::stoi(text) : std::stoi(text);
 }
 
+// A text element's kind as a musician says it, for places and messages.
+std::string Label(const char* element) {
+    static const std::pair<const char*, const char*> kLabels[] = {{"StaffText", "staff text"},
+                                                                  {"Expression", "expression"},
+                                                                  {"SystemText", "system text"},
+                                                                  {"Tempo", "tempo text"},
+                                                                  {"Jump", "jump"},
+                                                                  {"Marker", "marker"}};
+    for (const auto& [name, label] : kLabels)
+        if (std::strcmp(name, element) == 0) return label;
+    return element;
+}
+
 // Time in fractions of a whole note, exactly: tuplets make thirds, fifths, ...
 struct Fraction {
     long long n = 0;
@@ -363,6 +376,7 @@ private:
     int pageIndex_ = 0;
     std::map<std::string, std::pair<std::size_t, std::vector<int>>> chordIndex_;  // link -> entry, its pitches
     std::set<int> overfull_;
+    int number_ = 0;  // MuseScore's count of the top staff's measures so far
     std::set<int> manyNotes_;
     bool saidSpelling_ = false;
     int unlinked_ = 0;
@@ -384,7 +398,7 @@ private:
                 text += " (" + score_.staves[static_cast<std::size_t>(staff)].name + ")";
             add(text);
         }
-        if (measure > 0) add("measure " + std::to_string(measure));
+        if (measure > 0) add("measure " + std::to_string(score_.MeasureNumber(measure)));
         return where;
     }
 
@@ -588,6 +602,16 @@ private:
             const int measure = picture ? std::max(ordinal, 1) : ++ordinal;
             if (!Fits(measure, "measures in a staff")) return true;
             if (!excerpt_) layout_.measures = std::max(layout_.measures, measure);
+            // MuseScore numbers its measures from the top staff's: an irregular
+            // measure is not counted (it shares the next one's number; a pickup
+            // before any counted measure is 0, as MuseScore exports it), and
+            // <noOffset> moves the count.
+            if (!excerpt_ && !picture && staff == 0) {
+                number_ += SignedOr(item.child("noOffset"), 0);
+                const bool counted = IntOr(item.child("irregular"), 0) == 0;
+                score_.measureNumbers.push_back(!counted && number_ == 0 ? 0 : number_ + 1);
+                if (counted) ++number_;
+            }
             if (!Measure(item, staff, measure, picture, &state, error)) return false;
         }
         return true;
@@ -670,11 +694,11 @@ private:
             Found(TextSource::MeasureText, element.child("text"), "rehearsal|" + onSystem, "rehearsal mark", staff,
                   measure);
         } else if (std::strcmp(name, "StaffText") == 0 || std::strcmp(name, "Expression") == 0) {
-            Found(TextSource::Expression, element.child("text"), "expression|" + onStaff, name, staff, measure);
+            Found(TextSource::Expression, element.child("text"), "expression|" + onStaff, Label(name), staff, measure);
         } else if (std::strcmp(name, "SystemText") == 0 || std::strcmp(name, "Tempo") == 0) {
-            Found(TextSource::Expression, element.child("text"), "system|" + onSystem, name, staff, measure);
+            Found(TextSource::Expression, element.child("text"), "system|" + onSystem, Label(name), staff, measure);
         } else if (std::strcmp(name, "Jump") == 0 || std::strcmp(name, "Marker") == 0) {
-            Found(TextSource::TextRepeat, element.child("text"), "repeat|" + onSystem, name, staff, measure);
+            Found(TextSource::TextRepeat, element.child("text"), "repeat|" + onSystem, Label(name), staff, measure);
         } else if (std::strcmp(name, "Spanner") == 0 || std::strcmp(name, "Volta") == 0) {
             const pugi::xml_node volta = std::strcmp(name, "Volta") == 0 ? element : element.child("Volta");
             if (volta)

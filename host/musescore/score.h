@@ -91,6 +91,14 @@ struct Score {
     // a staff's measure each other.
     std::vector<EntrySource> entries;
     std::vector<std::string> notes;  // what the reader left out of the search, for the user
+    // The number MuseScore shows for each measure, from the first: a pickup
+    // shares the next measure's, and an offset moves those after it.
+    std::vector<int> measureNumbers;
+    int MeasureNumber(int ordinal) const {
+        return ordinal >= 1 && static_cast<std::size_t>(ordinal) <= measureNumbers.size()
+                   ? measureNumbers[static_cast<std::size_t>(ordinal - 1)]
+                   : ordinal;
+    }
 };
 
 struct ReadOptions {

@@ -12,6 +12,7 @@
 #include "host/document/beats.h"
 
 #if ORVO_HAVE_MUSICXML
+#include "host/musescore/places.h"
 #include "host/musescore/score.h"
 #include "host/musicxml/places.h"
 #include "host/musicxml/score.h"
@@ -251,6 +252,7 @@ std::string ScoreFile::TextPlace(const host::Document& document, std::uint32_t t
                                  int offset) const {
 #if ORVO_HAVE_MUSICXML
     if (musicXml_) return musicxml::TextPlace(musicXml_->score, document, tag, key, offset);
+    if (museScore_) return musescore::TextPlace(museScore_->score, document, tag, key, offset);
 #endif
     (void)offset;
     return BlockOwner(document, tag, key);
@@ -259,6 +261,7 @@ std::string ScoreFile::TextPlace(const host::Document& document, std::uint32_t t
 std::string ScoreFile::EntryPlace(const host::FrameKey& frame, std::int32_t position) const {
 #if ORVO_HAVE_MUSICXML
     if (musicXml_) return musicxml::EntryPlace(musicXml_->score, frame, position);
+    if (museScore_) return musescore::EntryPlace(museScore_->score, frame, position);
 #endif
     // A score document's entry already says staff, measure and layer.
     (void)frame;

@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "host/musescore/places.h"
 #include "host/musescore/rich_text.h"
 #include "host/musescore/score.h"
 #include "shell/host_records.h"
@@ -656,6 +657,37 @@ TEST(MuseScoreEntries, ChangesWithoutAMuseScoreFormAreReportedNotWritten) {
         EXPECT_TRUE(Contains(all, part)) << all;
 }
 
+// Places as MuseScore shows them: a pickup is measure 0, the measure after
+// it 1, and <noOffset> moves the count of those after it.
+TEST(MuseScorePlaces, MeasuresAreNumberedAsMuseScoreNumbersThem) {
+    Read read = ReadBytes(Notes());
+    ASSERT_TRUE(read.ok) << read.error;
+    EXPECT_EQ(musescore::EntryPlace(read.score, {1, 2, 0}, 1024), "staff 1 (Clarinet in B♭), measure 1, beat 2");
+    EXPECT_EQ(musescore::EntryPlace(read.score, {1, 1, 1}, 0), "staff 1 (Clarinet in B♭), measure 0, beat 1, voice 2");
+    std::string offset = Notes();
+    const std::size_t second = offset.find("      <Measure>\n");
+    ASSERT_NE(second, std::string::npos);
+    offset.insert(second + 16, "        <noOffset>9</noOffset>\n");
+    read = ReadBytes(offset);
+    ASSERT_TRUE(read.ok) << read.error;
+    EXPECT_EQ(musescore::EntryPlace(read.score, {1, 2, 0}, 0), "staff 1 (Clarinet in B♭), measure 10, beat 1");
+
+    read = ReadBytes(AllKinds());
+    ASSERT_TRUE(read.ok) << read.error;
+    EXPECT_EQ(musescore::TextPlace(read.score, read.document, kTempo.tag, kTempo.key, 0),
+              "tempo text, staff 1 (Flöte), measure 1");
+    for (const musescore::Text& text : read.score.texts) {
+        std::uint32_t tag = 0;
+        Key key{};
+        if (text.mapped.source != musicxml::TextSource::StaffFull || text.mapped.key[0] != 1 ||
+            !musicxml::TextRecordOf(read.document, text.mapped, &tag, &key))
+            continue;
+        EXPECT_EQ(musescore::TextPlace(read.score, read.document, tag, key, 0), "instrument name, staff 1 (Flöte)");
+    }
+    EXPECT_EQ(musescore::TextPlace(read.score, read.document, host::kTagVerseLyrics, {2, 0, 0}, 5),
+              "staff 1 (Flöte), measure 1");
+}
+
 TEST(MuseScoreRead, ChordsWithoutNotesNotesWithoutPitchAndFifthVoicesAreRefused) {
     std::string empty = Notes();
     const std::string grace = "            <acciaccatura/>\n            <durationType>eighth</durationType>\n";
@@ -666,7 +698,7 @@ TEST(MuseScoreRead, ChordsWithoutNotesNotesWithoutPitchAndFifthVoicesAreRefused)
     empty.erase(note, noteEnd - note);
     Read read = ReadBytes(empty);
     EXPECT_FALSE(read.ok);
-    EXPECT_TRUE(Contains(read.error, "staff 1 (Clarinet in B♭), measure 2: voice 1, entry 2: a <Chord> without notes"))
+    EXPECT_TRUE(Contains(read.error, "staff 1 (Clarinet in B♭), measure 1: voice 1, entry 2: a <Chord> without notes"))
         << read.error;
     std::string voices = Notes();
     const std::string voice = "        <voice>\n          <location>";
@@ -678,7 +710,7 @@ TEST(MuseScoreRead, ChordsWithoutNotesNotesWithoutPitchAndFifthVoicesAreRefused)
     EXPECT_TRUE(Contains(read.error, "a fifth <voice>")) << read.error;
     read = ReadBytes(ReplacedAll(Notes(), "<pitch>64</pitch>", ""));
     EXPECT_FALSE(read.ok);
-    EXPECT_TRUE(Contains(read.error, "measure 2: voice 1, entry 2: a <Note> without <pitch>")) << read.error;
+    EXPECT_TRUE(Contains(read.error, "measure 1: voice 1, entry 2: a <Note> without <pitch>")) << read.error;
 }
 
 // Debian's MuseScore 3 demos, read as they are.
