@@ -1,7 +1,6 @@
 #include "host/cli/host_main.h"
 
 #include <CLI/CLI.hpp>
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <array>
@@ -11,7 +10,10 @@
 #include <optional>
 #include <sstream>
 
+#include "host/cli/arguments.h"
+#include "host/cli/outputs.h"
 #include "host/cli/platform.h"
+#include "host/cli/results.h"
 #include "host/document/document.h"
 #include "host/scores/score_file.h"
 #include "host/session/plugin_module.h"
@@ -83,32 +85,6 @@ bool ReadFile(const std::string& path, std::string* text) {
     return true;
 }
 
-struct Arguments {
-    std::vector<std::string> documents;
-    std::string script;
-    std::string registry;
-    std::string output;
-    std::string outputDir;
-    bool inPlace = false;
-    bool dryRun = false;
-    bool quiet = false;
-    std::string report;
-    std::string plugin;
-    std::string lackService;
-    bool keepGoing = false;
-    users::TextOptions text;
-    std::string replace;
-    std::string elements;
-    users::EntriesOptions entries;
-    std::string region;
-    std::string staves;
-    std::string measures;
-    std::string change;
-    bool monkey = false;
-    std::uint64_t monkeySeed = 0;
-    int monkeyActions = 200;
-};
-
 // A random session from the seed, printed as the script that replays it.
 // The settings start from the defaults (the script's first lines see to
 // that), and the hive is the --registry file or none at all, so that the
@@ -148,18 +124,6 @@ int RunMonkey(const session::PluginModule& module, HWND hostWindow, const host::
 #endif
 }
 
-// What one document's run came to, for the summary of a batch and the report.
-struct FileResult {
-    int status = 0;
-    users::TextCounts counts;
-    users::EntriesCounts entries;
-    int warnings = 0;
-    int withheld = 0;     // changes the plug-in made that the file could not take, each with a warning
-    std::string problem;  // the first error, for the summary
-    std::vector<users::Change> changes;
-    std::string written;  // where the run was written; empty: nowhere
-};
-
 // A dry run leaves the plug-in's stored settings as they were: the hive
 // file is not saved, and the values are put back (the real registry).
 class HeldSettings {
@@ -184,10 +148,6 @@ private:
     static constexpr const char* kNames[3] = {kSearchOptionsValue, kReplaceOptionsValue, kTextSearchPrefsValue};
     std::array<std::optional<std::vector<std::uint8_t>>, 3> values_;
 };
-
-std::string Plural(std::size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
 
 struct Run {
     const Arguments& args;
@@ -224,83 +184,6 @@ bool ReadScript(Run& run, std::string* error) {
         return false;
     }
     run.scriptRead = true;
-    return true;
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-    std::error_code code;
-    return std::filesystem::exists(b, code) && std::filesystem::equivalent(a, b, code);
-}
-
-// Where a document's run is written; empty when it is not written.
-std::string OutputFor(const Arguments& args, const std::string& document) {
-    if (args.inPlace) return document;
-    if (!args.output.empty()) return args.output;
-    if (!args.outputDir.empty())
-        return (std::filesystem::path(args.outputDir) / std::filesystem::path(document).filename()).string();
-    return {};
-}
-
-// A path as it would be written to: its folder resolved (links and ".."),
-// so that two names of one place compare equal.
-std::filesystem::path Place(const std::string& path) {
-    std::error_code code;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, code);
-    std::filesystem::path place = std::filesystem::weakly_canonical(absolute, code);
-    return code ? absolute.lexically_normal() : place;
-}
-
-// Before anything runs: no document is named twice, no two results go to
-// one file, no result lands on another document, and an original can be
-// kept for each document written in place. False with the reason.
-bool CheckOutputs(const Arguments& args, std::string* error) {
-    if (args.dryRun || (!args.inPlace && args.output.empty() && args.outputDir.empty())) return true;
-    const std::vector<std::string>& documents = args.documents;
-    std::vector<std::filesystem::path> places;
-    std::vector<std::filesystem::path> outputs;
-    for (const std::string& document : documents) {
-        places.push_back(Place(document));
-        outputs.push_back(Place(OutputFor(args, document)));
-    }
-    const std::size_t n = documents.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t j = i + 1; j < n; ++j) {
-            if (SameFile(documents[i], documents[j]) || places[i] == places[j]) {
-                *error = documents[i] + " and " + documents[j] +
-                         " are the same file: name it once (it would be changed twice); nothing was written";
-                return false;
-            }
-        }
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::string output = OutputFor(args, documents[i]);
-        for (std::size_t j = 0; j < n; ++j) {
-            if (j != i && (SameFile(documents[j], output) || places[j] == outputs[i])) {
-                *error = "the result of " + documents[i] + " would be written over the document " + documents[j] +
-                         " (" + output + "): choose another folder; nothing was written";
-                return false;
-            }
-        }
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t j = i + 1; j < n; ++j) {
-            if (outputs[i] == outputs[j]) {
-                *error = documents[i] + " and " + documents[j] + " would both be written to " + outputs[i].string() +
-                         ": rename one or run them apart; nothing was written";
-                return false;
-            }
-        }
-        if (args.inPlace) {
-            const std::string original = outputs[i].string() + ".orig";
-            std::error_code code;
-            const auto status = std::filesystem::symlink_status(original, code);
-            if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-                *error = original + ": is there and is not a file, so the original of " + documents[i] +
-                         " cannot be kept; nothing was written";
-                return false;
-            }
-        }
-    }
     return true;
 }
 
@@ -416,49 +299,41 @@ int RunDocument(Run& run, const std::string& path, FileResult* result) {
     result->status = status;
     if (status != 0 && result->problem.empty()) result->problem = "the run failed";
 
-    std::ostream& out = *run.console.out;
+    // The score is rendered before the changes are listed: a change the
+    // writer withholds with a warning is not in the file, and the list says
+    // what the file holds.
+    const bool writes = !args.dryRun && status == 0 && !output.empty();
+    host::Pieces bytes;
+    std::vector<std::string> warnings;
+    if (writes && !file.Render(document, output, &bytes, &warnings, &error)) {
+        Refuse(result, err, path + ": " + error);
+        return unwind(2);
+    }
     if (listChanges) {
         result->changes = users::ListChanges(before, document, &file);
-        std::size_t entries = 0;
-        for (const users::Change& change : result->changes) entries += change.entry ? 1 : 0;
-        const std::size_t texts = result->changes.size() - entries;
-        // What the score now holds beside what the plug-in counted.
-        if (run.entriesCommand && result->entries.replacements >= 0) {
-            out << Plural(entries, "entry", "entries") << (args.dryRun ? " would be changed" : " changed");
-            if (result->entries.replacements > static_cast<int>(entries))
-                out << "; "
-                    << Plural(static_cast<std::size_t>(result->entries.replacements) - entries, "matched entry was",
-                              "matched entries were")
-                    << " already so";
-            out << "\n";
+        if (!warnings.empty()) {
+            scores::ScoreFile written;
+            host::Document holds;
+            std::string ignored;
+            if (written.Parse(output, bytes.Joined(), &holds, &ignored)) {
+                users::WrittenChanges split =
+                    users::SplitWritten(result->changes, users::ListChanges(before, holds, &file));
+                result->changes = std::move(split.written);
+                result->notWritten = std::move(split.withheld);
+            }
         }
-        if (run.textCommand && result->counts.replaced > 0)
-            out << Plural(texts, "text", "texts") << (args.dryRun ? " would be changed" : " changed") << "\n";
-        const bool writes = !args.dryRun && status == 0 && !output.empty();
-        if (!args.quiet && !result->changes.empty()) {
-            if (args.dryRun)
-                out << "\n";
-            else
-                out << "\n"
-                    << (writes        ? "Changed:"
-                        : status != 0 ? "Changed in the run (not written: the run did not succeed):"
-                                      : "Changed in the run (not written: no --output, --output-dir or --in-place):")
-                    << "\n";
-            for (const users::Change& change : result->changes)
-                out << "  " << (args.dryRun ? "would change " : "") << change.Line() << "\n";
-        }
+        const Outcome outcome = args.dryRun   ? Outcome::DryRun
+                                : writes      ? Outcome::Written
+                                : status != 0 ? Outcome::Failed
+                                              : Outcome::NoOutput;
+        PrintChanges(*run.console.out, *result, run.textCommand, run.entriesCommand, outcome, args.quiet);
     }
     if (args.dryRun) {
-        out << "dry run: nothing was written" << (result->changes.empty() ? " (nothing would change)" : "") << "\n";
+        *run.console.out << "dry run: nothing was written" << (result->changes.empty() ? " (nothing would change)" : "")
+                         << "\n";
         return unwind(status);
     }
-    if (status == 0 && !output.empty()) {
-        host::Pieces bytes;
-        std::vector<std::string> warnings;
-        if (!file.Render(document, output, &bytes, &warnings, &error)) {
-            Refuse(result, err, path + ": " + error);
-            return unwind(2);
-        }
+    if (writes) {
         for (const std::string& warning : warnings) err << "veldune-host: " << path << ": warning: " << warning << "\n";
         result->warnings += static_cast<int>(warnings.size());
         // The plug-in counted these as made; the file will not hold them.
@@ -491,65 +366,6 @@ int RunDocument(Run& run, const std::string& path, FileResult* result) {
                                             : "The score was written to " + output + ".\n");
     }
     return unwind(status);
-}
-
-std::string Count(int value) { return value < 0 ? "-" : std::to_string(value); }
-
-// --report: the same as data for scripts.
-bool WriteReport(const Arguments& args, const std::vector<FileResult>& results, std::string* error) {
-    nlohmann::json files = nlohmann::json::array();
-    for (std::size_t i = 0; i < results.size(); ++i) {
-        const FileResult& r = results[i];
-        nlohmann::json changes = nlohmann::json::array();
-        for (const users::Change& change : r.changes) {
-            nlohmann::json c = {{"what", change.what}, {"place", change.place}};
-            if (change.entry) {
-                c["kind"] = "entry";
-                c["change"] = change.after;
-            } else {
-                c["kind"] = "text";
-                c["before"] = change.before;
-                c["after"] = change.after;
-            }
-            changes.push_back(std::move(c));
-        }
-        nlohmann::json file = {{"file", args.documents[i]},
-                               {"status", r.status},
-                               {"written", r.written.empty() ? nlohmann::json() : nlohmann::json(r.written)},
-                               {"changes", std::move(changes)}};
-        if (r.counts.found >= 0) file["found"] = r.counts.found;
-        if (r.counts.replaced >= 0) file["replaced"] = r.counts.replaced;
-        if (r.entries.replacements >= 0) file["replacements"] = r.entries.replacements;
-        if (!r.problem.empty()) file["problem"] = r.problem;
-        files.push_back(std::move(file));
-    }
-    const nlohmann::json report = {{"dry_run", args.dryRun}, {"files", std::move(files)}};
-    return scores::WriteFileAtomically(
-        args.report, report.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n", error);
-}
-
-void PrintSummary(std::ostream& out, const std::vector<std::string>& documents,
-                  const std::vector<FileResult>& results) {
-    std::size_t width = 4;
-    for (const std::string& document : documents) width = std::max(width, document.size());
-    const auto row = [&](const std::string& file, const std::string& found, const std::string& replaced,
-                         const std::string& warnings, const std::string& outcome) {
-        out << file << std::string(width - file.size() + 2, ' ');
-        for (const std::string* cell : {&found, &replaced, &warnings})
-            out << std::string(cell->size() < 8 ? 8 - cell->size() : 0, ' ') << *cell << "  ";
-        out << outcome << "\n";
-    };
-    out << "\n";
-    row("file", "found", "replaced", "warnings", "result");
-    for (std::size_t i = 0; i < documents.size(); ++i) {
-        const FileResult& r = results[i];
-        // Replaced counts what the file holds: a change withheld with a warning is not in it.
-        const int replaced = r.counts.replaced < 0 ? r.counts.replaced : std::max(0, r.counts.replaced - r.withheld);
-        const std::string outcome = r.status != 0     ? r.problem
-                                    : r.withheld == 0 ? "ok"
-                                                      : "ok, " + std::to_string(r.withheld) + " change(s) not written";
-        row(documents[i], Count(r.counts.found), Count(replaced), std::to_string(r.warnings), outcome);
-    }
 }
 
 }  // namespace

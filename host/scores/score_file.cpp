@@ -169,6 +169,10 @@ bool ScoreFile::Load(const std::string& path, host::Document* document, std::str
         *error = path + ": cannot be opened";
         return false;
     }
+    return Parse(path, std::move(bytes), document, error);
+}
+
+bool ScoreFile::Parse(const std::string& path, std::string bytes, host::Document* document, std::string* error) {
     // JSON starts with "{"; MusicXML with markup or a ZIP header. Content
     // decides; the extension only picks whose error a damaged file gets.
     std::size_t first = bytes.find_first_not_of(" \t\r\n");

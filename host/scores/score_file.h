@@ -20,6 +20,8 @@ public:
 
     // Errors name the file.
     bool Load(const std::string& path, host::Document* document, std::string* error);
+    // The same over a file's bytes (a written result read back); `path` names it.
+    bool Parse(const std::string& path, std::string bytes, host::Document* document, std::string* error);
 
     bool IsMusicXml() const { return musicXml_ != nullptr; }
     // From now until StopWatching, every verse text the plug-in writes is

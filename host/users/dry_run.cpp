@@ -1,6 +1,7 @@
 #include "host/users/dry_run.h"
 
 #include <algorithm>
+#include <set>
 
 #include "host/document/attribute_names.h"
 
@@ -108,6 +109,23 @@ std::vector<Change> ListChanges(const host::Document& before, const host::Docume
         }
     }
     return changes;
+}
+
+WrittenChanges SplitWritten(const std::vector<Change>& run, const std::vector<Change>& file) {
+    std::set<std::string> asked;
+    for (const Change& change : run) asked.insert(change.what);
+    std::set<std::string> held;
+    WrittenChanges split;
+    // A writer may change what a reader needs beside a change (a later
+    // note's accidental): only the records the run changed are listed.
+    for (const Change& change : file) {
+        if (asked.count(change.what) == 0) continue;
+        held.insert(change.Line());
+        split.written.push_back(change);
+    }
+    for (const Change& change : run)
+        if (held.count(change.Line()) == 0) split.withheld.push_back(change);
+    return split;
 }
 
 std::vector<std::string> DescribeChanges(const host::Document& before, const host::Document& after) {

@@ -26,6 +26,15 @@ struct Change {
 std::vector<Change> ListChanges(const host::Document& before, const host::Document& after,
                                 const scores::ScoreFile* file);
 
+// A run's changes beside those its written file holds (read back): the
+// file's changes to the records the run changed, and the run's changes the
+// file does not hold as they are (withheld by the writer, or only in part).
+struct WrittenChanges {
+    std::vector<Change> written;
+    std::vector<Change> withheld;
+};
+WrittenChanges SplitWritten(const std::vector<Change>& run, const std::vector<Change>& file);
+
 // The same, a line each, without places.
 std::vector<std::string> DescribeChanges(const host::Document& before, const host::Document& after);
 

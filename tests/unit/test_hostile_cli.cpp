@@ -137,6 +137,15 @@ TEST_F(HostileProgram, AChangeWithheldWithAWarningIsNotCountedAsReplaced) {
     cells >> found >> replaced >> warnings >> result;
     EXPECT_EQ(found + " " + replaced + " " + warnings + " " + result, "2 1 1 ok,") << outcome.out;
     EXPECT_TRUE(Contains(Read(In("out/score.musicxml")), "Kleine_Suite"));
+    // The change list says what the file holds, and apart what it does not.
+    const std::size_t changed = outcome.out.find("Changed:\n");
+    const std::size_t withheld = outcome.out.find("Changed in the run, not written (see the warnings):\n  verse #1");
+    ASSERT_NE(changed, std::string::npos) << outcome.out;
+    ASSERT_NE(withheld, std::string::npos) << outcome.out;
+    const std::string written = outcome.out.substr(changed, withheld - changed);
+    EXPECT_TRUE(Contains(written, "\"Kleine Suite\" -> \"Kleine_Suite\"")) << outcome.out;
+    EXPECT_FALSE(Contains(written, "verse #1")) << outcome.out;
+    EXPECT_TRUE(Contains(outcome.out, "1 text changed\n")) << outcome.out;
 }
 
 // ---- Interrupted writes leave no temporary file ----
