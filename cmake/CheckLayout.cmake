@@ -10,8 +10,9 @@
 set(ORVO_HOST_FLOORS
     "sim"                  # the window system as the plug-in sees it (simulated on Linux)
     "document"             # the score document and its JSON
-    "services,musicxml"    # the host services over a document; MusicXML scores read into one
-    "musescore"            # MuseScore scores read into one, on MusicXML's archive and text helpers
+    "services,markup"      # the host services over a document; what the XML score formats share: the archive,
+                           # encodings, splicing and escaping, verses, mapped texts and entry bits
+    "musicxml,musescore"   # MusicXML scores and MuseScore scores, each read into a document and written back
     "scores"               # a score file of any format: told apart by content, read, written
     "session"              # what every kind of user needs: script, runner, key strokes, plug-in module, world
     "users"                # the automated users: text and entries subcommands, dry run, random sessions (monkey/)

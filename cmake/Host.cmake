@@ -14,6 +14,7 @@ file(GLOB HOST_SOURCES CONFIGURE_DEPENDS
      ${CMAKE_SOURCE_DIR}/host/services/*.cpp
      ${CMAKE_SOURCE_DIR}/host/sim/*.cpp
      ${CMAKE_SOURCE_DIR}/host/terminal/*.cpp
+     ${CMAKE_SOURCE_DIR}/host/markup/*.cpp
      ${CMAKE_SOURCE_DIR}/host/musicxml/*.cpp
      ${CMAKE_SOURCE_DIR}/host/musescore/*.cpp
      ${CMAKE_SOURCE_DIR}/host/scores/*.cpp

@@ -37,7 +37,7 @@ std::string AsMscz(std::string message) {
 }  // namespace
 
 bool ArchiveHoldsScore(const std::string& bytes) {
-    if (!musicxml::IsZipArchive(bytes)) return false;
+    if (!markup::IsZipArchive(bytes)) return false;
     ArchivePtr archive = Open(bytes);
     if (!archive) return false;
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
@@ -48,12 +48,12 @@ bool ArchiveHoldsScore(const std::string& bytes) {
     return false;
 }
 
-bool ReadScoreArchive(const std::string& bytes, const musicxml::ArchiveLimits& limits,
+bool ReadScoreArchive(const std::string& bytes, const markup::ArchiveLimits& limits,
                       std::vector<std::pair<std::string, std::string>>* members, std::string* error) {
     members->clear();
     std::string rootPath;
     std::string score;
-    if (!musicxml::ReadArchive(bytes, limits, &rootPath, &score, error)) {
+    if (!markup::ReadArchive(bytes, limits, &rootPath, &score, error)) {
         *error = AsMscz(*error);
         return false;
     }
@@ -76,7 +76,7 @@ bool ReadScoreArchive(const std::string& bytes, const musicxml::ArchiveLimits& l
         if (found == nullptr) continue;
         const std::string name = found;
         if (name.rfind("Excerpts/", 0) != 0 || !EndsWith(name, ".mscx") || name == rootPath) continue;
-        if (!musicxml::IsSafeMemberPath(name)) {
+        if (!markup::IsSafeMemberPath(name)) {
             *error = "the member path \"" + name + "\" leaves the archive; refused";
             return false;
         }
@@ -118,7 +118,7 @@ bool ReplaceMembers(const std::string& bytes, const std::vector<std::pair<std::s
     std::string current = bytes;
     for (const auto& [path, text] : members) {
         std::string next;
-        if (!musicxml::ReplaceInArchive(current, path, text, &next, error)) return false;
+        if (!markup::ReplaceInArchive(current, path, text, &next, error)) return false;
         current = std::move(next);
     }
     *out = std::move(current);

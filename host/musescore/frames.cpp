@@ -11,14 +11,14 @@
 
 #include "host/document/attribute_names.h"
 #include "host/musescore/pitch.h"
-#include "host/musicxml/frames.h"
-#include "host/musicxml/xml_text.h"
+#include "host/markup/entry_bits.h"
+#include "host/markup/xml_text.h"
 
 namespace musescore {
 
 namespace {
 
-namespace bits = musicxml::bits;
+namespace bits = markup::bits;
 
 int Number(pugi::xml_node element, int fallback) {
     const std::string text = element.child_value();
@@ -42,7 +42,7 @@ bool Locate(const std::string& xml, pugi::xml_node element, Extent* extent) {
     const std::ptrdiff_t offset = element.offset_debug();
     if (offset <= 0) return false;
     extent->begin = static_cast<std::size_t>(offset) - 1;
-    const std::size_t tagEnd = musicxml::StartTagEnd(xml, static_cast<std::size_t>(offset));
+    const std::size_t tagEnd = markup::StartTagEnd(xml, static_cast<std::size_t>(offset));
     if (tagEnd == std::string::npos) return false;
     if (xml[tagEnd - 1] == '/') {
         extent->end = tagEnd + 1;

@@ -31,14 +31,14 @@ std::string TextPlace(const Score& score, const host::Document& document, std::u
             // The syllable the byte falls in, as the verse is joined.
             std::size_t at = 0;
             for (std::size_t i = 0; i < verse.syllables.size() && offset >= 0; ++i) {
-                const musicxml::Syllable& syllable = verse.syllables[i];
+                const markup::Syllable& syllable = verse.syllables[i];
                 const std::size_t end = at + syllable.text.size();
                 if (static_cast<std::size_t>(offset) < end + 1)
                     return StaffName(score, syllable.part) + ", " + Measures(score, syllable.measure, syllable.measure);
                 at = end + 1;
             }
-            const musicxml::Syllable& first = verse.syllables.front();
-            const musicxml::Syllable& last = verse.syllables.back();
+            const markup::Syllable& first = verse.syllables.front();
+            const markup::Syllable& last = verse.syllables.back();
             if (first.part == last.part)
                 return StaffName(score, first.part) + ", " + Measures(score, first.measure, last.measure);
             return StaffName(score, first.part) + " to " + StaffName(score, last.part);
@@ -48,9 +48,9 @@ std::string TextPlace(const Score& score, const host::Document& document, std::u
     for (const Text& text : score.texts) {
         std::uint32_t t = 0;
         host::Key k{};
-        if (!musicxml::TextRecordOf(document, text.mapped, &t, &k) || t != tag || k != key) continue;
-        if (text.mapped.source == musicxml::TextSource::StaffFull) return "instrument name, " + text.mapped.where;
-        if (text.mapped.source == musicxml::TextSource::StaffAbbreviated)
+        if (!markup::TextRecordOf(document, text.mapped, &t, &k) || t != tag || k != key) continue;
+        if (text.mapped.source == markup::TextSource::StaffFull) return "instrument name, " + text.mapped.where;
+        if (text.mapped.source == markup::TextSource::StaffAbbreviated)
             return "short instrument name, " + text.mapped.where;
         return text.mapped.where;
     }

@@ -12,16 +12,16 @@
 #include "host/document/score_layout.h"
 #include "host/musescore/archive.h"
 #include "host/musescore/pitch.h"
-#include "host/musicxml/frames.h"
+#include "host/markup/entry_bits.h"
 #include "host/musescore/score.h"
-#include "host/musicxml/lyrics.h"
-#include "host/musicxml/xml_text.h"
+#include "host/markup/lyrics.h"
+#include "host/markup/xml_text.h"
 
 namespace musescore {
 
 namespace {
 
-using musicxml::TextSource;
+using markup::TextSource;
 
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype;
 constexpr std::size_t kLongest = 32767;
@@ -343,7 +343,7 @@ public:
                 continue;
             }
             verse.number = number;
-            verse.original = musicxml::JoinVerse(verse.syllables);
+            verse.original = markup::JoinVerse(verse.syllables);
             if (verse.original.size() > kLongest) {
                 score_.notes.push_back("verse " + std::to_string(number) + ": " +
                                        std::to_string(verse.original.size()) + " bytes, more than the " +
@@ -806,7 +806,7 @@ private:
         EntryRecord& record = entry.original;
         record.position = start.Units();
         record.duration = grace ? 0 : duration.Units();
-        namespace bits = musicxml::bits;
+        namespace bits = markup::bits;
         if (chord) record.flagsA |= bits::kNote;
         if (voice->layer == 1) record.flagsA |= bits::kVoice2;
         if (notes.size() > 1) record.flagsA |= bits::kChord;
@@ -884,7 +884,7 @@ private:
             return;
         }
         Verse& verse = verses_[number];
-        musicxml::Syllable syllable;
+        markup::Syllable syllable;
         syllable.text = plain;
         syllable.hyphenAfter = syllabic == "begin" || syllabic == "middle";
         syllable.part = staff;
@@ -904,7 +904,7 @@ bool ParseMember(const std::string& path, const std::string& xml, std::shared_pt
     if (!parsed) {
         std::size_t line = 0;
         std::size_t column = 0;
-        musicxml::LineAndColumn(xml, static_cast<std::size_t>(parsed.offset), &line, &column);
+        markup::LineAndColumn(xml, static_cast<std::size_t>(parsed.offset), &line, &column);
         *error = prefix + "not well-formed XML at line " + std::to_string(line) + ", column " + std::to_string(column) +
                  ": " + parsed.description();
         return false;
@@ -941,7 +941,7 @@ bool ParseMember(const std::string& path, const std::string& xml, std::shared_pt
 }  // namespace
 
 bool LooksLikeMuseScore(const std::string& bytes) {
-    if (musicxml::IsZipArchive(bytes)) return ArchiveHoldsScore(bytes);
+    if (markup::IsZipArchive(bytes)) return ArchiveHoldsScore(bytes);
     return RootName(bytes) == "museScore";
 }
 
@@ -949,7 +949,7 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
                std::string* error) {
     Score read;
     read.file = std::move(bytes);
-    if (musicxml::IsZipArchive(read.file)) {
+    if (markup::IsZipArchive(read.file)) {
         read.compressed = true;
         std::vector<std::pair<std::string, std::string>> members;
         if (!ReadScoreArchive(read.file, options.limits, &members, error)) return false;

@@ -2,31 +2,14 @@
 
 #include <cstring>
 
-#include "host/musicxml/xml_text.h"
+#include "host/markup/encoding.h"
+#include "host/markup/xml_text.h"
 
 namespace musescore {
 
 namespace {
 
 bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-
-void AppendUtf8(unsigned long code, std::string* out) {
-    if (code < 0x80) {
-        out->push_back(static_cast<char>(code));
-    } else if (code < 0x800) {
-        out->push_back(static_cast<char>(0xC0 | (code >> 6)));
-        out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else if (code < 0x10000) {
-        out->push_back(static_cast<char>(0xE0 | (code >> 12)));
-        out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    } else {
-        out->push_back(static_cast<char>(0xF0 | (code >> 18)));
-        out->push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
-    }
-}
 
 // Character data with its references decoded; false on one the reader
 // would not know.
@@ -64,7 +47,7 @@ bool Decode(const std::string& xml, std::size_t begin, std::size_t end, std::str
                 code = code * (hex ? 16 : 10) + static_cast<unsigned long>(digit);
             }
             if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-            AppendUtf8(code, out);
+            markup::AppendUtf8(code, out);
         } else {
             return false;
         }
@@ -93,12 +76,12 @@ std::size_t Advance(const std::string& text, std::size_t at, std::size_t count) 
 }  // namespace
 
 bool ElementContent(const std::string& xml, std::size_t nameOffset, Span* span) {
-    const std::size_t tagEnd = musicxml::StartTagEnd(xml, nameOffset);
+    const std::size_t tagEnd = markup::StartTagEnd(xml, nameOffset);
     if (tagEnd == std::string::npos || xml[tagEnd - 1] == '/') return false;
     span->begin = tagEnd + 1;
     int depth = 0;
-    for (std::size_t at = musicxml::NextTag(xml, span->begin); at != std::string::npos;
-         at = musicxml::NextTag(xml, at + 1)) {
+    for (std::size_t at = markup::NextTag(xml, span->begin); at != std::string::npos;
+         at = markup::NextTag(xml, at + 1)) {
         if (xml.compare(at, 2, "</") == 0) {
             if (depth == 0) {
                 span->end = at;
@@ -107,7 +90,7 @@ bool ElementContent(const std::string& xml, std::size_t nameOffset, Span* span) 
             --depth;
             continue;
         }
-        const std::size_t end = musicxml::StartTagEnd(xml, at + 1);
+        const std::size_t end = markup::StartTagEnd(xml, at + 1);
         if (end == std::string::npos) return false;
         if (xml[end - 1] != '/') ++depth;
         at = end;
@@ -129,7 +112,7 @@ bool ReadRuns(const std::string& xml, const Span& content, std::vector<Run>* run
             continue;
         }
         if (xml.compare(at, 2, "<!") == 0 || xml.compare(at, 2, "<?") == 0) return false;
-        const std::size_t end = musicxml::StartTagEnd(xml, at + 1);
+        const std::size_t end = markup::StartTagEnd(xml, at + 1);
         if (end == std::string::npos || end >= content.end) return false;
         if (xml.compare(at, 4, "<sym") == 0 && (xml[at + 4] == '>' || xml[at + 4] == ' ') && xml[end - 1] != '/') {
             const std::size_t close = xml.find("</sym>", end);
@@ -205,7 +188,7 @@ std::vector<RunEdit> SpliceRuns(const std::vector<Run>& runs, const std::string&
         texts[i] = runs[i].text.substr(0, cutFrom) + inserted + runs[i].text.substr(cutTo);
     }
     for (std::size_t i = 0; i < runs.size(); ++i)
-        if (texts[i] != runs[i].text) edits.push_back({runs[i].begin, runs[i].end, musicxml::EscapeContent(texts[i])});
+        if (texts[i] != runs[i].text) edits.push_back({runs[i].begin, runs[i].end, markup::EscapeContent(texts[i])});
     return edits;
 }
 

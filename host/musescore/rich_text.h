@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "host/musicxml/score.h"
+#include "host/markup/mapped_text.h"
 
 namespace musescore {
 
-using musicxml::Span;
+using markup::Span;
 
 // A stretch of character data between two tags: where it lies in the file's
 // text and what it says, references decoded.

@@ -13,9 +13,10 @@
 
 #include "host/document/document.h"
 #include "host/document/pieces.h"
+#include "host/markup/archive.h"
+#include "host/markup/lyrics.h"
+#include "host/markup/mapped_text.h"
 #include "host/musescore/rich_text.h"
-#include "host/musicxml/archive.h"
-#include "host/musicxml/score.h"
 #include "shell/host_records.h"
 
 namespace musescore {
@@ -30,7 +31,7 @@ struct Copy {
 // A text the plug-in sees, with every copy that shows it: the score's
 // element first, then the excerpts' copies kept in step with it.
 struct Text {
-    musicxml::MappedText mapped;  // kind, key, original text, where (its spans are unused)
+    markup::MappedText mapped;  // kind, key, original text, where (its spans are unused)
     std::vector<Copy> copies;
 };
 
@@ -38,7 +39,7 @@ struct Verse {
     int number = 0;  // <no> + 1
     std::string original;
     // part: the score's staff (0-based); a word does not run on into another.
-    std::vector<musicxml::Syllable> syllables;
+    std::vector<markup::Syllable> syllables;
     std::vector<std::vector<Copy>> copies;  // for each syllable
 };
 
@@ -102,7 +103,7 @@ struct Score {
 };
 
 struct ReadOptions {
-    musicxml::ArchiveLimits limits;
+    markup::ArchiveLimits limits;
 };
 
 // Content sniffing: markup whose first element is <museScore>, or a ZIP
@@ -120,9 +121,9 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
 // order, as the run made them, placed one after another (as for MusicXML).
 bool WriteScore(const Score& score, const host::Document& document, host::Pieces* out,
                 std::vector<std::string>* warnings, std::string* error,
-                const musicxml::VerseWrites* verseWrites = nullptr);
+                const markup::VerseWrites* verseWrites = nullptr);
 bool WriteScore(const Score& score, const host::Document& document, std::string* out,
                 std::vector<std::string>* warnings, std::string* error,
-                const musicxml::VerseWrites* verseWrites = nullptr);
+                const markup::VerseWrites* verseWrites = nullptr);
 
 }  // namespace musescore

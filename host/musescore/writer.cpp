@@ -4,17 +4,17 @@
 #include <algorithm>
 #include <map>
 
+#include "host/markup/lyrics.h"
+#include "host/markup/splice.h"
 #include "host/musescore/archive.h"
 #include "host/musescore/frames.h"
 #include "host/musescore/score.h"
-#include "host/musicxml/encoding.h"
-#include "host/musicxml/lyrics.h"
 
 namespace musescore {
 
 namespace {
 
-using musicxml::TextSource;
+using markup::TextSource;
 
 const char* KindName(TextSource source) {
     switch (source) {
@@ -41,11 +41,7 @@ class Edits {
 public:
     Edits(std::size_t members, std::vector<std::string>* warnings) : edits_(members), warnings_(*warnings) {}
 
-    bool Writable(const std::string& text, const std::string& what) {
-        if (musicxml::IsXmlText(text)) return true;
-        warnings_.push_back(what + ": the new text is not valid UTF-8 XML text; it is not written");
-        return false;
-    }
+    bool Writable(const std::string& text, const std::string& what) { return markup::Writable(text, what, &warnings_); }
 
     // A copy takes the new text into its runs. Several staves of a part show
     // one name: the first change of it wins.
@@ -73,23 +69,11 @@ public:
     }
 
     void Apply(std::size_t member, const std::string& xml, host::Pieces* out) const {
-        const std::string_view text(xml);
-        std::size_t copied = 0;
-        for (const auto& [begin, edit] : edits_[member]) {
-            if (begin < copied) {
-                warnings_.push_back("two changes overlap at byte " + std::to_string(begin) +
-                                    "; the later is not written");
-                continue;
-            }
-            out->Add(text.substr(copied, begin - copied));
-            out->Own(edit.second);
-            copied = edit.first;
-        }
-        out->Add(text.substr(copied));
+        markup::ApplyEdits(xml, edits_[member], out, &warnings_);
     }
 
 private:
-    std::vector<std::multimap<std::size_t, std::pair<std::size_t, std::string>>> edits_;
+    std::vector<markup::Edits> edits_;  // for each member
     std::map<std::pair<int, std::size_t>, std::string> written_;
     std::vector<std::string>& warnings_;
 };
@@ -100,7 +84,7 @@ void VerseEdits(const Score& score, const Verse& verse, const std::vector<std::s
                 std::vector<std::string>* warnings) {
     const std::string name = "verse " + std::to_string(verse.number);
     const auto refuse = [&](const std::string& why, std::size_t at) {
-        const musicxml::Syllable& syllable = verse.syllables[std::min(at, verse.syllables.size() - 1)];
+        const markup::Syllable& syllable = verse.syllables[std::min(at, verse.syllables.size() - 1)];
         std::string where = "staff " + std::to_string(syllable.part + 1);
         if (static_cast<std::size_t>(syllable.part) < score.staves.size())
             where += " (" + score.staves[static_cast<std::size_t>(syllable.part)].name + ")";
@@ -109,16 +93,11 @@ void VerseEdits(const Score& score, const Verse& verse, const std::vector<std::s
     };
     if (verse.syllables.empty()) return;
     std::vector<std::string> texts;
-    for (const musicxml::Syllable& syllable : verse.syllables) texts.push_back(syllable.text);
-    std::string before = verse.original;
-    for (const std::string& after : writes) {
-        std::size_t at = 0;
-        std::string why;
-        if (!musicxml::ApplyVerseChange(verse.syllables, before, after, &texts, &at, &why)) {
-            refuse(why, at);
-            return;
-        }
-        before = after;
+    std::size_t at = 0;
+    std::string why;
+    if (!markup::ApplyVerseWrites(verse.syllables, verse.original, writes, &texts, &at, &why)) {
+        refuse(why, at);
+        return;
     }
     for (std::size_t i = 0; i < texts.size(); ++i) {
         if (texts[i] == verse.syllables[i].text) continue;
@@ -136,10 +115,10 @@ void VerseEdits(const Score& score, const Verse& verse, const std::vector<std::s
 }  // namespace
 
 bool WriteScore(const Score& score, const host::Document& document, host::Pieces* out,
-                std::vector<std::string>* warnings, std::string* error, const musicxml::VerseWrites* verseWrites) {
+                std::vector<std::string>* warnings, std::string* error, const markup::VerseWrites* verseWrites) {
     Edits edits(score.members.size(), warnings);
     for (const Text& text : score.texts) {
-        const std::string now = musicxml::CurrentText(document, text.mapped);
+        const std::string now = markup::CurrentText(document, text.mapped);
         if (now == text.mapped.original) continue;
         const std::string what =
             std::string(KindName(text.mapped.source)) + " \"" + text.mapped.original + "\" (" + text.mapped.where + ")";
@@ -147,19 +126,9 @@ bool WriteScore(const Score& score, const host::Document& document, host::Pieces
         for (const Copy& copy : text.copies) edits.Copy(copy, now, what);
     }
     for (const Verse& verse : score.verses) {
-        const std::string now =
-            document.RecordText(host::kTagVerseLyrics, {static_cast<std::int16_t>(verse.number), 0, 0})
-                .value_or(verse.original);
-        if (now == verse.original) continue;
-        // Every write the host saw, when they lead to what the document
-        // holds; otherwise the one change from the verse read to it.
-        const std::vector<std::string>* seen = nullptr;
-        if (verseWrites != nullptr) {
-            const auto found = verseWrites->find(verse.number);
-            if (found != verseWrites->end() && !found->second.empty() && found->second.back() == now)
-                seen = &found->second;
-        }
-        VerseEdits(score, verse, seen != nullptr ? *seen : std::vector<std::string>{now}, &edits, warnings);
+        const std::vector<std::string> writes =
+            markup::VerseChanges(document, verse.number, verse.original, verseWrites);
+        if (!writes.empty()) VerseEdits(score, verse, writes, &edits, warnings);
     }
     std::vector<EntryEdit> entryEdits;
     EntryEdits(score, document, &entryEdits, warnings);
@@ -188,7 +157,7 @@ bool WriteScore(const Score& score, const host::Document& document, host::Pieces
 }
 
 bool WriteScore(const Score& score, const host::Document& document, std::string* out,
-                std::vector<std::string>* warnings, std::string* error, const musicxml::VerseWrites* verseWrites) {
+                std::vector<std::string>* warnings, std::string* error, const markup::VerseWrites* verseWrites) {
     host::Pieces pieces;
     if (!WriteScore(score, document, &pieces, warnings, error, verseWrites)) return false;
     *out = pieces.Joined();

@@ -12,7 +12,7 @@
 #include <map>
 #include <set>
 
-#include "host/musicxml/xml_text.h"
+#include "host/markup/xml_text.h"
 
 namespace musicxml {
 
@@ -109,7 +109,7 @@ bool ElementExtent(const std::string& xml, const Offsets& offsets, pugi::xml_nod
     if (offset <= 0) return false;
     child->name = element.name();
     child->begin = static_cast<std::size_t>(offset) - 1;
-    if (ContentSpan(xml, static_cast<std::size_t>(offset), &child->content)) {
+    if (markup::ContentSpan(xml, static_cast<std::size_t>(offset), &child->content)) {
         const std::size_t close = xml.find('>', child->content.end);
         if (close == std::string::npos) return false;
         child->end = close + 1;
@@ -124,13 +124,13 @@ bool ElementExtent(const std::string& xml, const Offsets& offsets, pugi::xml_nod
     for (bool innermost = true;; innermost = false) {
         const std::ptrdiff_t at = offsets(node, xml.size());
         if (at <= 0) return false;
-        const std::size_t tagEnd = StartTagEnd(xml, static_cast<std::size_t>(at));
+        const std::size_t tagEnd = markup::StartTagEnd(xml, static_cast<std::size_t>(at));
         if (tagEnd == std::string::npos) return false;
         if (xml[tagEnd - 1] == '/') {
             if (!innermost) return false;  // an empty element has no children
             end = tagEnd + 1;
         } else {
-            const std::size_t close = NextTag(xml, innermost ? tagEnd + 1 : end);
+            const std::size_t close = markup::NextTag(xml, innermost ? tagEnd + 1 : end);
             const std::string_view name = node.name();
             if (close == std::string::npos || xml.compare(close, 2, "</") != 0 ||
                 xml.compare(close + 2, name.size(), name) != 0)
@@ -351,8 +351,8 @@ public:
                 if (std::strcmp(kind, "note") == 0) {
                     if (divisions <= 0) {
                         if (!saidNoDivisions)
-                            score_.entryNotes.push_back(Where() + ": no <divisions> before the first note; " + name_->id +
-                                                   "'s notes are read as a quarter a division");
+                            score_.entryNotes.push_back(Where() + ": no <divisions> before the first note; " +
+                                                        name_->id + "'s notes are read as a quarter a division");
                         saidNoDivisions = true;
                         divisions = 1;
                     }
@@ -384,8 +384,8 @@ public:
                     if (layer >= kLayers) {
                         if (fifth_.insert(part.index * 64 + staff).second)
                             score_.entryNotes.push_back(Where() + ": staff " + std::to_string(staff) +
-                                                   " has a fifth voice (" + std::string(voice) +
-                                                   "); its notes are not searchable");
+                                                        " has a fifth voice (" + std::string(voice) +
+                                                        "); its notes are not searchable");
                         last = kLeftOut;
                         continue;
                     }
@@ -452,10 +452,10 @@ public:
                 const long long expected = beats * 4 * divisions / beatType;
                 const bool implicit = std::string(measure.attribute("implicit").value()) == "yes";
                 if (reached > expected || (reached < expected && !implicit && reached > 0)) {
-                    score_.entryNotes.push_back(Where() + ": the notes last " + std::to_string(Units(reached, divisions)) +
-                                           " units where the time signature gives " +
-                                           std::to_string(Units(expected, divisions)) +
-                                           "; read as they stand (said once a part)");
+                    score_.entryNotes.push_back(
+                        Where() + ": the notes last " + std::to_string(Units(reached, divisions)) +
+                        " units where the time signature gives " + std::to_string(Units(expected, divisions)) +
+                        "; read as they stand (said once a part)");
                     saidLength = true;
                 }
             }
@@ -538,8 +538,8 @@ private:
         if (record.noteCount >= kMaxNotesPerEntry) {
             if (!saidTooManyNotes_)
                 score_.entryNotes.push_back(Where() +
-                                       ": a chord of more than 12 notes; the rest are not searchable "
-                                       "and are written back as they are");
+                                            ": a chord of more than 12 notes; the rest are not searchable "
+                                            "and are written back as they are");
             saidTooManyNotes_ = true;
             return;
         }

@@ -4,7 +4,7 @@
 #include <map>
 
 #include "host/document/beats.h"
-#include "host/musicxml/lyrics.h"
+#include "host/markup/lyrics.h"
 
 namespace musicxml {
 
@@ -67,7 +67,7 @@ std::string TextPlace(const Score& score, const host::Document& document, std::u
     for (const MappedText& text : score.texts) {
         std::uint32_t t = 0;
         host::Key k{};
-        if (TextRecordOf(document, text, &t, &k) && t == tag && k == key)
+        if (markup::TextRecordOf(document, text, &t, &k) && t == tag && k == key)
             return std::string(TextKindName(text.source)) + ", " + text.where;
     }
     return {};

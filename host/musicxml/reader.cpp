@@ -13,9 +13,9 @@
 
 #include "host/document/score_layout.h"
 #include "host/musicxml/frames.h"
-#include "host/musicxml/lyrics.h"
+#include "host/markup/lyrics.h"
 #include "host/musicxml/score.h"
-#include "host/musicxml/xml_text.h"
+#include "host/markup/xml_text.h"
 
 namespace musicxml {
 
@@ -194,7 +194,7 @@ private:
 
     bool Locate(pugi::xml_node element, Span* span) const {
         const std::ptrdiff_t offset = element.offset_debug();
-        return offset >= 0 && ContentSpan(score_.Xml(), static_cast<std::size_t>(offset), span);
+        return offset >= 0 && markup::ContentSpan(score_.Xml(), static_cast<std::size_t>(offset), span);
     }
 
     // Records the element as the source of a text; an absent or empty one
@@ -414,7 +414,7 @@ public:
             verse.number = number;
             verse.label = label;
             verse.syllables = std::move(verses_[label]);
-            verse.original = JoinVerse(verse.syllables);
+            verse.original = markup::JoinVerse(verse.syllables);
             if (verse.original.size() > kLongest) {
                 score_.notes.push_back("verse " + std::to_string(number) + ": " +
                                        std::to_string(verse.original.size()) + " bytes, more than the " +
@@ -437,7 +437,7 @@ bool DeclaresEntities(pugi::xml_node document) {
 }  // namespace
 
 bool LooksLikeMusicXml(const std::string& bytes) {
-    if (IsZipArchive(bytes)) return true;
+    if (markup::IsZipArchive(bytes)) return true;
     if (bytes.compare(0, 2, "\xFF\xFE") == 0 || bytes.compare(0, 2, "\xFE\xFF") == 0) return true;
     // Big-endian UTF-32: markup too, so that it is refused as what it is.
     if (bytes.compare(0, 4, std::string("\0\0\0<", 4)) == 0 || bytes.compare(0, 4, std::string("\0\0\xFE\xFF", 4)) == 0)
@@ -453,13 +453,13 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
     Score read;
     read.file = std::move(bytes);
     const std::string* text = &read.file;
-    if (IsZipArchive(read.file)) {
+    if (markup::IsZipArchive(read.file)) {
         read.compressed = true;
-        if (!ReadArchive(read.file, options.limits, &read.rootPath, &read.xml, error)) return false;
+        if (!markup::ReadArchive(read.file, options.limits, &read.rootPath, &read.xml, error)) return false;
         text = &read.xml;
     }
     std::string decoded;
-    if (!DecodeToUtf8(*text, &read.encoding, &decoded, error)) {
+    if (!markup::DecodeToUtf8(*text, &read.encoding, &decoded, error)) {
         if (read.compressed) *error = read.rootPath + ": " + *error;
         return false;
     }
@@ -474,7 +474,7 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
     if (!parsed) {
         std::size_t line = 0;
         std::size_t column = 0;
-        LineAndColumn(source, static_cast<std::size_t>(parsed.offset), &line, &column);
+        markup::LineAndColumn(source, static_cast<std::size_t>(parsed.offset), &line, &column);
         *error = (read.compressed ? read.rootPath + ": " : std::string()) + "not well-formed XML at line " +
                  std::to_string(line) + ", column " + std::to_string(column) + ": " + parsed.description();
         return false;
@@ -483,10 +483,10 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
     for (pugi::xml_node child : xml.children()) hasDoctype = hasDoctype || child.type() == pugi::node_doctype;
     std::size_t offset = 0;
     std::string what;
-    if (!CheckWellFormed(source, hasDoctype, &offset, &what)) {
+    if (!markup::CheckWellFormed(source, hasDoctype, &offset, &what)) {
         std::size_t line = 0;
         std::size_t column = 0;
-        LineAndColumn(source, offset, &line, &column);
+        markup::LineAndColumn(source, offset, &line, &column);
         *error = (read.compressed ? read.rootPath + ": " : std::string()) + "not well-formed XML at line " +
                  std::to_string(line) + ", column " + std::to_string(column) + ": " + what;
         return false;
@@ -515,8 +515,9 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
     // Texts past the last 16-bit text block number have no block: they are
     // left out of the search, never given another text's number.
     if (filled.TextBlocksFull()) {
-        const auto unkeyed = std::stable_partition(read.texts.begin(), read.texts.end(),
-                                                   [&](const MappedText& text) { return IsStored(filled, text); });
+        const auto unkeyed = std::stable_partition(read.texts.begin(), read.texts.end(), [&](const MappedText& text) {
+            return markup::IsStored(filled, text);
+        });
         if (unkeyed != read.texts.end())
             read.notes.push_back(
                 "more than " + std::to_string(host::Document::kMaxTextBlocks) +

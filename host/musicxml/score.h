@@ -15,46 +15,22 @@
 
 #include "host/document/document.h"
 #include "host/document/pieces.h"
-#include "host/musicxml/archive.h"
-#include "host/musicxml/encoding.h"
+#include "host/markup/archive.h"
+#include "host/markup/encoding.h"
+#include "host/markup/lyrics.h"
+#include "host/markup/mapped_text.h"
 
 namespace musicxml {
 
-// An element's content in the UTF-8 text: from after its start tag to the
-// start of its end tag.
-struct Span {
-    std::size_t begin = 0;
-    std::size_t end = 0;
-};
-
-// Where the document holds a mapped text; see docs/musicxml.md.
-enum class TextSource {
-    PageText,          // key: page, index on the page
-    MeasureText,       // key: staff, measure, index
-    Expression,        // key: expression number
-    StaffFull,         // key: staff number
-    StaffAbbreviated,  // key: staff number
-    GroupFull,         // key: staff system (0), group number
-    GroupAbbreviated,  // key: staff system (0), group number
-    TextRepeat,        // key: repeat number
-    Ending,            // key: measure
-};
-
-struct MappedText {
-    TextSource source = TextSource::PageText;
-    host::Key key{};
-    std::string original;
-    std::vector<Span> spans;  // every element that shows this text (an ending in each part)
-    std::string where;        // for messages: "part "Flute" (P1), measure 3"
-};
-
-struct Syllable {
-    Span span;
-    std::string text;
-    bool hyphenAfter = false;  // begin or middle: the word goes on
-    int part = 0;              // index into Score::parts
-    int measure = 0;
-};
+// What MusicXML shares with the other XML score formats, as its own.
+using markup::ArchiveLimits;
+using markup::Encoding;
+using markup::MappedText;
+using markup::Span;
+using markup::Syllable;
+using markup::TextEncoding;
+using markup::TextSource;
+using markup::VerseWrites;
 
 struct Verse {
     int number = 0;
@@ -149,10 +125,6 @@ bool LooksLikeMusicXml(const std::string& bytes);
 bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* document, Score* score,
                std::string* error);
 
-// Every text the plug-in wrote to a verse, in order, by verse number: each
-// is the one before with one match replaced, and tells where it fell.
-using VerseWrites = std::map<int, std::vector<std::string>>;
-
 // The file's bytes with the texts the document now holds spliced in.
 // Changes that cannot be written back go to *warnings; the rest is written.
 // A verse is written back by where each of its writes fell; without them
@@ -165,18 +137,7 @@ bool WriteScore(const Score& score, const host::Document& document, std::string*
 bool WriteScore(const Score& score, const host::Document& document, host::Pieces* out,
                 std::vector<std::string>* warnings, std::string* error, const VerseWrites* verseWrites = nullptr);
 
-// The text of a mapped element as the document now holds it.
-std::string CurrentText(const host::Document& document, const MappedText& text);
-// Whether the document holds a mapped text where the writer looks for it.
-bool IsStored(const host::Document& document, const MappedText& text);
-// Stores a new text for a mapped element, as the plug-in's write-back does.
-// False when the document has no such record.
-bool SetCurrentText(host::Document* document, const MappedText& text, const std::string& value);
-
 // As a musician names the kind: "page text", "rehearsal mark", ...
 const char* TextKindName(TextSource source);
-// The record that holds a mapped text in the document (a text block's for
-// page and measure texts and names), for telling where a record stands.
-bool TextRecordOf(const host::Document& document, const MappedText& text, std::uint32_t* tag, host::Key* key);
 
 }  // namespace musicxml

@@ -9,8 +9,8 @@
 
 #include "fuzz/fuzz_support.h"
 #include "host/musescore/score.h"
-#include "host/musicxml/encoding.h"
-#include "host/musicxml/lyrics.h"
+#include "host/markup/encoding.h"
+#include "host/markup/lyrics.h"
 
 namespace {
 
@@ -49,14 +49,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const musescore::Text* changed = nullptr;
     if (!score.texts.empty()) {
         changed = &score.texts[static_cast<std::size_t>(data[0]) % score.texts.size()];
-        if (!musicxml::SetCurrentText(&document, changed->mapped, changed->mapped.original + added))
+        if (!markup::SetCurrentText(&document, changed->mapped, changed->mapped.original + added))
             fuzz::Fail("SetCurrentText", "no record for a mapped text");
     }
     // The first syllable of the first verse that can take a change.
     const musescore::Verse* verse = nullptr;
     for (const auto& v : score.verses)
         if (!v.syllables.empty() && !v.copies[0].empty() &&
-            musicxml::SplitVerse(v.original).size() == v.syllables.size()) {
+            markup::SplitVerse(v.original).size() == v.syllables.size()) {
             verse = &v;
             break;
         }
@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!musescore::ReadScore(out, Options(), &again, &reread, &error))
         fuzz::Fail("read again", "own output refused: " + error);
     if (reread.texts.size() != score.texts.size()) fuzz::Fail("read again", "the number of texts changed");
-    const bool writable = changed && musicxml::IsXmlText(changed->mapped.original + added);
+    const bool writable = changed && markup::IsXmlText(changed->mapped.original + added);
     for (std::size_t i = 0; i < score.texts.size(); ++i) {
         const musescore::Text& was = score.texts[i];
         const bool same = writable && Element(was) == Element(*changed);

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "host/musicxml/encoding.h"
-#include "host/musicxml/lyrics.h"
+#include "host/markup/encoding.h"
+#include "host/markup/lyrics.h"
 #include "host/musicxml/frames.h"
 #include "host/musicxml/score.h"
 
@@ -30,7 +30,7 @@ musicxml::ReadOptions Options() {
     return options;
 }
 
-const musicxml::MappedText* At(const musicxml::Score& score, std::size_t begin) {
+const markup::MappedText* At(const musicxml::Score& score, std::size_t begin) {
     for (const auto& text : score.texts)
         if (!text.spans.empty() && text.spans[0].begin == begin) return &text;
     return nullptr;
@@ -102,7 +102,7 @@ std::string Check(const std::string& bytes, const std::uint8_t* data, std::size_
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     const std::string out = Check(bytes, data, size);
-    if (out.empty() || musicxml::IsZipArchive(bytes) || size < 4) return 0;
+    if (out.empty() || markup::IsZipArchive(bytes) || size < 4) return 0;
     // As the score of an archive: after the container, between members or last.
     const std::uint8_t pick = data[size - 1];
     std::vector<Member> members = {{"META-INF/container.xml",
@@ -149,16 +149,16 @@ std::string Check(const std::string& bytes, const std::uint8_t* data, std::size_
     // One text changed (the one the input's first byte picks) and the first
     // syllable of the first verse that has one.
     const std::string added = " & <ü>";
-    const musicxml::MappedText* changed = nullptr;
+    const markup::MappedText* changed = nullptr;
     if (!score.texts.empty()) {
         changed = &score.texts[static_cast<std::size_t>(data[0]) % score.texts.size()];
-        if (!musicxml::SetCurrentText(&document, *changed, changed->original + added))
+        if (!markup::SetCurrentText(&document, *changed, changed->original + added))
             fuzz::Fail("SetCurrentText", "no record for a mapped text");
     }
     const musicxml::Verse* verse = nullptr;
     for (const auto& v : score.verses)
         if (!v.syllables.empty() && v.syllables[0].span.end != 0 &&
-            musicxml::SplitVerse(v.original).size() == v.syllables.size()) {
+            markup::SplitVerse(v.original).size() == v.syllables.size()) {
             verse = &v;
             break;
         }
@@ -239,12 +239,12 @@ std::string Check(const std::string& bytes, const std::uint8_t* data, std::size_
         if (verse && text.spans[0].begin > verse->syllables[0].span.begin) continue;
         if (entry && entry->first && text.spans[0].begin > musicxml::LocatedNotes(score.Xml(), *entry)[0].begin)
             continue;
-        const musicxml::MappedText* now = At(reread, text.spans[0].begin);
+        const markup::MappedText* now = At(reread, text.spans[0].begin);
         if (now == nullptr) fuzz::Fail("read again", "a text before the change moved: " + text.original);
         // Two staves of a part share its name's element.
         // A text that is not UTF-8 as read stays as it was, with a warning.
         const bool same =
-            changed && text.spans[0].begin == changed->spans[0].begin && musicxml::IsXmlText(changed->original + added);
+            changed && text.spans[0].begin == changed->spans[0].begin && markup::IsXmlText(changed->original + added);
         const std::string expected = same ? changed->original + added : text.original;
         if (now->original != expected)
             fuzz::Fail("read again", "\"" + now->original + "\" where \"" + expected + "\" was written");

@@ -8,7 +8,7 @@ if(result EQUAL 0)
 endif()
 set(expected
     "host/document/reaches_up.h: includes host/cli/host_main.h: host/cli is above host/document"
-    "host/services/sideways.h: includes host/musicxml/score.h: host/musicxml is on the same floor as host/services"
+    "host/musescore/sideways.h: includes host/musicxml/score.h: host/musicxml is on the same floor as host/musescore"
     "shell/into_host.h: includes host/services/services.h: the plug-in includes nothing of the host"
     "host/unlisted: a room on no floor of the layout"
     "4 against the layout")

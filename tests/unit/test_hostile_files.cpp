@@ -11,7 +11,7 @@
 #include "host/users/entries_command.h"
 #include "host/musicxml/frames.h"
 #include "host/musicxml/score.h"
-#include "host/musicxml/xml_text.h"
+#include "host/markup/xml_text.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ std::string Write(const Read& read, std::vector<std::string>* warnings = nullptr
     return out;
 }
 
-const musicxml::MappedText* Find(const musicxml::Score& score, const std::string& original) {
+const markup::MappedText* Find(const musicxml::Score& score, const std::string& original) {
     for (const auto& text : score.texts)
         if (text.original == original) return &text;
     return nullptr;
@@ -72,7 +72,7 @@ TEST(HostileCounts, TextsPastTheLastTextBlockNumberAreLeftOutNotRenumbered) {
     Read read = ReadBytes(file);
     ASSERT_TRUE(read.ok) << read.error;
     // Every text the search sees reads as it stands in the file.
-    for (const auto& text : read.score.texts) ASSERT_EQ(musicxml::CurrentText(read.document, text), text.original);
+    for (const auto& text : read.score.texts) ASSERT_EQ(markup::CurrentText(read.document, text), text.original);
     EXPECT_EQ(read.score.texts.size(), 65535u);
     EXPECT_EQ(Find(read.score, "c65536"), nullptr);
     ASSERT_FALSE(read.score.notes.empty());
@@ -80,9 +80,9 @@ TEST(HostileCounts, TextsPastTheLastTextBlockNumberAreLeftOutNotRenumbered) {
     // A search that changes nothing writes the file as it was.
     EXPECT_EQ(Write(read), file);
     // One change changes that credit only.
-    const musicxml::MappedText* first = Find(read.score, "c1");
+    const markup::MappedText* first = Find(read.score, "c1");
     ASSERT_NE(first, nullptr);
-    ASSERT_TRUE(musicxml::SetCurrentText(&read.document, *first, "A"));
+    ASSERT_TRUE(markup::SetCurrentText(&read.document, *first, "A"));
     const std::string out = Write(read);
     EXPECT_EQ(out.size() + 1, file.size());
     EXPECT_TRUE(Contains(out, "<credit-words>A</credit-words>"));
@@ -175,9 +175,9 @@ TEST(HostileArchives, TheScoreIsRewrittenWhereverItLiesStoredOrDeflated) {
             Read read = ReadBytes(archive);
             ASSERT_TRUE(read.ok) << read.error;
             EXPECT_EQ(Write(read), archive);
-            const musicxml::MappedText* credit = Find(read.score, "Kleine Suite");
+            const markup::MappedText* credit = Find(read.score, "Kleine Suite");
             ASSERT_NE(credit, nullptr);
-            ASSERT_TRUE(musicxml::SetCurrentText(&read.document, *credit, "Große Suite"));
+            ASSERT_TRUE(markup::SetCurrentText(&read.document, *credit, "Große Suite"));
             const std::vector<Member> written = Unpack(Write(read));
             ASSERT_EQ(written.size(), members.size());
             for (std::size_t i = 0; i < members.size(); ++i) {
@@ -226,10 +226,10 @@ TEST(HostileMarkup, ACommentThatSeemsToCloseWhereItOpensStaysOneComment) {
         SCOPED_TRACE(comment);
         const Read read = ReadBytes(Score(Credit("Kleine" + comment + "Suite")));
         ASSERT_TRUE(read.ok) << read.error;
-        const musicxml::MappedText* credit = Find(read.score, "KleineSuite");
+        const markup::MappedText* credit = Find(read.score, "KleineSuite");
         ASSERT_NE(credit, nullptr);
         Read changed = ReadBytes(Score(Credit("Kleine" + comment + "Suite")));
-        ASSERT_TRUE(musicxml::SetCurrentText(&changed.document, *credit, "KLEINESuite"));
+        ASSERT_TRUE(markup::SetCurrentText(&changed.document, *credit, "KLEINESuite"));
         const std::string out = Write(changed);
         EXPECT_TRUE(Contains(out, "KLEINE" + comment + "Suite")) << out;
         const Read again = ReadBytes(out);
@@ -296,9 +296,9 @@ std::string CreditAfter(const std::string& credit, const std::string& was, const
     file.insert(file.find("<score-partwise"), doctype);
     Read read = ReadBytes(file);
     EXPECT_TRUE(read.ok) << read.error;
-    const musicxml::MappedText* text = Find(read.score, was);
+    const markup::MappedText* text = Find(read.score, was);
     if (text == nullptr) return "<not read as " + was + ">";
-    EXPECT_TRUE(musicxml::SetCurrentText(&read.document, *text, now));
+    EXPECT_TRUE(markup::SetCurrentText(&read.document, *text, now));
     const std::string out = Write(read);
     EXPECT_TRUE(ReadBytes(out).ok);
     const std::size_t begin = out.find("<credit-words>") + 14;
@@ -335,7 +335,7 @@ TEST(HostileNotes, AChordNoteWithoutAStepIsTheNoteItsChangeGoesTo) {
     ASSERT_NE(frame, nullptr);
     const std::int16_t notes = (*frame)[0].noteCount;
     ASSERT_EQ(notes, 2);
-    (*frame)[0].notes[0].flags |= musicxml::bits::kTieStart;
+    (*frame)[0].notes[0].flags |= markup::bits::kTieStart;
     const std::string out = Write(read);
     const std::size_t second = out.find("<note><chord/>");
     const std::size_t tie = out.find("<tie type=\"start\"/>");

@@ -679,8 +679,8 @@ TEST(MuseScorePlaces, MeasuresAreNumberedAsMuseScoreNumbersThem) {
     for (const musescore::Text& text : read.score.texts) {
         std::uint32_t tag = 0;
         Key key{};
-        if (text.mapped.source != musicxml::TextSource::StaffFull || text.mapped.key[0] != 1 ||
-            !musicxml::TextRecordOf(read.document, text.mapped, &tag, &key))
+        if (text.mapped.source != markup::TextSource::StaffFull || text.mapped.key[0] != 1 ||
+            !markup::TextRecordOf(read.document, text.mapped, &tag, &key))
             continue;
         EXPECT_EQ(musescore::TextPlace(read.score, read.document, tag, key, 0), "instrument name, staff 1 (Flöte)");
     }
@@ -737,7 +737,7 @@ TEST(MuseScoreDemos, EveryDemoReadsAndWritesBackByteForByte) {
         EXPECT_FALSE(read.score.texts.empty()) << path;
         // Every text changed at once: each reads back as changed.
         for (const musescore::Text& text : read.score.texts)
-            musicxml::SetCurrentText(&read.document, text.mapped, text.mapped.original + " (neu)");
+            markup::SetCurrentText(&read.document, text.mapped, text.mapped.original + " (neu)");
         std::vector<std::string> warnings;
         const std::string out = Write(read, &warnings);
         const Read again = ReadBytes(out);

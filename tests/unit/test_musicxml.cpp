@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "host/musicxml/encoding.h"
-#include "host/musicxml/lyrics.h"
+#include "host/markup/encoding.h"
+#include "host/markup/lyrics.h"
 #include "host/musicxml/score.h"
 #include "shell/host_records.h"
 
@@ -67,9 +67,9 @@ std::string Mxl(const std::string& score) {
                         {"score.musicxml", score}});
 }
 
-std::string Utf16(const std::string& utf8, musicxml::Encoding encoding, bool mark) {
+std::string Utf16(const std::string& utf8, markup::Encoding encoding, bool mark) {
     std::string out;
-    EXPECT_TRUE(musicxml::EncodeFromUtf8(utf8, {encoding, mark}, &out));
+    EXPECT_TRUE(markup::EncodeFromUtf8(utf8, {encoding, mark}, &out));
     return out;
 }
 
@@ -188,8 +188,8 @@ TEST(MusicXmlWrite, NothingChangedWritesTheSameBytes) {
     const std::pair<const char*, std::string> files[] = {
         {"UTF-8", plain},
         {"UTF-8 with a mark and CRLF", crlf},
-        {"UTF-16 little endian", Utf16(plain, musicxml::Encoding::Utf16LittleEndian, true)},
-        {"UTF-16 big endian", Utf16(plain, musicxml::Encoding::Utf16BigEndian, true)},
+        {"UTF-16 little endian", Utf16(plain, markup::Encoding::Utf16LittleEndian, true)},
+        {"UTF-16 big endian", Utf16(plain, markup::Encoding::Utf16BigEndian, true)},
         {".mxl", Mxl(plain)},
     };
     for (const auto& [what, bytes] : files) {
@@ -234,7 +234,7 @@ TEST(MusicXmlWrite, EachChangedTextIsSplicedIntoItsElementOnly) {
 }
 
 TEST(MusicXmlWrite, ChangesInsideCompressedAndUtf16ScoresStayInTheirForm) {
-    const std::string kinds[] = {Mxl(AllKinds()), Utf16(AllKinds(), musicxml::Encoding::Utf16BigEndian, true)};
+    const std::string kinds[] = {Mxl(AllKinds()), Utf16(AllKinds(), markup::Encoding::Utf16BigEndian, true)};
     for (const std::string& bytes : kinds) {
         Read read = ReadBytes(bytes);
         ASSERT_TRUE(read.ok) << read.error;
@@ -308,15 +308,15 @@ TEST(MusicXmlLyrics, AVerseWhoseSyllableBoundariesChangedIsNotWritten) {
 }
 
 TEST(MusicXmlLyrics, JoinAndSplitAsAPersonTypes) {
-    std::vector<musicxml::Syllable> syllables(4);
+    std::vector<markup::Syllable> syllables(4);
     syllables[0].text = "Hal", syllables[0].hyphenAfter = true;
     syllables[1].text = "le", syllables[1].hyphenAfter = true;
     syllables[2].text = "lu", syllables[2].hyphenAfter = true;
     syllables[3].text = "ja", syllables[3].part = 1;  // a word never runs into the next part
-    EXPECT_EQ(musicxml::JoinVerse(syllables), "Hal-le-lu ja");
-    EXPECT_EQ(musicxml::SplitVerse("Hal-le-lu ja"), (std::vector<std::string>{"Hal", "le", "lu", "ja"}));
-    EXPECT_EQ(musicxml::SplitVerse("a--b").size(), 3u);
-    EXPECT_EQ(musicxml::SplitVerse(""), std::vector<std::string>{""});
+    EXPECT_EQ(markup::JoinVerse(syllables), "Hal-le-lu ja");
+    EXPECT_EQ(markup::SplitVerse("Hal-le-lu ja"), (std::vector<std::string>{"Hal", "le", "lu", "ja"}));
+    EXPECT_EQ(markup::SplitVerse("a--b").size(), 3u);
+    EXPECT_EQ(markup::SplitVerse(""), std::vector<std::string>{""});
 }
 
 TEST(MusicXmlWrite, ATextThatCannotBeXmlIsReportedNotWritten) {
@@ -405,7 +405,7 @@ TEST(MusicXmlRead, DamagedFilesAreRefusedWithAMessage) {
     }
     // The usual DOCTYPE is read as normal, and so is UTF-16 without a mark.
     EXPECT_TRUE(ReadBytes(AllKinds()).ok);
-    const Read unmarked = ReadBytes(Utf16(Score(kMinimal), musicxml::Encoding::Utf16LittleEndian, false));
+    const Read unmarked = ReadBytes(Utf16(Score(kMinimal), markup::Encoding::Utf16LittleEndian, false));
     ASSERT_TRUE(unmarked.ok) << unmarked.error;
     EXPECT_EQ(BlockText(unmarked.document, host::kTagStaff, {1, 0, 0}, 30), "Oboe");
 }
@@ -413,7 +413,7 @@ TEST(MusicXmlRead, DamagedFilesAreRefusedWithAMessage) {
 TEST(MusicXmlRead, ContentDecidesTheFormat) {
     EXPECT_TRUE(musicxml::LooksLikeMusicXml(AllKinds()));
     EXPECT_TRUE(musicxml::LooksLikeMusicXml(Mxl(AllKinds())));
-    EXPECT_TRUE(musicxml::LooksLikeMusicXml(Utf16(kMinimal, musicxml::Encoding::Utf16BigEndian, false)));
+    EXPECT_TRUE(musicxml::LooksLikeMusicXml(Utf16(kMinimal, markup::Encoding::Utf16BigEndian, false)));
     EXPECT_TRUE(musicxml::LooksLikeMusicXml("\xEF\xBB\xBF  <score-partwise/>"));
     EXPECT_FALSE(musicxml::LooksLikeMusicXml("{\"measures\": 2}"));
     EXPECT_FALSE(musicxml::LooksLikeMusicXml(""));

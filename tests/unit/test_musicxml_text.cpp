@@ -9,17 +9,17 @@
 #include <utility>
 #include <vector>
 
-#include "host/musicxml/encoding.h"
-#include "host/musicxml/lyrics.h"
+#include "host/markup/encoding.h"
+#include "host/markup/lyrics.h"
 #include "host/musicxml/score.h"
-#include "host/musicxml/xml_text.h"
+#include "host/markup/xml_text.h"
 #include "shell/host_records.h"
 
 namespace {
 
 using host::Document;
 using host::Key;
-using musicxml::Encoding;
+using markup::Encoding;
 
 struct Read {
     bool ok = false;
@@ -69,7 +69,7 @@ void SetText(Document& d, std::uint32_t tag, Key key, const std::string& text) {
 
 std::string Encoded(const std::string& utf8, Encoding encoding) {
     std::string out;
-    EXPECT_TRUE(musicxml::EncodeFromUtf8(utf8, {encoding, false}, &out)) << utf8;
+    EXPECT_TRUE(markup::EncodeFromUtf8(utf8, {encoding, false}, &out)) << utf8;
     return out;
 }
 
@@ -235,11 +235,11 @@ TEST(MusicXmlEncodings, TheDeclarationDecidesAndBytesMustFollowIt) {
 }
 
 TEST(MusicXmlNewText, ReadsBackAsExactlyTheTextWritten) {
-    EXPECT_EQ(musicxml::EscapeContent("a\r\nb\tc & <d> \xC2\x85 é Ω", Encoding::Utf8),
+    EXPECT_EQ(markup::EscapeContent("a\r\nb\tc & <d> \xC2\x85 é Ω", Encoding::Utf8),
               "a&#xD;\nb\tc &amp; &lt;d&gt; &#x85; é Ω");
-    EXPECT_EQ(musicxml::EscapeContent("é € Ω \xF0\x9D\x84\x9E", Encoding::Latin1), "é &#x20AC; &#x3A9; &#x1D11E;");
-    EXPECT_EQ(musicxml::EscapeContent("é € \xC2\x81", Encoding::Windows1252), "é € &#x81;");
-    EXPECT_EQ(musicxml::EscapeContent("é", Encoding::Ascii), "&#xE9;");
+    EXPECT_EQ(markup::EscapeContent("é € Ω \xF0\x9D\x84\x9E", Encoding::Latin1), "é &#x20AC; &#x3A9; &#x1D11E;");
+    EXPECT_EQ(markup::EscapeContent("é € \xC2\x81", Encoding::Windows1252), "é € &#x81;");
+    EXPECT_EQ(markup::EscapeContent("é", Encoding::Ascii), "&#xE9;");
 
     // A line-broken part name as exporters write it: after "a" -> "A" it
     // still has its carriage returns, and the tabs and references elsewhere
@@ -265,8 +265,8 @@ TEST(MusicXmlNewText, ReadsBackAsExactlyTheTextWritten) {
 
 // Syllables as a verse has them: "Glo-ry" in one word, "arrow down" and
 // "ppp-x" holding a space and a hyphen of their own, "la" in another part.
-std::vector<musicxml::Syllable> Syllables() {
-    std::vector<musicxml::Syllable> syllables(5);
+std::vector<markup::Syllable> Syllables() {
+    std::vector<markup::Syllable> syllables(5);
     const char* texts[] = {"Glo", "ry", "arrow down", "ppp-x", "la"};
     for (std::size_t i = 0; i < syllables.size(); ++i) syllables[i].text = texts[i];
     syllables[0].hyphenAfter = true;
@@ -276,9 +276,9 @@ std::vector<musicxml::Syllable> Syllables() {
 }
 
 TEST(MusicXmlLyrics, AChangeGoesWhereItFell) {
-    const std::vector<musicxml::Syllable> syllables = Syllables();
+    const std::vector<markup::Syllable> syllables = Syllables();
     const std::string verse = "Glo-ry arrow down ppp-x la";
-    ASSERT_EQ(musicxml::JoinVerse(syllables), verse);
+    ASSERT_EQ(markup::JoinVerse(syllables), verse);
     const struct {
         const char* what;
         const char* after;
@@ -318,18 +318,18 @@ TEST(MusicXmlLyrics, AChangeGoesWhereItFell) {
         const std::vector<std::string> before = texts;
         std::size_t at = 99;
         std::string why;
-        const bool placed = musicxml::ApplyVerseChange(syllables, verse, c.after, &texts, &at, &why);
+        const bool placed = markup::ApplyVerseChange(syllables, verse, c.after, &texts, &at, &why);
         EXPECT_EQ(placed, !c.texts.empty()) << c.what << ": " << why;
         EXPECT_EQ(texts, c.texts.empty() ? before : c.texts) << c.what;
         EXPECT_EQ(at, c.at) << c.what;
     }
     // The same change read from either end lands on different notes: refused.
-    std::vector<musicxml::Syllable> two(2);
+    std::vector<markup::Syllable> two(2);
     two[0].text = two[1].text = "a";
     std::vector<std::string> texts = {"a", "a"};
     std::size_t at = 0;
     std::string why;
-    EXPECT_FALSE(musicxml::ApplyVerseChange(two, "a a", "a a a", &texts, &at, &why));
+    EXPECT_FALSE(markup::ApplyVerseChange(two, "a a", "a a a", &texts, &at, &why));
     EXPECT_NE(why.find("more than one note"), std::string::npos) << why;
     EXPECT_EQ(texts, (std::vector<std::string>{"a", "a"}));
 }
@@ -347,7 +347,7 @@ TEST(MusicXmlLyrics, EveryWriteIsPlacedInTurn) {
     ASSERT_TRUE(read.ok) << read.error;
     ASSERT_EQ(read.document.RecordText(host::kTagVerseLyrics, {1, 0, 0}), "x y z");
     SetText(read.document, host::kTagVerseLyrics, {1, 0, 0}, "x- y Z");
-    const musicxml::VerseWrites writes = {{1, {"x- y z", "x- y Z"}}};
+    const markup::VerseWrites writes = {{1, {"x- y z", "x- y Z"}}};
     std::vector<std::string> warnings;
     std::string out;
     std::string error;

@@ -1,4 +1,4 @@
-// A MusicXML file's bytes as the UTF-8 text the reader parses, and back.
+// An XML score file's bytes as the UTF-8 text the reader parses, and back.
 // Files in another encoding are converted whole, so the locations the
 // reader records are in the UTF-8 text and the writer converts the spliced
 // text back.
@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-namespace musicxml {
+namespace markup {
 
 enum class Encoding { Utf8, Utf16LittleEndian, Utf16BigEndian, Latin1, Windows1252, Ascii };
 
@@ -35,6 +35,10 @@ bool IsEightBit(Encoding encoding);
 // otherwise it goes in as a character reference.
 bool CanHold(Encoding encoding, std::uint32_t c);
 
+// A code point appended as UTF-8; beyond U+10FFFF only its low bits, in
+// four bytes.
+void AppendUtf8(unsigned long c, std::string* out);
+
 // Next code point of a UTF-8 text from *at; false at a malformed, overlong
 // or surrogate sequence (then *at stays).
 bool NextCodePoint(const std::string& text, std::size_t* at, std::uint32_t* c);
@@ -43,4 +47,4 @@ bool NextCodePoint(const std::string& text, std::size_t* at, std::uint32_t* c);
 // tab, line feed and carriage return).
 bool IsXmlText(const std::string& text);
 
-}  // namespace musicxml
+}  // namespace markup

@@ -1,9 +1,9 @@
-#include "host/musicxml/lyrics.h"
+#include "host/markup/lyrics.h"
 
 #include <algorithm>
 #include <optional>
 
-namespace musicxml {
+namespace markup {
 
 namespace {
 
@@ -158,4 +158,29 @@ bool ApplyVerseChange(const std::vector<Syllable>& syllables, const std::string&
     return true;
 }
 
-}  // namespace musicxml
+bool ApplyVerseWrites(const std::vector<Syllable>& syllables, const std::string& original,
+                      const std::vector<std::string>& writes, std::vector<std::string>* texts, std::size_t* at,
+                      std::string* why) {
+    texts->clear();
+    for (const Syllable& syllable : syllables) texts->push_back(syllable.text);
+    std::string before = original;
+    for (const std::string& after : writes) {
+        if (!ApplyVerseChange(syllables, before, after, texts, at, why)) return false;
+        before = after;
+    }
+    return true;
+}
+
+std::vector<std::string> VerseChanges(const host::Document& document, int number, const std::string& original,
+                                      const VerseWrites* verseWrites) {
+    const std::string now =
+        document.RecordText(host::kTagVerseLyrics, {static_cast<std::int16_t>(number), 0, 0}).value_or(original);
+    if (now == original) return {};
+    if (verseWrites != nullptr) {
+        const auto found = verseWrites->find(number);
+        if (found != verseWrites->end() && !found->second.empty() && found->second.back() == now) return found->second;
+    }
+    return {now};
+}
+
+}  // namespace markup

@@ -1,4 +1,4 @@
-#include "host/musicxml/xml_text.h"
+#include "host/markup/xml_text.h"
 
 #include <array>
 #include <cstdio>
@@ -7,7 +7,9 @@
 #include <vector>
 #include <string_view>
 
-namespace musicxml {
+#include "host/markup/encoding.h"
+
+namespace markup {
 
 std::size_t StartTagEnd(const std::string& xml, std::size_t nameOffset) {
     char quote = 0;
@@ -257,24 +259,6 @@ struct Unit {
     std::size_t textBegin = 0, textEnd = 0;
 };
 
-void AppendUtf8(unsigned long c, std::string* out) {
-    if (c < 0x80) {
-        out->push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out->push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out->push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out->push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out->push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
-
 // Reads content as the parser does (references replaced, line ends made
 // "\n", markup that is not text read as nothing), unit by unit. False on
 // an element inside, which makes it no text.
@@ -400,4 +384,4 @@ void LineAndColumn(const std::string& text, std::size_t offset, std::size_t* lin
     }
 }
 
-}  // namespace musicxml
+}  // namespace markup

@@ -1,12 +1,12 @@
-// Compressed MusicXML (.mxl): a ZIP archive whose META-INF/container.xml
-// names the score's file. Read with limits, since an archive can claim or
-// unpack to far more than it holds.
+// A score's ZIP archive (.mxl, .mscz): META-INF/container.xml names the
+// score's file. Read with limits, since an archive can claim or unpack to
+// far more than it holds.
 #pragma once
 
 #include <cstddef>
 #include <string>
 
-namespace musicxml {
+namespace markup {
 
 struct ArchiveLimits {
     std::size_t memberBytes = std::size_t{256} << 20;  // any one file, unpacked
@@ -30,4 +30,4 @@ bool ReplaceInArchive(const std::string& archive, const std::string& rootPath, c
 // backslashes or drive letters.
 bool IsSafeMemberPath(const std::string& path);
 
-}  // namespace musicxml
+}  // namespace markup

@@ -6,9 +6,10 @@
 #include <string>
 #include <string_view>
 
-#include "host/musicxml/score.h"
+#include "host/markup/encoding.h"
+#include "host/markup/mapped_text.h"
 
-namespace musicxml {
+namespace markup {
 
 // The ">" that ends a start tag whose name starts at nameOffset: the first
 // outside a quoted attribute value; npos when there is none.
@@ -48,4 +49,4 @@ std::string SpliceContent(std::string_view raw, const std::string& was, const st
 // 1-based line and column (in characters) of a byte offset.
 void LineAndColumn(const std::string& text, std::size_t offset, std::size_t* line, std::size_t* column);
 
-}  // namespace musicxml
+}  // namespace markup

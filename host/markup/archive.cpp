@@ -1,11 +1,11 @@
-#include "host/musicxml/archive.h"
+#include "host/markup/archive.h"
 
 #include <zip.h>
 
 #include <memory>
 #include <pugixml.hpp>
 
-namespace musicxml {
+namespace markup {
 
 namespace {
 
@@ -273,4 +273,4 @@ bool ReplaceInArchive(const std::string& bytes, const std::string& rootPath, con
     return ok;
 }
 
-}  // namespace musicxml
+}  // namespace markup

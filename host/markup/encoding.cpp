@@ -1,14 +1,12 @@
-#include "host/musicxml/encoding.h"
+#include "host/markup/encoding.h"
 
 #include <cstdint>
 
-#include "host/musicxml/xml_text.h"
+#include "host/markup/xml_text.h"
 
-namespace musicxml {
+namespace markup {
 
-namespace {
-
-void AppendUtf8(std::uint32_t c, std::string* out) {
+void AppendUtf8(unsigned long c, std::string* out) {
     if (c < 0x80) {
         out->push_back(static_cast<char>(c));
     } else if (c < 0x800) {
@@ -25,8 +23,6 @@ void AppendUtf8(std::uint32_t c, std::string* out) {
         out->push_back(static_cast<char>(0x80 | (c & 0x3F)));
     }
 }
-
-}  // namespace
 
 bool NextCodePoint(const std::string& text, std::size_t* at, std::uint32_t* c) {
     const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
@@ -344,4 +340,4 @@ bool IsXmlText(const std::string& text) {
     return true;
 }
 
-}  // namespace musicxml
+}  // namespace markup

@@ -1,4 +1,0 @@
-// Planted: two rooms of one floor.
-#pragma once
-
-#include "host/musicxml/score.h"
