@@ -5,7 +5,10 @@
 #include "host/musescore/frames.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <optional>
 
@@ -20,15 +23,17 @@ namespace {
 
 namespace bits = markup::bits;
 
+// As std::stoi reads it (white space, a sign, digits), without the
+// exceptions it throws for the many elements that are absent.
 int Number(pugi::xml_node element, int fallback) {
-    const std::string text = element.child_value();
-    try {
-        std::size_t used = 0;
-        const int value = std::stoi(text, &used);
-        return used > 0 ? value : fallback;
-    } catch (...) {
+    const char* text = element.child_value();
+    char* end = nullptr;
+    errno = 0;
+    const long value = std::strtol(text, &end, 10);
+    if (end == text || errno == ERANGE || value < std::numeric_limits<int>::min() ||
+        value > std::numeric_limits<int>::max())
         return fallback;
-    }
+    return static_cast<int>(value);
 }
 
 // An element's place in its file: from its "<" to after its end tag.
@@ -109,13 +114,6 @@ class Writer {
 public:
     Writer(const Score& score, const host::Document& document, std::vector<EntryEdit>* edits)
         : score_(score), document_(document), edits_(*edits) {}
-
-    const EntryRecord* Current(const EntrySource& entry) const {
-        const auto& frames = document_.Frames();
-        const auto frame = frames.find(entry.frame);
-        if (frame == frames.end() || entry.index >= frame->second.size()) return nullptr;
-        return &frame->second[entry.index];
-    }
 
     void Entry(const EntrySource& entry, const EntryRecord& now) {
         const EntryRecord& was = entry.original;
@@ -504,8 +502,17 @@ private:
 void EntryEdits(const Score& score, const host::Document& document, std::vector<EntryEdit>* edits,
                 std::vector<std::string>* warnings) {
     Writer writer(score, document, edits);
+    // The entries are in frame order: each frame is looked up once.
+    const auto& frames = document.Frames();
+    auto frame = frames.end();
+    const host::FrameKey* key = nullptr;
     for (const EntrySource& entry : score.entries) {
-        const EntryRecord* now = writer.Current(entry);
+        if (key == nullptr || !(*key == entry.frame)) {
+            frame = frames.find(entry.frame);
+            key = &entry.frame;
+        }
+        const EntryRecord* now =
+            frame == frames.end() || entry.index >= frame->second.size() ? nullptr : &frame->second[entry.index];
         if (now == nullptr || entry.chords.empty()) continue;
         if (std::memcmp(now, &entry.original, sizeof(EntryRecord)) == 0) continue;
         writer.Entry(entry, *now);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <map>
 #include <set>
+#include <string_view>
 
 #include "host/document/score_layout.h"
 #include "host/musescore/archive.h"
@@ -36,11 +37,26 @@ std::string Trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-int IntOr(pugi::xml_node element, int fallback) {
-    const std::string text = Trimmed(element.child_value());
-    if (text.empty() || text.size() > 6 || !std::all_of(text.begin(), text.end(), ::isdigit)) return fallback;
-    return std::stoi(text);
+// The same trimming without a copy: numbers are read for every note.
+std::string_view TrimmedView(const char* text) {
+    const std::string_view view(text);
+    const std::size_t first = view.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) return {};
+    return view.substr(first, view.find_last_not_of(" \t\r\n") - first + 1);
 }
+
+// One to six digits; the fallback for anything else.
+int DigitsOr(std::string_view text, int fallback) {
+    if (text.empty() || text.size() > 6) return fallback;
+    int value = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') return fallback;
+        value = value * 10 + (c - '0');
+    }
+    return value;
+}
+
+int IntOr(pugi::xml_node element, int fallback) { return DigitsOr(TrimmedView(element.child_value()), fallback); }
 
 // The first element's name, past the declaration, comments and a byte order mark.
 std::string RootName(const std::string& bytes) {
@@ -107,11 +123,12 @@ const char* KindName(TextSource source) {
 }
 
 int SignedOr(pugi::xml_node element, int fallback) {
-    std::string text = Trimmed(element.child_value());
+    std::string_view text = TrimmedView(element.child_value());
     const bool negative = !text.empty() && text[0] == '-';
-    if (negative) text.erase(0, 1);
-    if (text.empty() || text.size() > 6 || !std::all_of(text.begin(), text.end(), ::isdigit)) return fallback;
-    return negative ? -std::stoi(text) : std::stoi(text);
+    if (negative) text.remove_prefix(1);
+    const int value = DigitsOr(text, -1);
+    if (value < 0) return fallback;
+    return negative ? -value : value;
 }
 
 // A text element's kind as a musician says it, for places and messages.
@@ -186,7 +203,7 @@ Fraction ParseFraction(const std::string& text, Fraction fallback) {
 
 // A chord's or rest's written value, dots included (a measure rest lasts its
 // <duration>, or the measure).
-Fraction DurationOf(const std::string& type, int dots, pugi::xml_node length, const Fraction& measure) {
+Fraction DurationOf(std::string_view type, int dots, pugi::xml_node length, const Fraction& measure) {
     if (type == "measure") return ParseFraction(length.child_value(), measure);
     static const std::pair<const char*, Fraction> kTypes[] = {
         {"quarter", {1, 4}}, {"eighth", {1, 8}},  {"16th", {1, 16}},    {"half", {1, 2}},  {"whole", {1, 1}},
@@ -213,12 +230,47 @@ std::array<std::int8_t, 7> KeyAlterations(int fifths) {
 
 // A note as written: a transposing instrument's <tpc2> (or its <tpc> moved
 // by the transposition) and its pitch less the transposition.
-pitch::Spelling SpellingOf(pugi::xml_node note, const Staff& staff) {
-    const int sounding = IntOr(note.child("pitch"), 60);
-    const int tpc = note.child("tpc") ? SignedOr(note.child("tpc"), -100) : -100;
+// What the reader takes from a <Note>: the first child of each name, and
+// its tie spanners' ends, found in one pass over its children.
+struct NoteXml {
+    pugi::xml_node pitch, tpc, tpc2, accidental;
+    bool tieStart = false;
+    bool tieEnd = false;
+};
+
+NoteXml ReadNote(pugi::xml_node note) {
+    NoteXml read;
+    for (pugi::xml_node child = note.first_child(); child; child = child.next_sibling()) {
+        const char* name = child.name();
+        switch (name[0]) {
+            case 'p':
+                if (!read.pitch && std::strcmp(name, "pitch") == 0) read.pitch = child;
+                break;
+            case 't':
+                if (!read.tpc && std::strcmp(name, "tpc") == 0) read.tpc = child;
+                if (!read.tpc2 && std::strcmp(name, "tpc2") == 0) read.tpc2 = child;
+                break;
+            case 'A':
+                if (!read.accidental && std::strcmp(name, "Accidental") == 0) read.accidental = child;
+                break;
+            case 'S':
+                if (std::strcmp(name, "Spanner") == 0 && std::strcmp(child.attribute("type").value(), "Tie") == 0) {
+                    if (child.child("next")) read.tieStart = true;
+                    if (child.child("prev")) read.tieEnd = true;
+                }
+                break;
+            default:
+                break;
+        }
+    }
+    return read;
+}
+
+pitch::Spelling SpellingOf(const NoteXml& note, const Staff& staff) {
+    const int sounding = IntOr(note.pitch, 60);
+    const int tpc = note.tpc ? SignedOr(note.tpc, -100) : -100;
     if (staff.chromatic == 0 && staff.diatonic == 0) return pitch::Spell(sounding, tpc);
-    const int written = note.child("tpc2") ? SignedOr(note.child("tpc2"), -100)
-                                           : tpc - pitch::TpcShift(staff.chromatic, staff.diatonic);
+    const int written = note.tpc2 ? SignedOr(note.tpc2, -100) : tpc - pitch::TpcShift(staff.chromatic, staff.diatonic);
     return pitch::Spell(sounding - staff.chromatic, written);
 }
 
@@ -331,8 +383,9 @@ public:
         return true;
     }
 
-    // The frames of the entries read, laid into the document.
-    std::map<host::FrameKey, std::vector<EntryRecord>> frames_;
+    // Each frame's count of entries read; the frames are laid into the
+    // document from the entries, each at its size.
+    std::map<host::FrameKey, std::uint32_t> frameSizes_;
     bool hasExcerpts = false;  // set before the walk: the excerpts' chords are then linked
 
     // Verses from the syllables met, numbered by <no> + 1.
@@ -374,7 +427,11 @@ private:
     std::map<std::pair<int, int>, int> measureTextIndex_;
     std::map<int, std::size_t> endingAt_;
     int pageIndex_ = 0;
-    std::map<std::string, std::pair<std::size_t, std::vector<int>>> chordIndex_;  // link -> entry, its pitches
+    // staff, measure, layer, entry -> the score's entry and its pitches
+    std::map<std::array<int, 4>, std::pair<std::size_t, std::vector<int>>> chordIndex_;
+    std::vector<NoteXml> notes_;  // the chord being read
+    host::FrameKey lastFrame_;
+    std::uint32_t* frameSize_ = nullptr;  // lastFrame_'s count
     std::set<int> overfull_;
     int number_ = 0;  // MuseScore's count of the top staff's measures so far
     std::set<int> manyNotes_;
@@ -657,8 +714,9 @@ private:
     // copies are linked by measure alone.
     bool Element(pugi::xml_node element, int staff, int measure, Voice* voice, StaffState* state, bool picture,
                  std::string* error) {
-        const std::string onStaff = std::to_string(staff) + "|" + std::to_string(measure);
-        const std::string onSystem = std::to_string(measure);
+        // The links' places, made only for the texts that need them.
+        const auto onStaff = [&] { return std::to_string(staff) + "|" + std::to_string(measure); };
+        const auto onSystem = [&] { return std::to_string(measure); };
         const char* name = element.name();
         if (std::strcmp(name, "Chord") == 0 || std::strcmp(name, "Rest") == 0) {
             for (pugi::xml_node lyric : element.children("Lyrics"))
@@ -691,18 +749,18 @@ private:
                 }
             }
         } else if (std::strcmp(name, "RehearsalMark") == 0) {
-            Found(TextSource::MeasureText, element.child("text"), "rehearsal|" + onSystem, "rehearsal mark", staff,
+            Found(TextSource::MeasureText, element.child("text"), "rehearsal|" + onSystem(), "rehearsal mark", staff,
                   measure);
         } else if (std::strcmp(name, "StaffText") == 0 || std::strcmp(name, "Expression") == 0) {
-            Found(TextSource::Expression, element.child("text"), "expression|" + onStaff, Label(name), staff, measure);
+            Found(TextSource::Expression, element.child("text"), "expression|" + onStaff(), Label(name), staff, measure);
         } else if (std::strcmp(name, "SystemText") == 0 || std::strcmp(name, "Tempo") == 0) {
-            Found(TextSource::Expression, element.child("text"), "system|" + onSystem, Label(name), staff, measure);
+            Found(TextSource::Expression, element.child("text"), "system|" + onSystem(), Label(name), staff, measure);
         } else if (std::strcmp(name, "Jump") == 0 || std::strcmp(name, "Marker") == 0) {
-            Found(TextSource::TextRepeat, element.child("text"), "repeat|" + onSystem, Label(name), staff, measure);
+            Found(TextSource::TextRepeat, element.child("text"), "repeat|" + onSystem(), Label(name), staff, measure);
         } else if (std::strcmp(name, "Spanner") == 0 || std::strcmp(name, "Volta") == 0) {
             const pugi::xml_node volta = std::strcmp(name, "Volta") == 0 ? element : element.child("Volta");
             if (volta)
-                Found(TextSource::Ending, volta.child("beginText"), "ending|" + onSystem, "volta", staff, measure);
+                Found(TextSource::Ending, volta.child("beginText"), "ending|" + onSystem(), "volta", staff, measure);
         }
         return true;
     }
@@ -719,12 +777,13 @@ private:
         bool lyrics = false;
         bool slur = false;
         pugi::xml_node type, dots, length, tupletId, stem, beam;
-        std::vector<pugi::xml_node> notes;
+        std::vector<NoteXml>& notes = notes_;  // kept from chord to chord: no allocation for each
+        notes.clear();
         for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
             const char* name = child.name();
             switch (name[0]) {
                 case 'N':
-                    if (std::strcmp(name, "Note") == 0) notes.push_back(child);
+                    if (std::strcmp(name, "Note") == 0) notes.push_back(ReadNote(child));
                     break;
                 case 'd':
                     if (std::strcmp(name, "durationType") == 0) type = child;
@@ -764,14 +823,14 @@ private:
                      std::to_string(voice->entries + 1) + ": a <Chord> without notes; refused";
             return false;
         }
-        for (pugi::xml_node note : notes) {
-            if (!note.child("pitch")) {
+        for (const NoteXml& note : notes) {
+            if (!note.pitch) {
                 *error = Prefix(Where(staff, measure)) + "voice " + std::to_string(voice->layer + 1) + ", entry " +
                          std::to_string(voice->entries + 1) + ": a <Note> without <pitch>; refused";
                 return false;
             }
         }
-        Fraction duration = DurationOf(Trimmed(type.child_value()), IntOr(dots, 0), length, voice->length);
+        Fraction duration = DurationOf(TrimmedView(type.child_value()), IntOr(dots, 0), length, voice->length);
         for (const Fraction& ratio : voice->tuplets) duration = duration.Times(ratio);
         bool inTuplet = !voice->tuplets.empty();
         if (tupletId && !voice->tupletsById.empty()) {
@@ -785,13 +844,10 @@ private:
         if (!grace) voice->tick = voice->tick.Plus(duration);
         // Excerpts' chords are found by where they stand: only a score with
         // excerpts needs the index.
-        std::string link;
+        const std::array<int, 4> link{staff, measure, voice->layer, voice->entries};
         std::vector<int> pitches;
-        if (hasExcerpts) {
-            link = std::to_string(staff) + "|" + std::to_string(measure) + "|" + std::to_string(voice->layer) + "|" +
-                   std::to_string(voice->entries);
-            for (pugi::xml_node note : notes) pitches.push_back(IntOr(note.child("pitch"), -1000));
-        }
+        if (hasExcerpts)
+            for (const NoteXml& note : notes) pitches.push_back(IntOr(note.pitch, -1000));
         if (excerpt_) {
             const auto found = chordIndex_.find(link);
             if (found != chordIndex_.end() && found->second.second == pitches)
@@ -799,7 +855,7 @@ private:
             return true;
         }
         if (staff < 0) return true;
-        EntrySource entry;
+        EntrySource& entry = score_.entries.emplace_back();
         entry.frame = {staff + 1, measure, voice->layer};
         entry.chords.push_back({member_, element});
         entry.key = KeyAlterations(state.fifths);
@@ -815,9 +871,9 @@ private:
         if (inTuplet) record.flagsA |= bits::kTuplet;
         if (articulation) record.flagsA |= bits::kArticulation;
         if (lyrics) record.flagsA |= bits::kLyrics;
-        const std::string beamMode = Trimmed(beam.child_value());
+        const std::string_view beamMode = TrimmedView(beam.child_value());
         if (beamMode == "begin" || beamMode == "no") record.flagsA |= bits::kBeamBeat;
-        const std::string direction = Trimmed(stem.child_value());
+        const std::string_view direction = TrimmedView(stem.child_value());
         if (direction == "up" || direction == "down") record.flagsA |= bits::kFreezeStem;
         if (direction == "up") record.flagsA |= bits::kUpDown;
         if (slur) record.flagsB |= bits::kSlur;
@@ -836,23 +892,22 @@ private:
             }
             out.displacement = static_cast<std::int16_t>(spelling.displacement);
             out.raiseLower = static_cast<std::int16_t>(spelling.alter);
-            if (pugi::xml_node accidental = notes[n].child("Accidental")) {
+            if (const pugi::xml_node accidental = notes[n].accidental) {
                 out.flags |= bits::kAccidental;
                 if (IntOr(accidental.child("bracket"), 0) != 0) out.flags |= bits::kAccidentalParentheses;
             }
-            for (pugi::xml_node spanner : notes[n].children("Spanner")) {
-                if (std::strcmp(spanner.attribute("type").value(), "Tie") != 0) continue;
-                if (spanner.child("next")) out.flags |= bits::kTieStart;
-                if (spanner.child("prev")) out.flags |= bits::kTieEnd;
-            }
+            if (notes[n].tieStart) out.flags |= bits::kTieStart;
+            if (notes[n].tieEnd) out.flags |= bits::kTieEnd;
             ++record.noteCount;
         }
-        std::vector<EntryRecord>& frame = frames_[entry.frame];
-        entry.index = static_cast<std::uint32_t>(frame.size());
-        frame.push_back(record);
-        if (hasExcerpts)
-            chordIndex_.emplace(std::move(link), std::make_pair(score_.entries.size(), std::move(pitches)));
-        score_.entries.push_back(std::move(entry));
+        // A frame's entries come one after another: its count is looked up
+        // when the frame changes, not for each entry.
+        if (frameSize_ == nullptr || !(lastFrame_ == entry.frame)) {
+            frameSize_ = &frameSizes_[entry.frame];
+            lastFrame_ = entry.frame;
+        }
+        entry.index = (*frameSize_)++;
+        if (hasExcerpts) chordIndex_.emplace(link, std::make_pair(score_.entries.size() - 1, std::move(pitches)));
         return true;
     }
 
@@ -969,6 +1024,11 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
         read.members[m].tree = std::move(tree);
     }
     host::ScoreLayout layout;
+    // A capacity hint: MuseScore spends well over a hundred bytes on a chord
+    // or rest, and what is reserved beyond the entries read is never touched.
+    std::size_t markup = 0;
+    for (std::size_t m = 0; m < read.members.size(); ++m) markup += read.Xml(static_cast<int>(m)).size();
+    read.entries.reserve(markup / 128);
     Reader reader(&read, &layout);
     reader.hasExcerpts = read.members.size() > 1 ||
                          static_cast<bool>(read.members[0].tree->document_element().child("Score").child("Score"));
@@ -984,13 +1044,22 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
     reader.Verses();
     host::Document filled;
     host::LayOut(layout, &filled);
-    for (auto& [key, entries] : reader.frames_) filled.SetFrame(key, std::move(entries));
     // The frames' order: staff, measure, layer, as the document keeps them.
     const auto inOrder = [](const EntrySource& a, const EntrySource& b) {
         return a.frame != b.frame ? a.frame < b.frame : a.index < b.index;
     };
     if (!std::is_sorted(read.entries.begin(), read.entries.end(), inOrder))
         std::stable_sort(read.entries.begin(), read.entries.end(), inOrder);
+    // Each frame is its entries as read, in order.
+    for (std::size_t first = 0; first < read.entries.size();) {
+        std::size_t end = first + 1;
+        while (end < read.entries.size() && read.entries[end].frame == read.entries[first].frame) ++end;
+        std::vector<EntryRecord> frame;
+        frame.reserve(end - first);
+        for (std::size_t i = first; i < end; ++i) frame.push_back(read.entries[i].original);
+        filled.SetFrame(read.entries[first].frame, std::move(frame));
+        first = end;
+    }
     *document = std::move(filled);
     *score = std::move(read);
     return true;

@@ -31,6 +31,7 @@ std::string TextOf(const host::Bytes& bytes, std::size_t header) {
 
 std::string Bits(int word, std::uint32_t was, std::uint32_t now) {
     std::string out;
+    if (was == now) return out;  // most entries of a score: nothing to walk the table for
     for (const host::AttributeBit& bit : host::kAttributeBits) {
         if (bit.word != word || ((was ^ now) & bit.mask) == 0) continue;
         out += std::string(out.empty() ? "" : ", ") + bit.name + ((now & bit.mask) != 0 ? " on" : " off");
