@@ -36,6 +36,13 @@ int Number(pugi::xml_node element, int fallback) {
     return static_cast<int>(value);
 }
 
+std::string Trimmed(const char* text) {
+    std::string value(text);
+    const std::size_t first = value.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return {};
+    return value.substr(first, value.find_last_not_of(" \t\r\n") - first + 1);
+}
+
 // An element's place in its file: from its "<" to after its end tag.
 struct Extent {
     std::size_t begin = 0;
@@ -123,10 +130,10 @@ public:
         if ((changedA & (bits::kFreezeStem | bits::kUpDown)) != 0 && (now.flagsA & bits::kNote) != 0) {
             const bool frozen = (now.flagsA & bits::kFreezeStem) != 0;
             // Up/Down alone on a free stem has no MuseScore form.
-            if (frozen || (changedA & bits::kFreezeStem) != 0) {
+            const char* direction = frozen ? ((now.flagsA & bits::kUpDown) != 0 ? "up" : "down") : nullptr;
+            if ((frozen || (changedA & bits::kFreezeStem) != 0) && BeamAgrees(entry, direction)) {
                 writtenA |= bits::kFreezeStem | bits::kUpDown;
-                for (const ChordXml& chord : entry.chords)
-                    Stem(chord, frozen ? ((now.flagsA & bits::kUpDown) != 0 ? "up" : "down") : nullptr);
+                for (const ChordXml& chord : entry.chords) Stem(chord, direction);
             }
         }
         Count(0, changedA & ~writtenA);
@@ -153,6 +160,7 @@ private:
         return places_;
     }
     std::map<std::string, int> unwritten_;
+    std::map<std::pair<int, std::ptrdiff_t>, std::string> beams_;  // beam -> the direction this run gave it
 
     void Count(int word, std::uint32_t changed) {
         for (const host::AttributeBit& bit : host::kAttributeBits)
@@ -181,6 +189,72 @@ private:
     void InsertBefore(int member, std::size_t before, const std::string& markup) {
         const std::string& xml = Xml(member);
         Edit(member, before, before, markup + LineEnd(xml, before) + IndentBefore(xml, before));
+    }
+
+    static bool Is(pugi::xml_node node, const char* name) { return std::strcmp(node.name(), name) == 0; }
+
+    // What a chord or rest is to a beam: beamable, and whether it starts one
+    // (BeamMode begin), refuses one (no, a value of a quarter or more) or
+    // is a grace note, whose beams are their own.
+    enum class BeamRole { Joins, Begins, Breaks };
+    static BeamRole RoleOf(pugi::xml_node entry) {
+        static const char* const kUnbeamable[] = {"quarter", "half", "whole", "breve", "long", "measure"};
+        const std::string type = Trimmed(entry.child_value("durationType"));
+        if (std::find(std::begin(kUnbeamable), std::end(kUnbeamable), type) != std::end(kUnbeamable))
+            return BeamRole::Breaks;
+        for (pugi::xml_node child : entry.children()) {
+            const char* name = child.name();
+            if (std::strcmp(name, "acciaccatura") == 0 || std::strcmp(name, "appoggiatura") == 0 ||
+                std::strncmp(name, "grace", 5) == 0)
+                return BeamRole::Breaks;
+        }
+        const std::string mode = Trimmed(entry.child_value("BeamMode"));
+        if (mode == "no") return BeamRole::Breaks;
+        return mode == "begin" ? BeamRole::Begins : BeamRole::Joins;
+    }
+
+    // The <Beam> a chord stands under. MuseScore writes a beam just before
+    // its first chord; the chords after it join it until one that starts
+    // another or cannot be beamed.
+    static pugi::xml_node BeamOf(pugi::xml_node chord) {
+        for (pugi::xml_node at = chord; at; at = at.previous_sibling()) {
+            if (at != chord && Is(at, "Beam")) return at;
+            if (!Is(at, "Chord") && !Is(at, "Rest")) continue;
+            const BeamRole role = RoleOf(at);
+            if (role == BeamRole::Breaks) return {};
+            if (role == BeamRole::Begins) {
+                pugi::xml_node before = at.previous_sibling();
+                while (before && before.type() != pugi::node_element) before = before.previous_sibling();
+                return before && Is(before, "Beam") ? before : pugi::xml_node();
+            }
+        }
+        return {};
+    }
+
+    // A beam with a direction of its own turns all its stems that way, so a
+    // stem frozen (or freed) under it takes the beam along; chords of one
+    // beam asking for different directions cannot all be had: the first
+    // decides. False when the entry's chords cannot have `direction`.
+    bool BeamAgrees(const EntrySource& entry, const char* direction) {
+        const std::string wanted = direction != nullptr ? direction : "";
+        for (const ChordXml& chord : entry.chords) {
+            const pugi::xml_node beam = BeamOf(chord.chord);
+            if (!beam.child("StemDirection")) continue;
+            const auto done = beams_.find({chord.member, beam.offset_debug()});
+            if (done != beams_.end() && done->second != wanted) return false;
+        }
+        for (const ChordXml& chord : entry.chords) {
+            const pugi::xml_node beam = BeamOf(chord.chord);
+            const pugi::xml_node stem = beam.child("StemDirection");
+            if (!stem || !beams_.emplace(std::make_pair(chord.member, beam.offset_debug()), wanted).second) continue;
+            Extent extent;
+            if (Trimmed(stem.child_value()) == wanted || !Locate(Xml(chord.member), stem, &extent)) continue;
+            if (direction == nullptr)
+                Remove(chord.member, extent);
+            else
+                Edit(chord.member, extent.content.begin, extent.content.end, direction);
+        }
+        return true;
     }
 
     void Stem(const ChordXml& chord, const char* direction) {

@@ -635,6 +635,75 @@ TEST(MuseScoreEntries, ARespelledNoteWithoutItsSpellingGetsOne) {
     }
 }
 
+// A beam with a direction of its own turns every stem under it that way:
+// MuseScore writes it before the beam's first chord, and the chords after
+// it join until one that cannot be beamed. A stem changed under it takes
+// the beam along, or MuseScore shows it as the beam goes.
+std::string Beamed() {
+    const auto chord = [](const char* type, int pitch, int tpc, const char* extra = "") {
+        return std::string("          <Chord>\n") + extra + "            <durationType>" + type +
+               "</durationType>\n            <Note>\n              <pitch>" + std::to_string(pitch) +
+               "</pitch>\n              <tpc>" + std::to_string(tpc) +
+               "</tpc>\n              </Note>\n            </Chord>\n";
+    };
+    const auto beam = [](const char* direction) {
+        return std::string("          <Beam>\n            <StemDirection>") + direction +
+               "</StemDirection>\n            </Beam>\n";
+    };
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<museScore version=\"3.01\">\n  <Score>\n    <Part>\n"
+           "      <Staff id=\"1\">\n        </Staff>\n      <Instrument>\n        <longName>Flute</longName>\n"
+           "        </Instrument>\n      </Part>\n    <Staff id=\"1\">\n      <Measure>\n        <voice>\n" +
+           beam("up") + chord("eighth", 72, 14) + chord("eighth", 74, 16) + chord("quarter", 76, 18) + beam("down") +
+           chord("eighth", 77, 13) + chord("eighth", 79, 15, "            <StemDirection>down</StemDirection>\n") +
+           chord("quarter", 81, 17) +
+           "          </voice>\n        </Measure>\n      </Staff>\n    </Score>\n"
+           "  </museScore>\n";
+}
+
+TEST(MuseScoreEntries, AStemUnderABeamWithADirectionTakesTheBeamAlong) {
+    const std::string bytes = Beamed();
+    Read read = ReadBytes(bytes);
+    ASSERT_TRUE(read.ok) << read.error;
+    auto& frame = FrameOf(read.document, 1, 1, 0);
+    ASSERT_EQ(frame.size(), 6u);
+    frame[1].flagsA |= 0x100u;   // the second chord of the beam up frozen down
+    frame[2].flagsA |= 0x101u;   // a quarter, beamed with nothing, frozen up
+    frame[4].flagsA &= ~0x100u;  // the last chord of the beam down set free
+    std::vector<std::string> warnings;
+    const std::string out = Write(read, &warnings);
+    EXPECT_TRUE(warnings.empty()) << warnings.front();
+    const std::string first =
+        "          <Beam>\n            <StemDirection>down</StemDirection>\n            </Beam>\n"
+        "          <Chord>\n            <durationType>eighth</durationType>\n"
+        "            <Note>\n              <pitch>72</pitch>";
+    EXPECT_TRUE(Contains(out, first)) << out;
+    EXPECT_TRUE(Contains(out,
+                         "<durationType>eighth</durationType>\n            <StemDirection>down</StemDirection>\n"
+                         "            <Note>\n              <pitch>74</pitch>"))
+        << out;
+    EXPECT_TRUE(Contains(out,
+                         "<durationType>quarter</durationType>\n            <StemDirection>up</StemDirection>\n"
+                         "            <Note>\n              <pitch>76</pitch>"))
+        << out;
+    // The beam down is free again with its last chord.
+    EXPECT_TRUE(Contains(out, "          <Beam>\n            </Beam>\n")) << out;
+    EXPECT_EQ(Count(out, "<StemDirection>"), 3u) << out;
+
+    // Two chords of one beam frozen opposite ways: the first decides the
+    // beam, the other is reported, not written.
+    read = ReadBytes(bytes);
+    auto& again = FrameOf(read.document, 1, 1, 0);
+    again[0].flagsA |= 0x101u;
+    again[1].flagsA |= 0x100u;
+    warnings.clear();
+    const std::string opposite = Write(read, &warnings);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_TRUE(Contains(warnings[0], "1 change(s) of Freeze Stem not written")) << warnings[0];
+    EXPECT_TRUE(Contains(opposite, "<Beam>\n            <StemDirection>up</StemDirection>")) << opposite;
+    EXPECT_EQ(Count(opposite, "<StemDirection>up</StemDirection>"), 2u) << opposite;
+    EXPECT_EQ(Count(opposite, "<StemDirection>down</StemDirection>"), 2u) << opposite;
+}
+
 TEST(MuseScoreEntries, ChangesWithoutAMuseScoreFormAreReportedNotWritten) {
     Read read = ReadBytes(Notes());
     ASSERT_TRUE(read.ok);
