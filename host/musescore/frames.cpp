@@ -231,28 +231,37 @@ private:
         return {};
     }
 
-    // A beam with a direction of its own turns all its stems that way, so a
-    // stem frozen (or freed) under it takes the beam along; chords of one
-    // beam asking for different directions cannot all be had: the first
-    // decides. False when the entry's chords cannot have `direction`.
+    // A beam with a direction of its own turns all its stems that way, and
+    // one placed by hand (its <Fragment>s) holds them where it was put; so
+    // a stem frozen (or freed) under it takes the beam along: its direction
+    // becomes the new one, and a place set for another direction goes.
+    // Chords of one beam asking for different directions cannot all be had:
+    // the first decides. False when the entry's chords cannot have `direction`.
     bool BeamAgrees(const EntrySource& entry, const char* direction) {
         const std::string wanted = direction != nullptr ? direction : "";
+        const auto ruling = [](pugi::xml_node beam) { return beam.child("StemDirection") || beam.child("Fragment"); };
         for (const ChordXml& chord : entry.chords) {
             const pugi::xml_node beam = BeamOf(chord.chord);
-            if (!beam.child("StemDirection")) continue;
+            if (!ruling(beam)) continue;
             const auto done = beams_.find({chord.member, beam.offset_debug()});
             if (done != beams_.end() && done->second != wanted) return false;
         }
         for (const ChordXml& chord : entry.chords) {
             const pugi::xml_node beam = BeamOf(chord.chord);
+            if (!ruling(beam) || !beams_.emplace(std::make_pair(chord.member, beam.offset_debug()), wanted).second)
+                continue;
             const pugi::xml_node stem = beam.child("StemDirection");
-            if (!stem || !beams_.emplace(std::make_pair(chord.member, beam.offset_debug()), wanted).second) continue;
+            if (stem && Trimmed(stem.child_value()) == wanted) continue;
             Extent extent;
-            if (Trimmed(stem.child_value()) == wanted || !Locate(Xml(chord.member), stem, &extent)) continue;
-            if (direction == nullptr)
-                Remove(chord.member, extent);
-            else
-                Edit(chord.member, extent.content.begin, extent.content.end, direction);
+            if (stem && Locate(Xml(chord.member), stem, &extent)) {
+                if (direction == nullptr)
+                    Remove(chord.member, extent);
+                else
+                    Edit(chord.member, extent.content.begin, extent.content.end, direction);
+            }
+            if (direction == nullptr) continue;  // a free stem goes where the beam was put
+            for (pugi::xml_node fragment : beam.children("Fragment"))
+                if (Locate(Xml(chord.member), fragment, &extent)) Remove(chord.member, extent);
         }
         return true;
     }

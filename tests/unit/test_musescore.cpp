@@ -704,6 +704,36 @@ TEST(MuseScoreEntries, AStemUnderABeamWithADirectionTakesTheBeamAlong) {
     EXPECT_EQ(Count(opposite, "<StemDirection>down</StemDirection>"), 2u) << opposite;
 }
 
+// A beam placed by hand (its <Fragment>) holds its stems where it was put:
+// a stem frozen under it takes it out of that place, unless the beam's own
+// direction already is the one asked for.
+TEST(MuseScoreEntries, AStemFrozenUnderABeamPlacedByHandFreesTheBeam) {
+    const std::string fragment =
+        "            <Fragment>\n              <y1>-0.7</y1>\n              <y2>-0.7</y2>\n"
+        "              </Fragment>\n";
+    std::string bytes = Beamed();
+    bytes = ReplacedAll(bytes, "            <StemDirection>up</StemDirection>\n            </Beam>\n",
+                        fragment + "            </Beam>\n");
+    bytes = ReplacedAll(bytes, "<StemDirection>down</StemDirection>\n            </Beam>\n",
+                        "<StemDirection>down</StemDirection>\n" + fragment + "            </Beam>\n");
+    ASSERT_EQ(Count(bytes, "<Fragment>"), 2u);
+    Read read = ReadBytes(bytes);
+    ASSERT_TRUE(read.ok) << read.error;
+    auto& frame = FrameOf(read.document, 1, 1, 0);
+    frame[0].flagsA |= 0x100u;  // under the beam placed by hand: frozen down
+    frame[3].flagsA |= 0x100u;  // under the beam down placed by hand: down too
+    std::vector<std::string> warnings;
+    const std::string out = Write(read, &warnings);
+    EXPECT_TRUE(warnings.empty()) << warnings.front();
+    EXPECT_TRUE(Contains(out,
+                         "          <Beam>\n            </Beam>\n          <Chord>\n"
+                         "            <durationType>eighth</durationType>\n"
+                         "            <StemDirection>down</StemDirection>\n"))
+        << out;
+    EXPECT_EQ(Count(out, "<Fragment>"), 1u) << out;
+    EXPECT_TRUE(Contains(out, "<StemDirection>down</StemDirection>\n" + fragment)) << out;
+}
+
 TEST(MuseScoreEntries, ChangesWithoutAMuseScoreFormAreReportedNotWritten) {
     Read read = ReadBytes(Notes());
     ASSERT_TRUE(read.ok);
