@@ -389,19 +389,23 @@ private:
         const std::string& xml = Xml(member);
         const std::pair<const char*, int> values[] = {{"pitch", midi}, {"tpc", tpc}, {"tpc2", tpc2}};
         for (const auto& [name, value] : values) {
-            const std::string element = std::string("<") + name + ">" + std::to_string(value) + "</" + name + ">";
+            // The whole element, made only where one is written.
+            const auto element = [&, name = name, value = value] {
+                return std::string("<") + name + ">" + std::to_string(value) + "</" + name + ">";
+            };
             Extent extent;
-            if (!note.child(name)) {
+            const pugi::xml_node existing = note.child(name);
+            if (!existing) {
                 // Without <tpc2> a reader derives it from <tpc>.
                 if (std::strcmp(name, "tpc") != 0 || !Locate(xml, note.child("pitch"), &extent)) continue;
                 const std::string indent = IndentBefore(xml, extent.begin);
                 Edit(member, extent.end, extent.end,
-                     indent.empty() ? element : LineEnd(xml, extent.begin) + indent + element);
-            } else if (Locate(xml, note.child(name), &extent)) {
+                     indent.empty() ? element() : LineEnd(xml, extent.begin) + indent + element());
+            } else if (Locate(xml, existing, &extent)) {
                 if (extent.content.end > extent.content.begin)
                     Edit(member, extent.content.begin, extent.content.end, std::to_string(value));
                 else
-                    Edit(member, extent.begin, extent.end, element);
+                    Edit(member, extent.begin, extent.end, element());
             }
         }
     }

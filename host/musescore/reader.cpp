@@ -38,11 +38,13 @@ std::string Trimmed(const std::string& text) {
 }
 
 // The same trimming without a copy: numbers are read for every note.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 std::string_view TrimmedView(const char* text) {
-    const std::string_view view(text);
-    const std::size_t first = view.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return {};
-    return view.substr(first, view.find_last_not_of(" \t\r\n") - first + 1);
+    while (IsBlank(*text)) ++text;
+    const char* end = text + std::strlen(text);
+    while (end > text && IsBlank(end[-1])) --end;
+    return {text, static_cast<std::size_t>(end - text)};
 }
 
 // One to six digits; the fallback for anything else.
@@ -181,6 +183,12 @@ struct Fraction {
     bool Greater(const Fraction& o) const { return static_cast<__int128>(n) * o.d > static_cast<__int128>(o.n) * d; }
     // 1024 to the quarter, 4096 to the whole.
     std::int32_t Units() const {
+        // The same in 64 bits where it cannot overflow: the usual case, and no
+        // 128-bit division for each entry.
+        if (n > -(1LL << 50) && n < (1LL << 50) && d > -(1LL << 60) && d < (1LL << 60)) {
+            const long long units = (n * 4096 + (n >= 0 ? d / 2 : -d / 2)) / d;
+            return static_cast<std::int32_t>(std::clamp<long long>(units, -(1LL << 30), 1LL << 30));
+        }
         const __int128 units = (static_cast<__int128>(n) * 4096 + (n >= 0 ? d / 2 : -d / 2)) / d;
         return static_cast<std::int32_t>(std::clamp<__int128>(units, -(1LL << 30), 1LL << 30));
     }
@@ -247,8 +255,11 @@ NoteXml ReadNote(pugi::xml_node note) {
                 if (!read.pitch && std::strcmp(name, "pitch") == 0) read.pitch = child;
                 break;
             case 't':
-                if (!read.tpc && std::strcmp(name, "tpc") == 0) read.tpc = child;
-                if (!read.tpc2 && std::strcmp(name, "tpc2") == 0) read.tpc2 = child;
+                if (std::strcmp(name, "tpc") == 0) {
+                    if (!read.tpc) read.tpc = child;
+                } else if (!read.tpc2 && std::strcmp(name, "tpc2") == 0) {
+                    read.tpc2 = child;
+                }
                 break;
             case 'A':
                 if (!read.accidental && std::strcmp(name, "Accidental") == 0) read.accidental = child;
@@ -719,8 +730,9 @@ private:
         const auto onSystem = [&] { return std::to_string(measure); };
         const char* name = element.name();
         if (std::strcmp(name, "Chord") == 0 || std::strcmp(name, "Rest") == 0) {
-            for (pugi::xml_node lyric : element.children("Lyrics"))
-                Lyric(lyric, staff, measure, voice->layer, voice->entries);
+            for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
+                if (child.name()[0] == 'L' && Is(child, "Lyrics"))
+                    Lyric(child, staff, measure, voice->layer, voice->entries);
             if (!picture && voice->layer >= 0 && !Entry(element, staff, measure, voice, *state, error)) return false;
             ++voice->entries;
         } else if (std::strcmp(name, "Tuplet") == 0) {
@@ -752,7 +764,8 @@ private:
             Found(TextSource::MeasureText, element.child("text"), "rehearsal|" + onSystem(), "rehearsal mark", staff,
                   measure);
         } else if (std::strcmp(name, "StaffText") == 0 || std::strcmp(name, "Expression") == 0) {
-            Found(TextSource::Expression, element.child("text"), "expression|" + onStaff(), Label(name), staff, measure);
+            Found(TextSource::Expression, element.child("text"), "expression|" + onStaff(), Label(name), staff,
+                  measure);
         } else if (std::strcmp(name, "SystemText") == 0 || std::strcmp(name, "Tempo") == 0) {
             Found(TextSource::Expression, element.child("text"), "system|" + onSystem(), Label(name), staff, measure);
         } else if (std::strcmp(name, "Jump") == 0 || std::strcmp(name, "Marker") == 0) {
@@ -786,9 +799,12 @@ private:
                     if (std::strcmp(name, "Note") == 0) notes.push_back(ReadNote(child));
                     break;
                 case 'd':
-                    if (std::strcmp(name, "durationType") == 0) type = child;
-                    if (std::strcmp(name, "dots") == 0) dots = child;
-                    if (std::strcmp(name, "duration") == 0) length = child;
+                    if (std::strcmp(name, "durationType") == 0)
+                        type = child;
+                    else if (std::strcmp(name, "dots") == 0)
+                        dots = child;
+                    else if (std::strcmp(name, "duration") == 0)
+                        length = child;
                     break;
                 case 'a':
                     if (std::strcmp(name, "acciaccatura") == 0) grace = slash = true;

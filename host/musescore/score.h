@@ -65,6 +65,46 @@ struct ChordXml {
     pugi::xml_node chord;
 };
 
+// An entry's chords: the score's own held in place (most scores have no
+// excerpts, and a score has many entries), the excerpts' copies after it.
+class Chords {
+public:
+    void push_back(const ChordXml& chord) {
+        if (size_ == 0)
+            first_ = chord;
+        else
+            more_.push_back(chord);
+        ++size_;
+    }
+    bool empty() const { return size_ == 0; }
+    std::size_t size() const { return size_; }
+    const ChordXml& front() const { return first_; }
+    const ChordXml& operator[](std::size_t i) const { return i == 0 ? first_ : more_[i - 1]; }
+
+    class Iterator {
+    public:
+        Iterator(const Chords* chords, std::size_t at) : chords_(chords), at_(at) {}
+        const ChordXml& operator*() const { return (*chords_)[at_]; }
+        const ChordXml* operator->() const { return &(*chords_)[at_]; }
+        Iterator& operator++() {
+            ++at_;
+            return *this;
+        }
+        bool operator==(const Iterator& other) const { return at_ == other.at_; }
+
+    private:
+        const Chords* chords_;
+        std::size_t at_;
+    };
+    Iterator begin() const { return {this, 0}; }
+    Iterator end() const { return {this, size_}; }
+
+private:
+    ChordXml first_;
+    std::vector<ChordXml> more_;
+    std::size_t size_ = 0;
+};
+
 // A frame entry read from a <Chord> or <Rest>: its place, what it read as,
 // and the elements it came from, the score's first, then the excerpts'
 // copies, which every change is written to as well.
@@ -72,7 +112,7 @@ struct EntrySource {
     EntryRecord original{};
     host::FrameKey frame;
     std::uint32_t index = 0;  // in the frame
-    std::vector<ChordXml> chords;
+    Chords chords;
     std::array<std::int8_t, 7> key{};  // the key signature's alteration of C, D, ... B here
 };
 

@@ -1,6 +1,7 @@
 #include "host/users/dry_run.h"
 
 #include <algorithm>
+#include <cstring>
 #include <set>
 
 #include "host/document/attribute_names.h"
@@ -85,6 +86,7 @@ std::vector<Change> ListChanges(const host::Document& before, const host::Docume
         for (std::size_t i = 0; i < entries.size() && i < old.size(); ++i) {
             const EntryRecord& a = old[i];
             const EntryRecord& b = entries[i];
+            if (std::memcmp(&a, &b, sizeof(EntryRecord)) == 0) continue;  // most entries of a score
             std::string change;
             Join(&change, Bits(0, a.flagsA, b.flagsA));
             Join(&change, Bits(1, a.flagsB, b.flagsB));
