@@ -754,11 +754,21 @@ private:
             const long long d = IntOr(element.child("sigD"), 0);
             if (n > 0 && d > 0) state->time = Fraction{n, d};
         } else if (std::strcmp(name, "KeySig") == 0) {
-            for (const char* key : {"accidental", "concertKey", "actualKey"}) {
-                if (pugi::xml_node fifths = element.child(key)) {
-                    state->fifths = std::clamp(SignedOr(fifths, 0), -7, 7);
-                    break;
+            // The key as written: MuseScore 3's <accidental>, 4's <actualKey>;
+            // 4 leaves that out where it is the concert key moved by the
+            // staff's transposition.
+            if (pugi::xml_node written =
+                    element.child("accidental") ? element.child("accidental") : element.child("actualKey")) {
+                state->fifths = std::clamp(SignedOr(written, 0), -7, 7);
+            } else if (pugi::xml_node concert = element.child("concertKey")) {
+                int fifths = std::clamp(SignedOr(concert, 0), -7, 7);
+                if (staff >= 0 && static_cast<std::size_t>(staff) < score_.staves.size()) {
+                    const Staff& info = score_.staves[static_cast<std::size_t>(staff)];
+                    fifths -= pitch::TpcShift(info.chromatic, info.diatonic);
                 }
+                while (fifths > 7) fifths -= 12;
+                while (fifths < -7) fifths += 12;
+                state->fifths = fifths;
             }
         } else if (std::strcmp(name, "RehearsalMark") == 0) {
             Found(TextSource::MeasureText, element.child("text"), "rehearsal|" + onSystem(), "rehearsal mark", staff,

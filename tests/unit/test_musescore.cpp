@@ -734,6 +734,28 @@ TEST(MuseScoreEntries, AStemFrozenUnderABeamPlacedByHandFreesTheBeam) {
     EXPECT_TRUE(Contains(out, "<StemDirection>down</StemDirection>\n" + fragment)) << out;
 }
 
+// MuseScore 4 keeps a key as it sounds (<concertKey>) and, on a staff that
+// transposes, as it is written (<actualKey>, else the concert key moved by
+// the instrument): a note respelled into the written key shows no accidental.
+TEST(MuseScoreEntries, MuseScore4KeysAreReadAsWritten) {
+    for (const char* key :
+         {"<concertKey>-1</concertKey>\n            <actualKey>1</actualKey>", "<concertKey>-1</concertKey>"}) {
+        std::string four = ReplacedAll(Notes(), "<museScore version=\"3.02\">", "<museScore version=\"4.20\">");
+        four = ReplacedAll(four, "<accidental>1</accidental>", key);
+        Read read = ReadBytes(four);
+        ASSERT_TRUE(read.ok) << read.error;
+        auto& second = FrameOf(read.document, 1, 2, 0);
+        second[6].notes[0].displacement = 6;  // B, written: in G major
+        second[6].notes[0].raiseLower = 0;
+        std::vector<std::string> warnings;
+        const std::string out = Write(read, &warnings);
+        EXPECT_TRUE(warnings.empty()) << warnings.front();
+        EXPECT_TRUE(Contains(out, "<pitch>69</pitch>\n              <tpc>17</tpc>\n              <tpc2>19</tpc2>"))
+            << out;
+        EXPECT_FALSE(Contains(out, "accidentalNatural")) << key;
+    }
+}
+
 TEST(MuseScoreEntries, ChangesWithoutAMuseScoreFormAreReportedNotWritten) {
     Read read = ReadBytes(Notes());
     ASSERT_TRUE(read.ok);
