@@ -163,6 +163,7 @@ private:
     std::map<std::pair<int, std::ptrdiff_t>, std::string> beams_;  // beam -> the direction this run gave it
 
     void Count(int word, std::uint32_t changed) {
+        if (changed == 0) return;
         for (const host::AttributeBit& bit : host::kAttributeBits)
             if (bit.word == word && (changed & bit.mask) != 0) ++unwritten_[bit.name];
     }

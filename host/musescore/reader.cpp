@@ -440,7 +440,8 @@ private:
     int pageIndex_ = 0;
     // staff, measure, layer, entry -> the score's entry and its pitches
     std::map<std::array<int, 4>, std::pair<std::size_t, std::vector<int>>> chordIndex_;
-    std::vector<NoteXml> notes_;  // the chord being read
+    std::vector<NoteXml> notes_;          // the chord being read
+    std::vector<pugi::xml_node> lyrics_;  // and its syllables
     host::FrameKey lastFrame_;
     std::uint32_t* frameSize_ = nullptr;  // lastFrame_'s count
     std::set<int> overfull_;
@@ -730,10 +731,14 @@ private:
         const auto onSystem = [&] { return std::to_string(measure); };
         const char* name = element.name();
         if (std::strcmp(name, "Chord") == 0 || std::strcmp(name, "Rest") == 0) {
-            for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
-                if (child.name()[0] == 'L' && Is(child, "Lyrics"))
-                    Lyric(child, staff, measure, voice->layer, voice->entries);
-            if (!picture && voice->layer >= 0 && !Entry(element, staff, measure, voice, *state, error)) return false;
+            if (!picture && voice->layer >= 0) {
+                // The entry reads the chord's syllables in its pass over the chord.
+                if (!Entry(element, staff, measure, voice, *state, error)) return false;
+            } else {
+                for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling())
+                    if (child.name()[0] == 'L' && Is(child, "Lyrics"))
+                        Lyric(child, staff, measure, voice->layer, voice->entries);
+            }
             ++voice->entries;
         } else if (std::strcmp(name, "Tuplet") == 0) {
             const long long normal = IntOr(element.child("normalNotes"), 0);
@@ -802,6 +807,7 @@ private:
         pugi::xml_node type, dots, length, tupletId, stem, beam;
         std::vector<NoteXml>& notes = notes_;  // kept from chord to chord: no allocation for each
         notes.clear();
+        lyrics_.clear();
         for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
             const char* name = child.name();
             switch (name[0]) {
@@ -827,7 +833,10 @@ private:
                     if (std::strcmp(name, "Articulation") == 0) articulation = true;
                     break;
                 case 'L':
-                    if (std::strcmp(name, "Lyrics") == 0) lyrics = true;
+                    if (std::strcmp(name, "Lyrics") == 0) {
+                        lyrics = true;
+                        lyrics_.push_back(child);
+                    }
                     break;
                 case 'S':
                     if (std::strcmp(name, "StemDirection") == 0) stem = child;
@@ -844,6 +853,8 @@ private:
                     break;
             }
         }
+        // The chord's syllables first, as for a chord that is no entry.
+        for (const pugi::xml_node lyric : lyrics_) Lyric(lyric, staff, measure, voice->layer, voice->entries);
         if (chord && notes.empty()) {
             *error = Prefix(Where(staff, measure)) + "voice " + std::to_string(voice->layer + 1) + ", entry " +
                      std::to_string(voice->entries + 1) + ": a <Chord> without notes; refused";
