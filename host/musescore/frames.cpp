@@ -11,6 +11,8 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <set>
+#include <tuple>
 
 #include "host/document/attribute_names.h"
 #include "host/musescore/pitch.h"
@@ -544,7 +546,10 @@ private:
         }
         if (TieSpanner(note, here)) return;
         const EntrySource* partner = Neighbour(entry, start);
-        if (partner == nullptr || !NoteOfPitch(partner->chords.front().chord, midi) ||
+        // A grace note's tie has no form MuseScore reads back: it writes them empty.
+        const auto grace = [](const EntrySource& e) { return (e.original.flagsA & bits::kGrace) != 0; };
+        if (partner == nullptr || grace(entry) || grace(*partner) ||
+            !NoteOfPitch(partner->chords.front().chord, midi) ||
             TieSpanner(NoteOfPitch(partner->chords.front().chord, midi), there)) {
             ++unwritten_[name];
             return;
@@ -606,6 +611,12 @@ void EntryEdits(const Score& score, const host::Document& document, std::vector<
         writer.Entry(entry, *now);
     }
     // Insertions at one place keep their order, before a change that starts there.
+    // One edit asked for twice (a tie from both its ends) is made once.
+    std::set<std::tuple<int, std::size_t, std::size_t, std::string>> seen;
+    edits->erase(std::remove_if(
+                     edits->begin(), edits->end(),
+                     [&seen](const EntryEdit& e) { return !seen.emplace(e.member, e.begin, e.end, e.markup).second; }),
+                 edits->end());
     std::stable_sort(edits->begin(), edits->end(), [](const EntryEdit& a, const EntryEdit& b) {
         if (a.member != b.member) return a.member < b.member;
         if (a.begin != b.begin) return a.begin < b.begin;

@@ -756,6 +756,36 @@ TEST(MuseScoreEntries, MuseScore4KeysAreReadAsWritten) {
     }
 }
 
+// A tie asked for from both its ends is one tie; a grace note's tie has no
+// form MuseScore reads back (its own are empty), so it is reported.
+TEST(MuseScoreEntries, ATieFromBothEndsIsWrittenOnceAndAGraceNoteIsNotTied) {
+    Read read = ReadBytes(Notes());
+    ASSERT_TRUE(read.ok) << read.error;
+    FrameOf(read.document, 1, 2, 0)[4].notes[0].flags |= 0x40000000u;
+    const std::string once = Write(read);
+    EXPECT_EQ(Count(once, "<Spanner type=\"Tie\">"), Count(Notes(), "<Spanner type=\"Tie\">") + 2);
+    FrameOf(read.document, 1, 2, 0)[5].notes[0].flags |= 0x20000000u;
+    std::vector<std::string> warnings;
+    EXPECT_EQ(Write(read, &warnings), once);
+    EXPECT_TRUE(warnings.empty()) << warnings.front();
+
+    const std::string graced =
+        ReplacedAll(Notes(), "<pitch>64</pitch>\n              <tpc>18</tpc>\n              <tpc2>20</tpc2>",
+                    "<pitch>62</pitch>\n              <tpc>16</tpc>\n              <tpc2>18</tpc2>");
+    read = ReadBytes(graced);
+    ASSERT_TRUE(read.ok) << read.error;
+    auto& second = FrameOf(read.document, 1, 2, 0);
+    ASSERT_NE(second[1].flagsA & 0x00800000u, 0u);
+    second[1].notes[0].flags |= 0x40000000u;  // the grace note tied on to the chord's D
+    second[2].notes[0].flags |= 0x20000000u;  // and the chord's D tied from it
+    warnings.clear();
+    EXPECT_TRUE(Write(read, &warnings) == graced);
+    std::string all;
+    for (const std::string& w : warnings) all += w + "\n";
+    EXPECT_TRUE(Contains(all, "1 change(s) of Tie Start not written")) << all;
+    EXPECT_TRUE(Contains(all, "1 change(s) of Tie End not written")) << all;
+}
+
 TEST(MuseScoreEntries, ChangesWithoutAMuseScoreFormAreReportedNotWritten) {
     Read read = ReadBytes(Notes());
     ASSERT_TRUE(read.ok);
