@@ -104,19 +104,24 @@ const char* AccidentalName(int alter) {
     }
 }
 
-// Where the whole note of 4096 units is a fraction, reduced.
-std::string FractionText(long long units) {
-    long long n = units;
-    long long d = 4096;
-    long long a = n < 0 ? -n : n;
-    long long b = d;
+// A fraction of the whole note, reduced; false when it does not fit.
+bool Reduced(__int128 n, __int128 d, long long* numerator, long long* denominator) {
+    if (d < 0) n = -n, d = -d;
+    __int128 a = n < 0 ? -n : n;
+    __int128 b = d;
     while (b != 0) {
-        const long long t = a % b;
+        const __int128 t = a % b;
         a = b;
         b = t;
     }
     if (a == 0) a = 1;
-    return std::to_string(n / a) + "/" + std::to_string(d / a);
+    n /= a;
+    d /= a;
+    constexpr __int128 kMost = std::numeric_limits<long long>::max();
+    if (d == 0 || n > kMost || -n > kMost || d > kMost) return false;
+    *numerator = static_cast<long long>(n);
+    *denominator = static_cast<long long>(d);
+    return true;
 }
 
 class Writer {
@@ -458,25 +463,31 @@ private:
         const pugi::xml_node location = spanner.child(side).child("location");
         const int measures = Number(location.child("measures"), 0);
         std::string fractions = location.child_value("fractions");
-        long long offset = 0;
+        long long n = 0;
+        long long d = 1;
         if (const std::size_t slash = fractions.find('/'); slash != std::string::npos) {
             try {
-                const long long n = std::stoll(fractions.substr(0, slash));
-                const long long d = std::stoll(fractions.substr(slash + 1));
-                if (d != 0) offset = n * 4096 / d;
+                n = std::stoll(fractions.substr(0, slash));
+                d = std::stoll(fractions.substr(slash + 1));
             } catch (...) {
                 return nullptr;
             }
+            if (d == 0) return nullptr;
         }
         // A tie may go on into another voice of the staff.
         const host::FrameKey frame{entry.frame.staff, entry.frame.measure + measures,
                                    entry.frame.layer + Number(location.child("voices"), 0)};
-        const long long position = entry.original.position + offset;
+        // There: this entry's start and the fraction, compared as fractions.
+        const __int128 thereN =
+            static_cast<__int128>(entry.startNumerator) * d + static_cast<__int128>(n) * entry.startDenominator;
+        const __int128 thereD = static_cast<__int128>(entry.startDenominator) * d;
         for (std::uint32_t i = 0;; ++i) {
             const auto found = Places().find({frame, i});
             if (found == Places().end()) return nullptr;
             const EntrySource& other = score_.entries[found->second];
-            if (other.original.position == position && (other.original.flagsA & bits::kGrace) == 0) return &other;
+            if (static_cast<__int128>(other.startNumerator) * thereD == thereN * other.startDenominator &&
+                (other.original.flagsA & bits::kGrace) == 0)
+                return &other;
         }
     }
 
@@ -558,19 +569,27 @@ private:
         const EntrySource& second = start ? *partner : entry;
         const int measures = second.frame.measure - first.frame.measure;
         // The fractions are counted from the start's place in its measure.
-        const long long offset = static_cast<long long>(second.original.position) - first.original.position;
+        long long offsetN = 0;
+        long long offsetD = 1;
+        if (!Reduced(static_cast<__int128>(second.startNumerator) * first.startDenominator -
+                         static_cast<__int128>(first.startNumerator) * second.startDenominator,
+                     static_cast<__int128>(first.startDenominator) * second.startDenominator, &offsetN, &offsetD)) {
+            ++unwritten_[name];
+            return;
+        }
         std::map<int, std::size_t> copies;
         for (const ChordXml& chord : entry.chords) {
             const std::size_t copy = copies[chord.member]++;
             const pugi::xml_node own = NthNote(chord.chord, n);
             const pugi::xml_node other = NoteOfPitch(ChordIn(*partner, chord.member, copy), midi);
             if (!own || !other) continue;
-            TieMarkup(chord.member, own, here, start ? measures : -measures, start ? offset : -offset);
-            TieMarkup(chord.member, other, there, start ? -measures : measures, start ? -offset : offset);
+            TieMarkup(chord.member, own, here, start ? measures : -measures, start ? offsetN : -offsetN, offsetD);
+            TieMarkup(chord.member, other, there, start ? -measures : measures, start ? -offsetN : offsetN, offsetD);
         }
     }
 
-    void TieMarkup(int member, pugi::xml_node note, const char* side, int measures, long long offset) {
+    void TieMarkup(int member, pugi::xml_node note, const char* side, int measures, long long offset,
+                   long long denominator) {
         const std::string& xml = Xml(member);
         Extent pitchExtent;
         Extent whole;
@@ -584,7 +603,9 @@ private:
         if (std::strcmp(side, "next") == 0) markup += in(1) + "<Tie>" + eol + close(1) + "</Tie>" + eol;
         markup += in(1) + "<" + side + ">" + eol + in(2) + "<location>" + eol;
         if (measures != 0) markup += in(3) + "<measures>" + std::to_string(measures) + "</measures>" + eol;
-        if (offset != 0) markup += in(3) + "<fractions>" + FractionText(offset) + "</fractions>" + eol;
+        if (offset != 0)
+            markup += in(3) + "<fractions>" + std::to_string(offset) + "/" + std::to_string(denominator) +
+                      "</fractions>" + eol;
         markup += close(2) + "</location>" + eol + close(1) + "</" + side + ">" + eol + close(0) + "</Spanner>";
         InsertBefore(member, pitchExtent.begin, markup);
     }

@@ -898,6 +898,8 @@ private:
         entry.key = KeyAlterations(state.fifths);
         EntryRecord& record = entry.original;
         record.position = start.Units();
+        entry.startNumerator = start.n;
+        entry.startDenominator = start.d;
         record.duration = grace ? 0 : duration.Units();
         namespace bits = markup::bits;
         if (chord) record.flagsA |= bits::kNote;

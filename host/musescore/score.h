@@ -114,6 +114,11 @@ struct EntrySource {
     std::uint32_t index = 0;  // in the frame
     Chords chords;
     std::array<std::int8_t, 7> key{};  // the key signature's alteration of C, D, ... B here
+    // Where it starts in its measure, in whole notes, exactly: a tie's
+    // location is counted so, and tuplets make thirds and fifths that the
+    // position's 1024 to the quarter round.
+    long long startNumerator = 0;
+    long long startDenominator = 1;
 };
 
 struct Score {

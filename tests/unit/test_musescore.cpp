@@ -786,6 +786,29 @@ TEST(MuseScoreEntries, ATieFromBothEndsIsWrittenOnceAndAGraceNoteIsNotTied) {
     EXPECT_TRUE(Contains(all, "1 change(s) of Tie End not written")) << all;
 }
 
+// A tie's location is a fraction of the whole note, exactly: in a tuplet the
+// 1024 to the quarter are rounded, and MuseScore finds no note at 341/4096.
+TEST(MuseScoreEntries, TiesInATupletReachTheirNotesExactly) {
+    const std::string chorded =
+        ReplacedAll(Notes(), "          <Rest>\n            <durationType>eighth</durationType>\n            </Rest>\n",
+                    "          <Chord>\n            <durationType>eighth</durationType>\n            <Note>\n"
+                    "              <pitch>62</pitch>\n              <tpc>16</tpc>\n              <tpc2>18</tpc2>\n"
+                    "              </Note>\n            </Chord>\n");
+    Read read = ReadBytes(chorded);
+    ASSERT_TRUE(read.ok) << read.error;
+    FrameOf(read.document, 1, 2, 0)[3].notes[0].flags |= 0x40000000u;  // 5/12 on to 1/2... of the tuplet's second
+    FrameOf(read.document, 1, 2, 0)[4].notes[0].flags |= 0x40000000u;  // and its third to the dotted quarter
+    const std::string tied = Write(read);
+    EXPECT_EQ(Count(tied, "<fractions>1/12</fractions>"), 2u) << tied;
+    EXPECT_EQ(Count(tied, "<fractions>-1/12</fractions>"), 2u) << tied;
+    // Taken off again from their starts, both ends go.
+    read = ReadBytes(tied);
+    ASSERT_TRUE(read.ok) << read.error;
+    FrameOf(read.document, 1, 2, 0)[3].notes[0].flags &= ~0x40000000u;
+    FrameOf(read.document, 1, 2, 0)[4].notes[0].flags &= ~0x40000000u;
+    EXPECT_TRUE(Write(read) == chorded);
+}
+
 TEST(MuseScoreEntries, ChangesWithoutAMuseScoreFormAreReportedNotWritten) {
     Read read = ReadBytes(Notes());
     ASSERT_TRUE(read.ok);
