@@ -1067,7 +1067,9 @@ bool ReadScore(std::string bytes, const ReadOptions& options, host::Document* do
     // or rest, and what is reserved beyond the entries read is never touched.
     std::size_t markup = 0;
     for (std::size_t m = 0; m < read.members.size(); ++m) markup += read.Xml(static_cast<int>(m)).size();
-    read.entries.reserve(markup / 128);
+    // At most a million: where memory is committed as it is reserved, a huge
+    // file does not claim more than it may need.
+    read.entries.reserve(std::min<std::size_t>(markup / 128, std::size_t{1} << 20));
     Reader reader(&read, &layout);
     reader.hasExcerpts = read.members.size() > 1 ||
                          static_cast<bool>(read.members[0].tree->document_element().child("Score").child("Score"));
