@@ -325,7 +325,6 @@ private:
         const bool pitchChanged = was.displacement != now.displacement || was.raiseLower != now.raiseLower;
         const std::uint32_t changed = was.flags ^ now.flags;
         Count(2, changed & ~(accidentalBits | tieBits));
-        const Staff& staff = score_.staves[static_cast<std::size_t>(entry.frame.staff - 1)];
         std::optional<int> newPitch;
         int newTpc = 0;
         int newTpc2 = 0;
@@ -333,8 +332,8 @@ private:
             const int step = pitch::Mod(now.displacement, 7);
             const int written = pitch::MidiOf(now.displacement, now.raiseLower);
             newTpc2 = pitch::TpcOf(step, now.raiseLower);
-            newTpc = newTpc2 + pitch::TpcShift(staff.chromatic, staff.diatonic);
-            const int sounding = written + staff.chromatic;
+            newTpc = newTpc2 + pitch::TpcShift(entry.chromatic, entry.diatonic);
+            const int sounding = written + entry.chromatic;
             if (sounding < 0 || sounding > 127 || !pitch::ValidTpc(newTpc) || !pitch::ValidTpc(newTpc2) ||
                 now.raiseLower < -2 || now.raiseLower > 2 || !PitchWritable(entry, n)) {
                 ++unwritten_[was.displacement != now.displacement ? "Displacement" : "Raise/Lower"];

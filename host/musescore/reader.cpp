@@ -277,17 +277,25 @@ NoteXml ReadNote(pugi::xml_node note) {
     return read;
 }
 
-pitch::Spelling SpellingOf(const NoteXml& note, const Staff& staff) {
+pitch::Spelling SpellingOf(const NoteXml& note, int chromatic, int diatonic) {
     const int sounding = IntOr(note.pitch, 60);
     const int tpc = note.tpc ? SignedOr(note.tpc, -100) : -100;
-    if (staff.chromatic == 0 && staff.diatonic == 0) return pitch::Spell(sounding, tpc);
-    const int written = note.tpc2 ? SignedOr(note.tpc2, -100) : tpc - pitch::TpcShift(staff.chromatic, staff.diatonic);
-    return pitch::Spell(sounding - staff.chromatic, written);
+    if (chromatic == 0 && diatonic == 0) return pitch::Spell(sounding, tpc);
+    const int written = note.tpc2 ? SignedOr(note.tpc2, -100) : tpc - pitch::TpcShift(chromatic, diatonic);
+    return pitch::Spell(sounding - chromatic, written);
 }
 
 struct StaffState {
     Fraction time{4, 4};
     int fifths = 0;
+    // The instrument's transposition from the measure's start, and the one
+    // an instrument change in the measure brings from its place on.
+    int chromatic = 0;
+    int diatonic = 0;
+    bool changing = false;
+    Fraction changeAt;
+    int newChromatic = 0;
+    int newDiatonic = 0;
 };
 
 struct Voice {
@@ -657,6 +665,10 @@ private:
         const int staff = info.scoreStaff;
         if (!excerpt_ && !Fits(staff + 1, "staves")) return true;
         StaffState state;
+        if (staff >= 0 && static_cast<std::size_t>(staff) < score_.staves.size()) {
+            state.chromatic = score_.staves[static_cast<std::size_t>(staff)].chromatic;
+            state.diatonic = score_.staves[static_cast<std::size_t>(staff)].diatonic;
+        }
         int ordinal = 0;
         for (pugi::xml_node item : staffElement.children()) {
             if (Is(item, "VBox") || Is(item, "HBox") || Is(item, "TBox")) {
@@ -718,6 +730,11 @@ private:
                 if (!Element(item, staff, measure, &voice, state, picture, error)) return false;
             }
         }
+        if (state->changing) {
+            state->chromatic = state->newChromatic;
+            state->diatonic = state->newDiatonic;
+            state->changing = false;
+        }
         return true;
     }
 
@@ -758,6 +775,15 @@ private:
             const long long n = IntOr(element.child("sigN"), 0);
             const long long d = IntOr(element.child("sigD"), 0);
             if (n > 0 && d > 0) state->time = Fraction{n, d};
+        } else if (std::strcmp(name, "InstrumentChange") == 0) {
+            // Another instrument from here on (a clarinet in A for the one in
+            // B-flat): its notes are written for its transposition.
+            if (const pugi::xml_node instrument = element.child("Instrument")) {
+                state->changing = true;
+                state->changeAt = voice->tick;
+                state->newChromatic = std::clamp(SignedOr(instrument.child("transposeChromatic"), 0), -48, 48);
+                state->newDiatonic = std::clamp(SignedOr(instrument.child("transposeDiatonic"), 0), -28, 28);
+            }
         } else if (std::strcmp(name, "KeySig") == 0) {
             // The key as written: MuseScore 3's <accidental>, 4's <actualKey>;
             // 4 leaves that out where it is the concert key moved by the
@@ -767,10 +793,9 @@ private:
                 state->fifths = std::clamp(SignedOr(written, 0), -7, 7);
             } else if (pugi::xml_node concert = element.child("concertKey")) {
                 int fifths = std::clamp(SignedOr(concert, 0), -7, 7);
-                if (staff >= 0 && static_cast<std::size_t>(staff) < score_.staves.size()) {
-                    const Staff& info = score_.staves[static_cast<std::size_t>(staff)];
-                    fifths -= pitch::TpcShift(info.chromatic, info.diatonic);
-                }
+                const bool changed = state->changing && !state->changeAt.Greater(voice->tick);
+                fifths -= pitch::TpcShift(changed ? state->newChromatic : state->chromatic,
+                                          changed ? state->newDiatonic : state->diatonic);
                 while (fifths > 7) fifths -= 12;
                 while (fifths < -7) fifths += 12;
                 state->fifths = fifths;
@@ -916,13 +941,15 @@ private:
         if (direction == "up" || direction == "down") record.flagsA |= bits::kFreezeStem;
         if (direction == "up") record.flagsA |= bits::kUpDown;
         if (slur) record.flagsB |= bits::kSlur;
-        const Staff& info = score_.staves[static_cast<std::size_t>(staff)];
+        const bool changed = state.changing && !state.changeAt.Greater(start);
+        entry.chromatic = changed ? state.newChromatic : state.chromatic;
+        entry.diatonic = changed ? state.newDiatonic : state.diatonic;
         if (notes.size() > static_cast<std::size_t>(kMaxNotesPerEntry) && manyNotes_.insert(staff).second)
             score_.notes.push_back(Prefix(Where(staff, measure)) + "a chord of more than " +
                                    std::to_string(kMaxNotesPerEntry) + " notes: the others are not searched");
         for (std::size_t n = 0; n < notes.size() && n < static_cast<std::size_t>(kMaxNotesPerEntry); ++n) {
             NoteRecord& out = record.notes[n];
-            const pitch::Spelling spelling = SpellingOf(notes[n], info);
+            const pitch::Spelling spelling = SpellingOf(notes[n], entry.chromatic, entry.diatonic);
             if (!spelling.fits && !saidSpelling_) {
                 score_.notes.push_back(Prefix(Where(staff, measure)) +
                                        "a spelling (<tpc>) that does not fit the note's pitch; read as the pitch says"

@@ -119,6 +119,10 @@ struct EntrySource {
     // position's 1024 to the quarter round.
     long long startNumerator = 0;
     long long startDenominator = 1;
+    // The transposition of the instrument it is written for (an instrument
+    // change may bring another than the part's).
+    int chromatic = 0;
+    int diatonic = 0;
 };
 
 struct Score {

@@ -809,6 +809,38 @@ TEST(MuseScoreEntries, TiesInATupletReachTheirNotesExactly) {
     EXPECT_TRUE(Write(read) == chorded);
 }
 
+// An instrument change (a B-flat clarinet taking up one in A) transposes
+// the notes after it as its own instrument does: they are read, and
+// respelled, as written for it.
+TEST(MuseScoreEntries, NotesAfterAnInstrumentChangeAreWrittenForTheNewInstrument) {
+    const std::string last =
+        "          <Chord>\n            <durationType>eighth</durationType>\n            <Note>\n"
+        "              <pitch>62</pitch>\n              <tpc>16</tpc>\n              <tpc2>18</tpc2>\n"
+        "              </Note>\n            </Chord>\n          </voice>\n        <voice>\n";
+    std::string changed = Notes();
+    const std::size_t at = changed.find(last);
+    ASSERT_NE(at, std::string::npos);
+    changed.replace(at, last.size(),
+                    "          <InstrumentChange>\n            <Instrument>\n"
+                    "              <longName>Clarinet in A</longName>\n"
+                    "              <transposeDiatonic>-2</transposeDiatonic>\n"
+                    "              <transposeChromatic>-3</transposeChromatic>\n              </Instrument>\n"
+                    "            <text>To Clarinet in A</text>\n            </InstrumentChange>\n" +
+                        ReplacedAll(last, "<tpc2>18</tpc2>", "<tpc2>13</tpc2>"));
+    Read read = ReadBytes(changed);
+    ASSERT_TRUE(read.ok) << read.error;
+    EXPECT_TRUE(read.score.notes.empty()) << read.score.notes.front();
+    auto& second = FrameOf(read.document, 1, 2, 0);
+    EXPECT_EQ(+second[6].notes[0].displacement, 3);  // concert D is F for the clarinet in A
+    EXPECT_EQ(+second[6].notes[0].raiseLower, 0);
+    EXPECT_EQ(+second[5].notes[0].displacement, 2);  // and E before the change, for the one in B-flat
+    second[6].notes[0].displacement = 4;             // G, written: E sounding
+    std::vector<std::string> warnings;
+    const std::string out = Write(read, &warnings);
+    EXPECT_TRUE(warnings.empty()) << warnings.front();
+    EXPECT_TRUE(Contains(out, "<pitch>64</pitch>\n              <tpc>18</tpc>\n              <tpc2>15</tpc2>")) << out;
+}
+
 TEST(MuseScoreEntries, ChangesWithoutAMuseScoreFormAreReportedNotWritten) {
     Read read = ReadBytes(Notes());
     ASSERT_TRUE(read.ok);
