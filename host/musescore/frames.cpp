@@ -276,16 +276,22 @@ private:
 
     void Stem(const ChordXml& chord, const char* direction) {
         const std::string& xml = Xml(chord.member);
-        Extent extent;
-        const pugi::xml_node stem = chord.chord.child("StemDirection");
-        if (stem && Locate(xml, stem, &extent)) {
-            if (direction == nullptr)
+        // The first <StemDirection> takes the direction; any other (MuseScore
+        // would take the last) goes.
+        bool written = false;
+        for (pugi::xml_node stem : chord.chord.children("StemDirection")) {
+            Extent extent;
+            if (!Locate(xml, stem, &extent)) continue;
+            if (direction == nullptr || written)
                 Remove(chord.member, extent);
-            else
+            else if (extent.content.end > extent.content.begin)
                 Edit(chord.member, extent.content.begin, extent.content.end, direction);
-            return;
+            else
+                Edit(chord.member, extent.begin, extent.end,
+                     std::string("<StemDirection>") + direction + "</StemDirection>");
+            written = true;
         }
-        if (direction == nullptr) return;
+        if (written || direction == nullptr) return;
         // MuseScore writes the stem's direction just before the chord's notes.
         Extent note;
         if (!Locate(xml, chord.chord.child("Note"), &note)) return;

@@ -841,6 +841,26 @@ TEST(MuseScoreEntries, NotesAfterAnInstrumentChangeAreWrittenForTheNewInstrument
     EXPECT_TRUE(Contains(out, "<pitch>64</pitch>\n              <tpc>18</tpc>\n              <tpc2>15</tpc2>")) << out;
 }
 
+// A chord with its stem's direction twice (MuseScore takes the last), or
+// empty: a change leaves one direction, the new one. Found by fuzz_musescore.
+TEST(MuseScoreEntries, AStemDirectionTwiceOrEmptyIsChangedWhole) {
+    const std::string up = "            <StemDirection>up</StemDirection>\n";
+    for (const std::string& instead : {up + up, std::string("            <StemDirection/>\n") + up}) {
+        const std::string twice = ReplacedAll(Notes(), up, instead);
+        for (const bool freed : {true, false}) {
+            Read read = ReadBytes(twice);
+            ASSERT_TRUE(read.ok) << read.error;
+            auto& first = FrameOf(read.document, 1, 1, 0);
+            ASSERT_EQ(first[0].flagsA & 0x101u, 0x101u);
+            first[0].flagsA &= freed ? ~0x101u : ~0x1u;  // free, or frozen down
+            const Read again = ReadBytes(Write(read));
+            ASSERT_TRUE(again.ok) << again.error;
+            Document d = again.document;
+            EXPECT_EQ(FrameOf(d, 1, 1, 0)[0].flagsA & 0x101u, freed ? 0u : 0x100u) << instead;
+        }
+    }
+}
+
 TEST(MuseScoreEntries, ChangesWithoutAMuseScoreFormAreReportedNotWritten) {
     Read read = ReadBytes(Notes());
     ASSERT_TRUE(read.ok);
