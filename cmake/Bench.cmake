@@ -9,7 +9,7 @@ if(ORVO_BENCH)
                  $<TARGET_OBJECTS:host_objects>)
   target_include_directories(orvo_bench PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)
   target_include_directories(orvo_bench BEFORE PRIVATE ${CMAKE_SOURCE_DIR}/host/sim/include)
-  target_link_libraries(orvo_bench PRIVATE host_objects benchmark::benchmark benchmark::benchmark_main ${CMAKE_DL_LIBS})
+  target_link_libraries(orvo_bench PRIVATE host_objects PkgConfig::LIBZIP benchmark::benchmark benchmark::benchmark_main ${CMAKE_DL_LIBS})
   orvo_warnings(orvo_bench)
 
   # The MusicXML benchmark's generator and floor (scripts/run-musicxml-bench.sh).

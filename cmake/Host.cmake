@@ -27,8 +27,17 @@ add_library(host_objects OBJECT ${HOST_SOURCES})
 target_include_directories(host_objects PUBLIC ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/resources)
 target_include_directories(host_objects BEFORE PUBLIC ${CMAKE_SOURCE_DIR}/host/sim/include)
 target_include_directories(host_objects SYSTEM PUBLIC ${CURSES_INCLUDE_DIRS})
-target_link_libraries(host_objects PUBLIC nlohmann_json::nlohmann_json CLI11::CLI11 ${CURSES_LIBRARIES} pugixml::pugixml
-                      PkgConfig::LIBZIP)
+target_link_libraries(host_objects PUBLIC nlohmann_json::nlohmann_json CLI11::CLI11 ${CURSES_LIBRARIES} pugixml::pugixml)
+# libzip is opened when the first archive is (host/markup/zip_library.cpp),
+# not linked: it brings libcrypto, whose loading would be part of every start.
+target_include_directories(host_objects SYSTEM PUBLIC ${LIBZIP_INCLUDE_DIRS})
+list(GET LIBZIP_LINK_LIBRARIES 0 ORVO_LIBZIP_FILE)
+execute_process(COMMAND ${CMAKE_OBJDUMP} -p ${ORVO_LIBZIP_FILE} OUTPUT_VARIABLE ORVO_LIBZIP_HEADERS)
+if(NOT ORVO_LIBZIP_HEADERS MATCHES "SONAME +([^ \n]+)")
+  message(FATAL_ERROR "${ORVO_LIBZIP_FILE}: no SONAME")
+endif()
+set_property(SOURCE ${CMAKE_SOURCE_DIR}/host/markup/zip_library.cpp APPEND PROPERTY COMPILE_DEFINITIONS
+             ORVO_LIBZIP_SONAME="${CMAKE_MATCH_1}")
 # The Windows host is built without MusicXML and the random sessions
 # (host/users/monkey); host/scores and host/cli ask for them only here.
 target_compile_definitions(host_objects PUBLIC ORVO_HAVE_MUSICXML=1 ORVO_HAVE_MONKEY=1)
