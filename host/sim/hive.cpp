@@ -67,15 +67,16 @@ bool PlainString(const std::vector<std::uint8_t>& data) {
 std::string HexLines(std::string line, const std::vector<std::uint8_t>& data) {
     std::string out;
     bool bytesOnLine = false;
+    static constexpr char kDigits[] = "0123456789abcdef";
     for (std::size_t i = 0; i < data.size(); ++i) {
-        char piece[4];
-        std::snprintf(piece, sizeof piece, i + 1 < data.size() ? "%02x," : "%02x", data[i]);
-        if (bytesOnLine && line.size() + std::string(piece).size() + 1 > 80) {
+        const char piece[3] = {kDigits[data[i] >> 4], kDigits[data[i] & 15], ','};
+        const std::size_t length = i + 1 < data.size() ? 3 : 2;
+        if (bytesOnLine && line.size() + length + 1 > 80) {
             out += line + "\\\n";
             line = "  ";
             bytesOnLine = false;
         }
-        line += piece;
+        line.append(piece, length);
         bytesOnLine = true;
     }
     return out + line + "\n";

@@ -1,6 +1,9 @@
 // The resource script's preprocessor and tokens.
 #include "host/sim/resource_preprocessor.h"
 
+#include <string_view>
+#include <utility>
+
 namespace sim::rc {
 namespace {
 
@@ -11,6 +14,12 @@ std::string StripComments(const std::string& script) {
     int line = 1;
     bool inString = false;
     for (std::size_t i = 0; i < script.size(); ++i) {
+        // Plain text up to the next character that matters in one piece.
+        std::size_t run = i;
+        while (run < script.size() && script[run] != '\n' && script[run] != '"' && script[run] != '/') ++run;
+        out.append(script, i, run - i);
+        i = run;
+        if (i >= script.size()) break;
         char c = script[i];
         char next = i + 1 < script.size() ? script[i + 1] : '\0';
         if (c == '\n') {
@@ -177,7 +186,7 @@ void Preprocess(const std::string& script, std::vector<SourceLine>* lines, std::
         if (!line.empty() && line.back() == '\r') line.pop_back();
         std::string trimmed = Trim(line);
         if (trimmed.empty() || trimmed[0] != '#') {
-            if (active() && !trimmed.empty()) lines->push_back(SourceLine{number, line});
+            if (active() && !trimmed.empty()) lines->push_back(SourceLine{number, std::move(line)});
             continue;
         }
         std::size_t pos = 1;
@@ -267,7 +276,7 @@ void Tokenize(const std::string& text, int line, std::vector<Token>* out) {
                 }
                 value += text[i++];
             }
-            out->push_back(Token{TokenKind::String, value, 0, line});
+            out->push_back(Token{TokenKind::String, std::move(value), 0, line});
         } else if (std::isdigit(static_cast<unsigned char>(c))) {
             std::uint64_t value = 0;
             std::size_t start = i;
@@ -292,7 +301,7 @@ void Tokenize(const std::string& text, int line, std::vector<Token>* out) {
             std::size_t start = i;
             while (i < text.size() && IsNameChar(text[i])) ++i;
             out->push_back(Token{TokenKind::Name, text.substr(start, i - start), 0, line});
-        } else if (std::string(",|()-+~{}&").find(c) != std::string::npos) {
+        } else if (std::string_view(",|()-+~{}&").find(c) != std::string_view::npos) {
             out->push_back(Token{TokenKind::Punct, std::string(1, c), 0, line});
             ++i;
         } else {
@@ -301,11 +310,11 @@ void Tokenize(const std::string& text, int line, std::vector<Token>* out) {
     }
 }
 
-void Expander::Expand(const Token& token, int depth, std::vector<Token>* out) {
+void Expander::Expand(Token token, int depth, std::vector<Token>* out) {
     if (--budget_ < 0) Fail(token.line, "expected macros that expand into less text");
     auto it = token.kind == TokenKind::Name ? macros_.find(token.text) : macros_.end();
     if (it == macros_.end() || it->second.functionLike) {
-        out->push_back(token);
+        out->push_back(std::move(token));
         return;
     }
     if (depth > kMaxDepth) Fail(token.line, "expected a macro that does not expand into itself: " + token.text);
@@ -317,7 +326,7 @@ void Expander::Expand(const Token& token, int depth, std::vector<Token>* out) {
     }
     for (Token part : cached->second) {
         part.line = token.line;  // errors point at the use
-        Expand(part, depth + 1, out);
+        Expand(std::move(part), depth + 1, out);
     }
 }
 

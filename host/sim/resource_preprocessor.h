@@ -55,7 +55,7 @@ class Expander {
 public:
     explicit Expander(const std::map<std::string, Macro>& macros) : macros_(macros) {}
 
-    void Expand(const Token& token, int depth, std::vector<Token>* out);
+    void Expand(Token token, int depth, std::vector<Token>* out);
 
 private:
     const std::map<std::string, Macro>& macros_;

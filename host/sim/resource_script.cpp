@@ -421,11 +421,13 @@ bool ParseResourceScript(const std::string& script, std::vector<DialogTemplate>*
         std::map<std::string, Macro> macros;
         Preprocess(script, &lines, &macros);
         std::vector<Token> tokens;
+        tokens.reserve(script.size() / 8);
         Expander expander(macros);
+        std::vector<Token> raw;
         for (const SourceLine& line : lines) {
-            std::vector<Token> raw;
+            raw.clear();
             Tokenize(line.text, line.number, &raw);
-            for (const Token& token : raw) expander.Expand(token, 0, &tokens);
+            for (Token& token : raw) expander.Expand(std::move(token), 0, &tokens);
         }
         std::vector<DialogTemplate> parsed = Parser(std::move(tokens)).Parse();
         if (dialogs != nullptr) *dialogs = std::move(parsed);
