@@ -89,7 +89,20 @@ xml_of() { # SCORE -> its .mscx text on stdout
 demos=$(dpkg -L musescore3-common 2>/dev/null | grep -E '/demos/[^/]+\.msc[xz]$' || true)
 [ -n "$demos" ] || die "no MuseScore demo scores (dpkg -L musescore3-common | grep demos)"
 
-for demo in $demos; do
+# Scores MuseScore 3 wrote from MusicXML shaped like real ones: parts (two
+# excerpts), three verses, instruments in B-flat and F, two staves of piano,
+# tuplets, grace notes, ties, beams with a direction of their own and one
+# placed by hand.
+samples="$source/tests/musescore/files/song_parts.mscz $source/tests/musescore/files/placed_beam.mscx"
+
+# Notes tied on (Tie Start) in a score document.
+ties() {
+    python3 -c 'import json, sys
+print(sum(1 for f in json.load(open(sys.argv[1])).get("frames", []) for e in f["entries"] for n in e["notes"]
+          if int(n["flags"], 16) & 0x40000000))' "$1"
+}
+
+for demo in $demos $samples; do
     name=$(basename "$demo")
     ext=${name##*.}
     base=${name%.*}
@@ -137,6 +150,29 @@ for demo in $demos; do
         fi
     fi
 
+    # MuseScore shows stems frozen down as down: a beam with a direction of
+    # its own, or placed by hand, takes the change along. Chords of a beam
+    # across staves go as the beam does.
+    down=$run/down-$base.$ext
+    if ! xml_of "$demo" | grep -q "<staffMove>" &&
+        vh "$demo" --output "$down" entries --find "Note/Rest=on" --change "Freeze Stem=on,Up/Down=off" --yes &&
+        back "$down" "$run/down-$base.musicxml"; then
+        checks=$((checks + 1))
+        grep -q "<stem>up</stem>" "$run/down-$base.musicxml" && fail "$name: MuseScore shows stems up after freezing them down"
+    fi
+
+    # Ties added wherever they can be: MuseScore reads as many more as were written.
+    tied=$run/tied-$base.$ext
+    if vh "$demo" --output "$tied" entries --find "Tie End=off" --change "Tie End=on,Tie Start=on" --yes &&
+        vh "$tied" --output "$run/tied-$base.json" text --search "zqzqzq" &&
+        vh "$demo" --output "$run/untouched-$base.json" text --search "zqzqzq" &&
+        back "$demo" "$run/orig-$base.musicxml" && back "$tied" "$run/tied-$base.musicxml"; then
+        checks=$((checks + 1))
+        ours=$(($(ties "$run/tied-$base.json") - $(ties "$run/untouched-$base.json")))
+        theirs=$(($(grep -c '<tie type="start"/>' "$run/tied-$base.musicxml") - $(grep -c '<tie type="start"/>' "$run/orig-$base.musicxml")))
+        [ "$ours" -eq "$theirs" ] || fail "$name: $ours ties written, MuseScore reads $theirs more"
+    fi
+
     # Ties taken off, both ends.
     if xml_of "$demo" | grep -q '<Spanner type="Tie">'; then
         out=$run/untied-$base.$ext
@@ -157,6 +193,6 @@ out=$run/own-changed.mscx
 vh "$own" --output "$out" text --search "l" --replace "L" --case --elements all --all --yes &&
     back "$out" "$run/own-changed.musicxml" "KLeine Suite" "FLöte" "KLavier" "GLo" "doLce"
 
-echo "musescore native: $checks checks on $(echo "$demos" | wc -w) demo scores"
+echo "musescore native: $checks checks on $(echo "$demos" | wc -w) demo scores and $(echo "$samples" | wc -w) samples"
 echo "$((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]
