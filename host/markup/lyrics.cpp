@@ -114,6 +114,16 @@ std::string JoinVerse(const std::vector<Syllable>& syllables) {
     return text;
 }
 
+const Syllable* SyllableAt(const std::vector<Syllable>& syllables, int offset) {
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < syllables.size() && offset >= 0; ++i) {
+        const std::size_t end = at + syllables[i].text.size();
+        if (static_cast<std::size_t>(offset) < end + 1) return &syllables[i];
+        at = end + 1;
+    }
+    return nullptr;
+}
+
 std::vector<std::string> SplitVerse(const std::string& text) {
     std::vector<std::string> syllables(1);
     for (char c : text) {

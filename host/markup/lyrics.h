@@ -23,6 +23,10 @@ struct Syllable {
 
 std::string JoinVerse(const std::vector<Syllable>& syllables);
 
+// The syllable that byte `offset` of the joined verse falls in (a separator
+// counts with the syllable before it); null past the end or for -1.
+const Syllable* SyllableAt(const std::vector<Syllable>& syllables, int offset);
+
 // Splits at every space and hyphen; "Glo-ry to" -> "Glo", "ry", "to".
 std::vector<std::string> SplitVerse(const std::string& text);
 

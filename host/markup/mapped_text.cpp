@@ -5,6 +5,11 @@
 
 namespace markup {
 
+std::string TooLongForSearch(std::size_t bytes) {
+    return std::to_string(bytes) + " bytes, more than the " + std::to_string(kLongestText) +
+           " the text command handles; it is not searched";
+}
+
 namespace {
 
 std::int16_t Int16At(const host::Bytes& bytes, std::size_t offset) {

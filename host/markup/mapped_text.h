@@ -12,6 +12,12 @@
 
 namespace markup {
 
+// The longest text the plug-in's text command takes (its offsets are 16-bit):
+// a longer one is left out of the search, and so never written, with a note.
+constexpr std::size_t kLongestText = 32767;
+// "40000 bytes, more than the 32767 the text command handles; it is not searched"
+std::string TooLongForSearch(std::size_t bytes);
+
 // An element's content in the UTF-8 text: from after its start tag to the
 // start of its end tag.
 struct Span {

@@ -28,15 +28,8 @@ std::string TextPlace(const Score& score, const host::Document& document, std::u
     if (tag == host::kTagVerseLyrics) {
         for (const Verse& verse : score.verses) {
             if (verse.number != key[0] || verse.syllables.empty()) continue;
-            // The syllable the byte falls in, as the verse is joined.
-            std::size_t at = 0;
-            for (std::size_t i = 0; i < verse.syllables.size() && offset >= 0; ++i) {
-                const markup::Syllable& syllable = verse.syllables[i];
-                const std::size_t end = at + syllable.text.size();
-                if (static_cast<std::size_t>(offset) < end + 1)
-                    return StaffName(score, syllable.part) + ", " + Measures(score, syllable.measure, syllable.measure);
-                at = end + 1;
-            }
+            if (const markup::Syllable* hit = markup::SyllableAt(verse.syllables, offset))
+                return StaffName(score, hit->part) + ", " + Measures(score, hit->measure, hit->measure);
             const markup::Syllable& first = verse.syllables.front();
             const markup::Syllable& last = verse.syllables.back();
             if (first.part == last.part)

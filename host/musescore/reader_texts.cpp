@@ -103,8 +103,7 @@ bool Reader::RunsOf(pugi::xml_node element, Copy* copy, std::string* plain, cons
     }
     *plain = PlainText(copy->runs);
     if (plain->size() > kLongest) {
-        score_.notes.push_back(Prefix(where) + "a text of " + std::to_string(plain->size()) + " bytes, more than the " +
-                               std::to_string(kLongest) + " the text command handles; it is not searched");
+        score_.notes.push_back(Prefix(where) + "a text of " + markup::TooLongForSearch(plain->size()));
         return false;
     }
     return !plain->empty();

@@ -23,7 +23,7 @@ namespace musescore::walk {
 using markup::TextSource;
 
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_declaration | pugi::parse_doctype;
-constexpr std::size_t kLongest = 32767;
+constexpr std::size_t kLongest = markup::kLongestText;
 
 inline std::int16_t K(int value) { return static_cast<std::int16_t>(value); }
 
@@ -335,8 +335,7 @@ public:
             verse.original = markup::JoinVerse(verse.syllables);
             if (verse.original.size() > kLongest) {
                 score_.notes.push_back("verse " + std::to_string(number) + ": " +
-                                       std::to_string(verse.original.size()) + " bytes, more than the " +
-                                       std::to_string(kLongest) + " the text command handles; it is not searched");
+                                       markup::TooLongForSearch(verse.original.size()));
                 continue;
             }
             layout_.lyrics[0].push_back({number, verse.original});

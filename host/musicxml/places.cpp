@@ -43,18 +43,7 @@ std::string TextPlace(const Score& score, const host::Document& document, std::u
     if (tag == host::kTagVerseLyrics) {
         for (const Verse& verse : score.verses) {
             if (verse.number != key[0] || verse.syllables.empty()) continue;
-            // The syllable the byte falls in, as the verse is joined.
-            std::size_t at = 0;
-            const Syllable* hit = nullptr;
-            for (std::size_t i = 0; i < verse.syllables.size() && offset >= 0; ++i) {
-                const std::size_t end = at + verse.syllables[i].text.size();
-                if (static_cast<std::size_t>(offset) < end + 1) {
-                    hit = &verse.syllables[i];
-                    break;
-                }
-                at = end + 1;
-            }
-            if (hit != nullptr)
+            if (const Syllable* hit = markup::SyllableAt(verse.syllables, offset))
                 return PartName(score, hit->part) + ", " + Measures(score, hit->part, hit->measure, hit->measure);
             const Syllable& first = verse.syllables.front();
             const Syllable& last = verse.syllables.back();

@@ -184,7 +184,7 @@ public:
 private:
     Score& score_;
     host::ScoreLayout& layout_;
-    static constexpr std::size_t kLongest = 32767;
+    static constexpr std::size_t kLongest = markup::kLongestText;
     std::set<std::string> tooMany_;
     std::map<int, int> pageIndex_;
     std::map<std::pair<int, int>, int> measureTextIndex_;
@@ -205,8 +205,7 @@ private:
         if (!element) return {};
         std::string text = ElementText(element);
         if (text.size() > kLongest) {
-            score_.notes.push_back(where + ": a text of " + std::to_string(text.size()) + " bytes, more than the " +
-                                   std::to_string(kLongest) + " the text command handles; it is not searched");
+            score_.notes.push_back(where + ": a text of " + markup::TooLongForSearch(text.size()));
             return {};
         }
         Span span;
@@ -417,8 +416,7 @@ public:
             verse.original = markup::JoinVerse(verse.syllables);
             if (verse.original.size() > kLongest) {
                 score_.notes.push_back("verse " + std::to_string(number) + ": " +
-                                       std::to_string(verse.original.size()) + " bytes, more than the " +
-                                       std::to_string(kLongest) + " the text command handles; it is not searched");
+                                       markup::TooLongForSearch(verse.original.size()));
                 continue;
             }
             layout_.lyrics[0].push_back({number, verse.original});
